@@ -37,7 +37,14 @@ void SetMainThread(MainThread* main_thread) {
 struct QueueMainThread::Impl {
   std::thread::id ui_thread = std::this_thread::get_id();
   mutable std::mutex mutex;
-  std::deque<std::function<void()>> queue;
+  // Numbered so that a nested ProcessMessages (a call that waits and pumps) keeps
+  // the order of posting, and "pending now" has a clear meaning.
+  struct Call {
+    uint64_t seq;
+    std::function<void()> fn;
+  };
+  std::deque<Call> queue;
+  uint64_t next_seq = 0;
 };
 
 QueueMainThread::QueueMainThread() : impl_(new Impl) {}
@@ -46,7 +53,7 @@ QueueMainThread::~QueueMainThread() { delete impl_; }
 
 void QueueMainThread::Post(std::function<void()> fn) {
   std::lock_guard lock(impl_->mutex);
-  impl_->queue.push_back(std::move(fn));
+  impl_->queue.push_back({impl_->next_seq++, std::move(fn)});
 }
 
 bool QueueMainThread::Send(std::function<void()> fn, uint32_t timeout_ms) {
@@ -61,10 +68,16 @@ bool QueueMainThread::Send(std::function<void()> fn, uint32_t timeout_ms) {
       if (call->state != SentCall::kPending) return;
       call->state = SentCall::kRunning;
     }
+    // Done even when fn throws, or the sender would wait for ever.
+    struct Finish {
+      SentCall& call;
+      ~Finish() {
+        std::lock_guard lock(call.mutex);
+        call.state = SentCall::kDone;
+        call.done.notify_all();
+      }
+    } finish{*call};
     fn();
-    std::lock_guard lock(call->mutex);
-    call->state = SentCall::kDone;
-    call->done.notify_all();
   });
   std::unique_lock lock(call->mutex);
   bool finished = call->done.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
@@ -81,12 +94,23 @@ bool QueueMainThread::Send(std::function<void()> fn, uint32_t timeout_ms) {
 }
 
 void QueueMainThread::ProcessMessages() {
-  std::deque<std::function<void()>> batch;
+  uint64_t end;
   {
     std::lock_guard lock(impl_->mutex);
-    batch.swap(impl_->queue);
+    end = impl_->next_seq;
   }
-  for (auto& fn : batch) fn();
+  // One call at a time from the front: calls a nested pump ran are gone, and calls
+  // after one that throws stay queued.
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::lock_guard lock(impl_->mutex);
+      if (impl_->queue.empty() || impl_->queue.front().seq >= end) return;
+      fn = std::move(impl_->queue.front().fn);
+      impl_->queue.pop_front();
+    }
+    fn();
+  }
 }
 
 bool QueueMainThread::IsUiThread() const { return std::this_thread::get_id() == impl_->ui_thread; }

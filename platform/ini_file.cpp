@@ -1,0 +1,374 @@
+#include "platform/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "platform/text_encoding.h"
+
+namespace platform {
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+std::string_view Trim(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Simple case folding: enough for the names an ini file of this program holds.
+char32_t FoldChar(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c < 0xC0) return c;
+  if (c <= 0xDE) return c == 0xD7 ? c : c + 32;  // Latin-1 letters, not "×"
+  if (c < 0x100) return c;
+  if (c <= 0x17F) {  // Latin Extended-A: pairs of upper and lower case
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149) return c;
+    if (c == 0x178) return 0xFF;
+    const bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return (c % 2 == (odd_upper ? 1u : 0u)) ? c + 1 : c;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;  // Greek
+  if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c == 0x1E9E) return 0xDF;  // capital sharp s
+  return c;
+}
+
+std::string Fold(std::string_view name) {
+  name = Trim(name);
+  std::string out;
+  out.reserve(name.size());
+  for (size_t pos = 0; pos < name.size();) {
+    char32_t cp;
+    const size_t len = DecodeUtf8Char(name, pos, &cp);
+    if (cp == kInvalidChar) {
+      out += name[pos];
+    } else {
+      AppendUtf8(out, FoldChar(cp));
+    }
+    pos += len;
+  }
+  return out;
+}
+
+// A line break inside a value or name would change the file's structure.
+std::string OneLine(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
+std::string ErrorText(const char* what, const std::string& file, int code) {
+  return std::string(what) + " \"" + file + "\": " + std::system_category().message(code);
+}
+
+std::string ReadWholeFile(const std::string& path, bool* exists) {
+  *exists = false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return {};
+    throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
+  }
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      data.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int err = errno;
+      ::close(fd);
+      throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
+    }
+  }
+  ::close(fd);
+  *exists = true;
+  return data;
+}
+
+// Temporary name in the target's folder, unique within the process and likely across.
+std::string TemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
+  const std::string base = slash == npos ? target : target.substr(slash + 1);
+  return dir + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+         std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u));
+}
+
+// Writes a file so that it is either the old or the new content, never a part.
+void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
+  std::string target = file_name;
+  struct stat st;
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // Replace the file a link points to, not the link.
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const auto fail = [&](const char* what, int err) {
+    throw IniFileError(ErrorText(what, file_name, err), err);
+  };
+
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temp = TemporaryName(target);
+    // 0666 so that the umask gives the mode a new file would get.
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail("Cannot write the ini file", errno);
+  }
+  const auto fail_and_remove = [&](const char* what, int err) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
+    fail(what, err);
+  };
+
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    (void)::fchmod(fd, st.st_mode & 07777);  // keep the mode of the file it replaces
+  }
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail_and_remove("Cannot write the ini file", errno);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail_and_remove("Cannot write the ini file", errno);
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) fail_and_remove("Cannot write the ini file", errno);
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    fail_and_remove("Cannot replace the ini file", errno);
+  }
+  // Make the rename itself durable; a failure here no longer loses content.
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    (void)::fsync(dir_fd);
+    ::close(dir_fd);
+  }
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string file_name, bool auto_flush)
+    : file_name_(std::move(file_name)), auto_flush_(auto_flush) {
+  bool exists;
+  const std::string bytes = ReadWholeFile(file_name_, &exists);
+  if (exists) Parse(DecodeTextFile(bytes));
+}
+
+void TIniFile::Parse(std::string_view text) {
+  lines_.clear();
+  while (!text.empty()) {
+    const size_t nl = text.find('\n');
+    std::string_view raw = text.substr(0, nl);
+    text.remove_prefix(nl == npos ? text.size() : nl + 1);
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+
+    Line line;
+    line.text = std::string(raw);
+    const std::string_view t = Trim(raw);
+    const size_t close = t.find(']');
+    const size_t eq = t.find('=');
+    if (!t.empty() && t.front() == '[' && close != npos) {
+      line.kind = Kind::kSection;
+      line.name = std::string(Trim(t.substr(1, close - 1)));
+    } else if (!t.empty() && t.front() != ';' && eq != npos && !Trim(t.substr(0, eq)).empty()) {
+      line.kind = Kind::kKey;
+      line.name = std::string(Trim(t.substr(0, eq)));
+      line.value = std::string(Trim(t.substr(eq + 1)));
+    }
+    line.folded = Fold(line.name);
+    lines_.push_back(std::move(line));
+  }
+}
+
+TIniFile::Range TIniFile::FindSection(std::string_view folded_section) const {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind != Kind::kSection || lines_[i].folded != folded_section) continue;
+    size_t end = i + 1;
+    while (end < lines_.size() && lines_[end].kind != Kind::kSection) ++end;
+    return {i, end};
+  }
+  return {npos, npos};
+}
+
+size_t TIniFile::FindKey(const Range& range, std::string_view folded_key) const {
+  if (range.header == npos) return npos;
+  for (size_t i = range.header + 1; i < range.end; ++i) {
+    if (lines_[i].kind == Kind::kKey && lines_[i].folded == folded_key) return i;
+  }
+  return npos;
+}
+
+void TIniFile::Changed() {
+  modified_ = true;
+  if (auto_flush_) UpdateFile();
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view default_value) const {
+  const size_t i = FindKey(FindSection(Fold(section)), Fold(key));
+  return i == npos ? std::string(default_value) : lines_[i].value;
+}
+
+int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key,
+                              int32_t default_value) const {
+  const size_t i = FindKey(FindSection(Fold(section)), Fold(key));
+  if (i == npos) return default_value;
+  std::string_view s = lines_[i].value;
+  if (!s.empty() && s.front() == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && s.front() == '-') return default_value;
+  }
+  int32_t value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 10);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return default_value;
+  return value;
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const std::string s = OneLine(Trim(section));
+  const std::string k = OneLine(Trim(key));
+  if (k.empty() || k.front() == '[' || k.front() == ';' || k.find('=') != npos ||
+      s.find(']') != npos) {
+    throw std::invalid_argument("Ini key or section name not writable: [" + s + "] " + k);
+  }
+  const std::string v = OneLine(value);
+  const Range range = FindSection(Fold(s));
+  if (range.header == npos) {
+    Line header;
+    header.kind = Kind::kSection;
+    header.text = "[" + s + "]";
+    header.name = s;
+    header.folded = Fold(s);
+    lines_.push_back(std::move(header));
+  } else if (const size_t i = FindKey(range, Fold(k)); i != npos) {
+    Line& line = lines_[i];
+    if (line.value == Trim(v)) return;
+    line.text = line.name + "=" + v;
+    line.value = std::string(Trim(v));
+    Changed();
+    return;
+  }
+
+  Line line;
+  line.kind = Kind::kKey;
+  line.text = k + "=" + v;
+  line.name = k;
+  line.folded = Fold(k);
+  line.value = std::string(Trim(v));
+  size_t at = lines_.size();
+  if (range.header != npos) {
+    at = range.header + 1;
+    for (size_t i = range.header + 1; i < range.end; ++i) {
+      if (lines_[i].kind == Kind::kKey) at = i + 1;
+    }
+  }
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+  Changed();
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
+  char buffer[16];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  (void)ec;
+  WriteString(section, key, std::string_view(buffer, static_cast<size_t>(end - buffer)));
+}
+
+bool TIniFile::SectionExists(std::string_view section) const {
+  return FindSection(Fold(section)).header != npos;
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
+  return FindKey(FindSection(Fold(section)), Fold(key)) != npos;
+}
+
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
+  std::vector<std::string> keys;
+  const Range range = FindSection(Fold(section));
+  if (range.header == npos) return keys;
+  for (size_t i = range.header + 1; i < range.end; ++i) {
+    if (lines_[i].kind == Kind::kKey && FindKey(range, lines_[i].folded) == i) {
+      keys.push_back(lines_[i].name);
+    }
+  }
+  return keys;
+}
+
+std::vector<std::string> TIniFile::ReadSections() const {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == Kind::kSection && FindSection(lines_[i].folded).header == i) {
+      names.push_back(lines_[i].name);
+    }
+  }
+  return names;
+}
+
+void TIniFile::EraseSection(std::string_view section) {
+  const std::string folded = Fold(section);
+  bool changed = false;
+  for (Range r = FindSection(folded); r.header != npos; r = FindSection(folded)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(r.header),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(r.end));
+    changed = true;
+  }
+  if (changed) Changed();
+}
+
+void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
+  Range range = FindSection(Fold(section));
+  const std::string folded = Fold(key);
+  bool changed = false;
+  for (size_t i = FindKey(range, folded); i != npos; i = FindKey(range, folded)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    --range.end;
+    changed = true;
+  }
+  if (changed) Changed();
+}
+
+std::string TIniFile::FileContent() const {
+  std::string text;
+  for (const Line& line : lines_) {
+    text += line.text;
+    text += "\r\n";
+  }
+  return Utf8ToCp1252(text);
+}
+
+void TIniFile::UpdateFile() {
+  WriteFileAtomically(file_name_, FileContent());
+  modified_ = false;
+}
+
+void TIniFile::SetAutoFlush(bool on) {
+  auto_flush_ = on;
+  if (on && modified_) UpdateFile();
+}
+
+}  // namespace platform

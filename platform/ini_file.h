@@ -1,0 +1,114 @@
+// The ini-file class with the semantics of the Windows profile functions, held in
+// memory and written back whole.
+//
+// Reading: a file that does not exist is empty. Lines end in CRLF or LF; the text may
+// be Windows-1252 or UTF-8 (with or without byte-order mark). A line "[name]" starts a
+// section (blanks around the name are ignored, text after the "]" too); a line with
+// "=" whose first non-blank character is not ";" is a key line: the key is the text
+// before the first "=", the value the text after it, both trimmed of blanks and tabs
+// (quotes are kept). Every other line (comments, blank lines, lines before the first
+// section) is kept in place but never read.
+//
+// Names: sections and keys match case-insensitively (ASCII, the Latin-1 letters such
+// as "Ä"/"ä", Latin Extended-A, basic Greek and Cyrillic); names given by the caller
+// are trimmed too. When a section or a key appears twice, the first one is read and
+// written; the later one is kept untouched.
+//
+// Writing: an existing key gets its new value on its own line ("key=value", key spelt
+// as in the file); a new key goes at the end of its section, right after the
+// section's last key line (so before blank or comment lines that end the section);
+// a new section goes at the end of the file. Everything not changed stays byte for
+// byte (apart from line ends and the encoding). A CR or LF inside a written key or
+// value is written as a blank, so the file keeps its structure.
+//
+// Persistence: the file is written whole as Windows-1252 (characters it lacks become
+// "?") with CRLF line ends, to a temporary file in the same folder that is flushed to
+// disk and then renamed over the target, so a failed write leaves the old file as it
+// was. By default every change is written through at once, as the Windows profile
+// functions do (a call that changes nothing writes nothing). With auto-flush off the
+// changes stay in memory until UpdateFile(); the destructor never writes.
+//
+// Not thread-safe: one object belongs to one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A file that could not be read or written; Code() is the errno of the failure.
+class IniFileError : public std::runtime_error {
+ public:
+  IniFileError(const std::string& message, int code) : std::runtime_error(message), code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+class TIniFile {
+ public:
+  // Reads the file (a UTF-8 path) when it exists. Throws IniFileError when it exists
+  // but cannot be read, so that a later write cannot replace content never seen.
+  explicit TIniFile(std::string file_name, bool auto_flush = true);
+
+  const std::string& FileName() const { return file_name_; }
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view default_value) const;
+  // Strictly decimal: optional sign and digits, within 32 bits; anything else
+  // (empty, "1.5", "0x10", "12abc") gives the default.
+  int32_t ReadInteger(std::string_view section, std::string_view key, int32_t default_value) const;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+
+  bool SectionExists(std::string_view section) const;
+  bool ValueExists(std::string_view section, std::string_view key) const;
+  // Keys of the section in file order, each once, spelt as in the file.
+  std::vector<std::string> ReadSection(std::string_view section) const;
+  // Section names in file order, each once, spelt as in the file.
+  std::vector<std::string> ReadSections() const;
+  // Removes every section of that name: header and all lines up to the next section.
+  void EraseSection(std::string_view section);
+  // Removes the key (every line of it) from the section that reads see.
+  void DeleteKey(std::string_view section, std::string_view key);
+
+  // Writes the whole content now (also when nothing changed). Throws IniFileError.
+  void UpdateFile();
+  bool AutoFlush() const { return auto_flush_; }
+  // Switching auto-flush on writes pending changes at once.
+  void SetAutoFlush(bool on);
+  // Changes not yet written.
+  bool Modified() const { return modified_; }
+  // The content as it would be written (Windows-1252, CRLF).
+  std::string FileContent() const;
+
+ private:
+  enum class Kind { kOther, kSection, kKey };
+  struct Line {
+    Kind kind = Kind::kOther;
+    std::string text;    // the line as read or as last written (UTF-8)
+    std::string name;    // section or key name, trimmed, as spelt
+    std::string folded;  // name after case folding
+    std::string value;   // key lines: trimmed value
+  };
+  struct Range {
+    size_t header;  // index of the section line, npos when missing
+    size_t end;     // one past its last line
+  };
+
+  void Parse(std::string_view text);
+  Range FindSection(std::string_view folded_section) const;
+  size_t FindKey(const Range& range, std::string_view folded_key) const;
+  void Changed();
+
+  std::string file_name_;
+  bool auto_flush_;
+  bool modified_ = false;
+  std::vector<Line> lines_;
+};
+
+}  // namespace platform

@@ -1,0 +1,8 @@
+#include "services/app_state.h"
+
+namespace services {
+
+int32_t Medium = 0;
+int32_t Language = 0;
+
+}  // namespace services

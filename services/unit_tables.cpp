@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "devicelink/device_data.h"
+#include "platform/text_encoding.h"
 #include "services/app_state.h"
 
 namespace services {
@@ -12,25 +13,8 @@ namespace {
 constexpr std::size_t kSymbolChars = 5;
 constexpr std::size_t kTextChars = 8;
 
-// Characters, not bytes: "³" and "°" take two bytes in UTF-8.
-std::size_t Utf8Chars(std::string_view s) {
-  std::size_t n = 0;
-  for (char c : s) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
-
-std::string PadLeft(std::string_view s, std::size_t chars) {
-  const std::size_t n = Utf8Chars(s);
-  return std::string(n < chars ? chars - n : 0, ' ') + std::string(s);
-}
-
 std::string UnitText(std::string_view unit) {
-  std::string t = " " + std::string(unit);
-  const std::size_t n = Utf8Chars(t);
-  if (n < kTextChars) t.append(kTextChars - n, ' ');
-  return t;
+  return platform::PadRightChars(" " + std::string(unit), kTextChars);
 }
 
 // One row as the tables below read: symbol and text without their padding.
@@ -38,7 +22,7 @@ TUnitRow Row(uint8_t medium, uint8_t kind, uint8_t variant, std::string_view sym
              uint8_t symbolLength, char decimals, float factor, float offset,
              std::string_view text) {
   TUnitRow row{medium, kind, variant, symbolLength, decimals, {}, factor, offset, {}};
-  row.Symbol = PadLeft(symbol, kSymbolChars);
+  row.Symbol = platform::PadLeftChars(symbol, kSymbolChars);
   row.Text = UnitText(text);
   return row;
 }

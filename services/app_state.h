@@ -13,4 +13,9 @@ extern int32_t Medium;
 // 0 German, 1 English. Set from the settings file and by the language menu.
 extern int32_t Language;
 
+// Serial port of the device as COM number - 1 (0..7) and index into the baud table
+// (0..7); from the settings file, changed by the settings dialog.
+extern int32_t PortIndex;
+extern int32_t BaudIndex;
+
 }  // namespace services

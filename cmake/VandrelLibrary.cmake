@@ -27,6 +27,7 @@ function(vandrel_tests folder)
   add_executable(${exe} ${sources})
   target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${exe} PRIVATE ${ARG_DEPENDS} GTest::gmock GTest::gtest_main)
-  target_compile_definitions(${exe} PRIVATE VANDREL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  target_compile_definitions(${exe} PRIVATE VANDREL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+                                              VANDREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()

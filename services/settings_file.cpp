@@ -1,0 +1,125 @@
+#include "services/settings_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "devicelink/link_state.h"
+#include "platform/clock.h"
+#include "platform/ini_file.h"
+#include "platform/win_errors.h"
+#include "services/app_state.h"
+#include "services/app_window.h"
+#include "services/data_folders.h"
+#include "services/text_modules.h"
+
+namespace services {
+
+int32_t MemDiagSwitch = 0;
+std::string MemDiagLogName;
+
+namespace {
+
+constexpr const char* kSettings = "Einstellungen";
+constexpr const char* kSystem = "System";
+constexpr const char* kDebug = "Debug";
+
+std::string Digits(int value, int width) {
+  std::string s = std::to_string(value);
+  return s.size() < static_cast<size_t>(width) ? std::string(width - s.size(), '0') + s : s;
+}
+
+int32_t InRange(int32_t value, int32_t low, int32_t high, int32_t otherwise) {
+  return value >= low && value <= high ? value : otherwise;
+}
+
+void ShowWriteWarning(uint32_t error_number) {
+  if (!HasAppWindow()) return;
+  AppWindow().MessageBox(GetText(5) + std::to_string(error_number), "", kMbOk | kMbIconWarning);
+}
+
+// Opens the file for appending, creating it empty when missing, as the check that
+// it can be written at all; the Windows error number on failure.
+std::optional<uint32_t> ProbeWritable(const std::string& name) {
+  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return platform::WinErrorFromErrno(errno);
+  ::close(fd);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string SettingsFileName() {
+  std::string folder = GetLocalDataFolder();
+  return folder.empty() ? std::string() : folder + "/vandrel2.ini";
+}
+
+int32_t ReadIntWithDefault(platform::TIniFile& ini, const std::string& section,
+                           const std::string& key, int32_t default_value) {
+  if (!ini.ValueExists(section, key)) ini.WriteInteger(section, key, default_value);
+  return ini.ReadInteger(section, key, default_value);
+}
+
+void ReadSettings() {
+  const std::string name = SettingsFileName();
+  // Without a usable file the same rules run on an empty copy that is never written.
+  std::optional<platform::TIniFile> ini;
+  bool writable = !name.empty();
+  if (writable) {
+    try {
+      ini.emplace(name, false);
+    } catch (const platform::IniFileError&) {
+      writable = false;  // unreadable: never replace what could not be read
+    }
+  }
+  if (!ini) ini.emplace(std::string(), false);
+
+  BaudIndex = InRange(ReadIntWithDefault(*ini, kSettings, "Baudrate", 3), 0, 7, 7);
+  PortIndex = InRange(ReadIntWithDefault(*ini, kSettings, "Anschluß", 0), 0, 7, 0);
+  devicelink::DeviceOnline = ReadIntWithDefault(*ini, kSettings, "Online", 0) != 0;
+  Language = InRange(ReadIntWithDefault(*ini, kSystem, "Sprache", 0), 0, 1, 0);
+  Medium = InRange(ReadIntWithDefault(*ini, kSystem, "Medium", 0), 0, 1, 0);
+  MemDiagSwitch = ReadIntWithDefault(*ini, kDebug, "MemDiag", 0);
+  if (MemDiagSwitch != 0) {
+    const platform::LocalDateTime now = platform::Now();
+    MemDiagLogName = GetLocalDataFolder() + "/" + Digits(now.year, 4) + "-" + Digits(now.month, 2) +
+                     "-" + Digits(now.day, 2) + "-" + Digits(now.hour, 2) + "-" +
+                     Digits(now.minute, 2) + "-" + Digits(now.second, 2) + "_memDiag.log";
+  }
+  devicelink::TraceLevel = ReadIntWithDefault(*ini, kDebug, "RS232", 0);
+
+  if (writable && ini->Modified()) {
+    try {
+      ini->UpdateFile();
+    } catch (const platform::IniFileError&) {
+      // The defaults stay in force; the close reports an unwritable file.
+    }
+  }
+}
+
+void WriteSettings() {
+  std::string name = SettingsFileName();
+  if (name.empty()) {
+    ShowWriteWarning(platform::kErrorPathNotFound);
+    return;
+  }
+  if (auto error = ProbeWritable(name)) {
+    ShowWriteWarning(*error);
+    return;
+  }
+  try {
+    platform::TIniFile ini(name, false);
+    ini.WriteInteger(kSettings, "Baudrate", BaudIndex);
+    ini.WriteInteger(kSettings, "Anschluß", PortIndex);
+    ini.WriteString(kSettings, "Online", devicelink::DeviceOnline ? "1" : "0");
+    ini.WriteInteger(kSystem, "Sprache", Language);
+    ini.WriteInteger(kSystem, "Medium", Medium);
+    ini.UpdateFile();
+  } catch (const platform::IniFileError& e) {
+    ShowWriteWarning(platform::WinErrorFromErrno(e.Code()));
+  }
+}
+
+}  // namespace services

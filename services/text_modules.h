@@ -1,0 +1,40 @@
+// The user-interface texts live outside the program in four text modules, one per
+// medium and language, files beside the program. Each call reads the module
+// afresh, so a module replaced on disk or a changed language takes effect at once.
+//
+// Module format: UTF-8 text, one string per line as "<id>=<text>", split at the
+// first "="; the id is decimal 0..65535. Lines starting with "#" and lines without
+// a valid id are ignored; when an id appears twice the first line counts. In the
+// text, "\n" stands for a line break and "\\" for a backslash.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace services {
+
+// [Medium][Language]
+extern const std::array<std::array<const char*, 2>, 2> TextModuleNames;
+
+// The folder of the program file with its trailing "/", set at start-up; the
+// modules are looked for there.
+extern std::string ProgramFolder;
+
+// Family markers of string 0.
+constexpr const char* kGasModuleMarker = "NGX7";
+constexpr const char* kSteamModuleMarker = "HTX7";
+
+using TextBlock = std::array<std::string, 16>;
+
+// String id of the module of the current Medium and Language, without leading and
+// trailing blanks and control characters; empty when the module or the id is
+// missing.
+std::string GetText(uint16_t id);
+
+// Strings base .. base + 15 into items, each padded with blanks to at least
+// minLength characters (never cut). The block ends at the first missing id: later
+// items stay empty. True when at least one string was found.
+bool GetTextBlock(uint16_t base, uint8_t minLength, TextBlock& items);
+
+}  // namespace services

@@ -1,0 +1,136 @@
+#include "services/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "devicelink/link_state.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "services/app_state.h"
+#include "services/text_modules.h"
+#include "tests/services/fake_app_window.h"
+#include "tests/services/home_scope.h"
+
+namespace services {
+namespace {
+
+using platform::testing::Exists;
+using platform::testing::ReadBytes;
+using platform::testing::WriteBytes;
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_program_folder_ = ProgramFolder;
+    ProgramFolder = std::string(VANDREL_SOURCE_DIR) + "/texts/";
+    Medium = Language = PortIndex = 0;
+    BaudIndex = 3;
+    devicelink::DeviceOnline = false;
+    devicelink::TraceLevel = 0;
+    MemDiagSwitch = 0;
+    MemDiagLogName.clear();
+  }
+  void TearDown() override {
+    ProgramFolder = saved_program_folder_;
+    Medium = Language = PortIndex = 0;
+    BaudIndex = 3;
+    devicelink::DeviceOnline = false;
+    devicelink::TraceLevel = 0;
+  }
+  std::string IniPath() const { return home_.DataFolder() + "/vandrel2.ini"; }
+  void WriteIni(const std::string& text) {
+    platform::EnsureFolder(home_.DataFolder());
+    WriteBytes(IniPath(), text);
+  }
+
+  testing::HomeScope home_;
+  testing::FakeAppWindow window_;
+  std::string saved_program_folder_;
+};
+
+TEST_F(SettingsFileTest, FirstStartWritesEveryKeyWithItsDefault) {
+  ReadSettings();
+  EXPECT_EQ(ReadBytes(IniPath()),
+            "[Einstellungen]\r\nBaudrate=3\r\nAnschlu\xDF=0\r\nOnline=0\r\n"
+            "[System]\r\nSprache=0\r\nMedium=0\r\n"
+            "[Debug]\r\nMemDiag=0\r\nRS232=0\r\n");
+  EXPECT_EQ(BaudIndex, 3);
+  EXPECT_EQ(PortIndex, 0);
+  EXPECT_FALSE(devicelink::DeviceOnline);
+}
+
+TEST_F(SettingsFileTest, RangeRulesAndNonIntegers) {
+  struct Case {
+    const char* file;
+    int32_t baud, port, language, medium, trace;
+    bool online;
+  } cases[] = {
+      {"[Einstellungen]\nBaudrate=12\nAnschluß=-1\nOnline=2\n[System]\nSprache=1\nMedium=1\n"
+       "[Debug]\nRS232=2\n",
+       7, 0, 1, 1, 2, true},
+      {"[Einstellungen]\nBaudrate=5\nAnschlu\xDF=7\nOnline=0\n[System]\nSprache=2\nMedium=-3\n",
+       5, 7, 0, 0, 0, false},
+      // Not integers: the defaults stand in.
+      {"[EINSTELLUNGEN]\nbaudrate=fast\nANSCHLUSS=1\nanschluß= 4 \nOnline=yes\n[system]\n"
+       "Sprache=1.0\n",
+       3, 4, 0, 0, 0, false},
+      {"[Einstellungen]\nBaudrate=-1\nAnschluß=8\n", 7, 0, 0, 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteIni(c.file);
+    ReadSettings();
+    EXPECT_EQ(BaudIndex, c.baud);
+    EXPECT_EQ(PortIndex, c.port);
+    EXPECT_EQ(Language, c.language);
+    EXPECT_EQ(Medium, c.medium);
+    EXPECT_EQ(devicelink::TraceLevel, c.trace);
+    EXPECT_EQ(devicelink::DeviceOnline, c.online);
+  }
+}
+
+TEST_F(SettingsFileTest, CloseWritesFiveKeysAndKeepsTheRest) {
+  WriteIni(
+      "; kept\r\n[Einstellungen]\r\nBaudrate=3\r\nAnschluß=0\r\nOnline=2\r\nFarbe=blau\r\n"
+      "[Debug]\r\nMemDiag=1\r\nRS232=2\r\n");
+  ReadSettings();
+  EXPECT_EQ(MemDiagSwitch, 1);
+  EXPECT_NE(MemDiagLogName.find("_memDiag.log"), std::string::npos);
+  EXPECT_EQ(devicelink::TraceLevel, 2);
+  // Changes of the run.
+  BaudIndex = 5;
+  PortIndex = 2;
+  Medium = 1;
+  Language = 1;
+  WriteSettings();
+  EXPECT_EQ(ReadBytes(IniPath()),
+            "; kept\r\n[Einstellungen]\r\nBaudrate=5\r\nAnschlu\xDF=2\r\nOnline=1\r\nFarbe=blau\r\n"
+            "[Debug]\r\nMemDiag=1\r\nRS232=2\r\n"
+            "[System]\r\nSprache=1\r\nMedium=1\r\n");
+  EXPECT_TRUE(window_.boxes.empty());
+}
+
+TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {
+  // The name is taken by a folder, which no one can open as a file (root included).
+  platform::EnsureFolder(IniPath());
+  ReadSettings();  // runs on the defaults
+  EXPECT_EQ(BaudIndex, 3);
+  WriteSettings();
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text, GetText(5) + "5");  // access denied
+  EXPECT_EQ(window_.boxes[0].flags, kMbOk | kMbIconWarning);
+}
+
+TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {
+  WriteBytes(home_.Temp() / "data", "a file where the folder should be");
+  EXPECT_EQ(SettingsFileName(), "");
+  ReadSettings();
+  EXPECT_EQ(BaudIndex, 3);
+  WriteSettings();
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].text, GetText(5) + "3");
+  EXPECT_FALSE(Exists("/vandrel2.ini"));
+}
+
+}  // namespace
+}  // namespace services

@@ -1,0 +1,670 @@
+#include "services/parameter_file.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "devicelink/device_data.h"
+#include "devicelink/link_state.h"
+#include "platform/ini_file.h"
+#include "platform/text_encoding.h"
+#include "services/app_state.h"
+#include "services/app_window.h"
+#include "services/param_ini_file.h"
+#include "services/unit_tables.h"
+
+namespace services {
+namespace {
+
+namespace dl = devicelink;
+
+constexpr char kSeparator = '/';
+constexpr size_t kUserUnitEntries = 16;
+constexpr const char* kMemoSection = "Bemerkung";
+constexpr const char* kMemoKey = "Zeile ";
+constexpr const char* kMemoEnd = "@";
+
+// Everything a parameter file holds, so that a load can be read completely before
+// any of it becomes the current set.
+struct TParameterSet {
+  std::array<dl::TTemperatureSettings, 2> TempParams;
+  std::array<dl::TPressureSettings, 2> PressureParams;
+  std::array<dl::TFlowSettings, 2> FlowParams;
+  std::array<dl::TDpSettings, 2> FlowParams2;
+  std::array<dl::TMediumSettings, 2> MediumParams;
+  dl::TGasComposition GasCommon;
+  std::array<dl::TSupplySettings, 2> SupplyValues;
+  std::array<dl::TPulseSettings, 2> PulseOutputParams;
+  std::array<dl::TAlarmSettings, 2> AlarmParams;
+  std::array<dl::TOutputSettings, 4> OutputParams;
+  dl::TUnitSwitches UnitSwitches;
+  std::array<dl::TUserUnit, 16> UserUnits;
+  dl::TTrendSettings TrendSettings;
+  std::array<std::array<float, 8>, 2> CorrectionFactors;
+  dl::TLimitValues LimitValues;
+  dl::TSystemSettings SystemParams;
+  std::array<float, 8> PresetValues;
+  std::array<uint8_t, 4> DisplayEnable;
+  std::vector<std::string> Memo;
+};
+
+TParameterSet CurrentSet() {
+  return {dl::TempParams,    dl::PressureParams,    dl::FlowParams,         dl::FlowParams2,
+          dl::MediumParams,  dl::GasCommon,         dl::SupplyValues,       dl::PulseOutputParams,
+          dl::AlarmParams,   dl::OutputParams,      dl::UnitSwitches,       dl::UserUnits,
+          dl::TrendSettings, dl::CorrectionFactors, dl::LimitValues,        dl::SystemParams,
+          dl::PresetValues,  dl::DisplayEnable,     AppWindow().MemoLines()};
+}
+
+void Commit(const TParameterSet& p) {
+  dl::TempParams = p.TempParams;
+  dl::PressureParams = p.PressureParams;
+  dl::FlowParams = p.FlowParams;
+  dl::FlowParams2 = p.FlowParams2;
+  dl::MediumParams = p.MediumParams;
+  dl::GasCommon = p.GasCommon;
+  dl::SupplyValues = p.SupplyValues;
+  dl::PulseOutputParams = p.PulseOutputParams;
+  dl::AlarmParams = p.AlarmParams;
+  dl::OutputParams = p.OutputParams;
+  dl::UnitSwitches = p.UnitSwitches;
+  dl::UserUnits = p.UserUnits;
+  dl::TrendSettings = p.TrendSettings;
+  dl::CorrectionFactors = p.CorrectionFactors;
+  dl::LimitValues = p.LimitValues;
+  dl::SystemParams = p.SystemParams;
+  dl::PresetValues = p.PresetValues;
+  dl::DisplayEnable = p.DisplayEnable;
+  AppWindow().SetMemoLines(p.Memo);
+}
+
+bool Steam() {
+  return Medium == 1;
+}
+
+std::string Indexed(std::string_view prefix, size_t i) {
+  return std::string(prefix) + std::to_string(i);
+}
+
+// ---------------------------------------------------------------------------
+// The fields of each section in file order, with the default a reader uses for a
+// missing key. One list serves writing and reading, so both agree on every key.
+
+class TWriter {
+ public:
+  TWriter(platform::TIniFile& ini, std::string section) : ini_(ini), section_(std::move(section)) {}
+  void b(std::string_view key, const uint8_t& v, const char*) { Put(key, std::to_string(v)); }
+  void w(std::string_view key, const uint16_t& v, const char*) { Put(key, std::to_string(v)); }
+  void i(std::string_view key, const int32_t& v, const char*) { Put(key, std::to_string(v)); }
+  void f(std::string_view key, const float& v, const char*) { Put(key, FloatToGeneral7(v)); }
+
+ private:
+  void Put(std::string_view key, const std::string& text) { ini_.WriteString(section_, key, text); }
+  platform::TIniFile& ini_;
+  std::string section_;
+};
+
+class TReader {
+ public:
+  TReader(const TParamIniFile& ini, std::string section)
+      : ini_(ini), section_(std::move(section)) {}
+  void b(std::string_view key, uint8_t& v, const char* def) {
+    v = ini_.ReadByteValue(section_, key, def);
+  }
+  void w(std::string_view key, uint16_t& v, const char* def) {
+    v = ini_.ReadWordValue(section_, key, def);
+  }
+  void i(std::string_view key, int32_t& v, const char* def) {
+    v = ini_.ReadIntValue(section_, key, def);
+  }
+  void f(std::string_view key, float& v, const char* def) {
+    v = ini_.ReadSingleValue(section_, key, def);
+  }
+  const std::string& Section() const { return section_; }
+
+ private:
+  const TParamIniFile& ini_;
+  std::string section_;
+};
+
+// R is the record, const for writing.
+template <class Io, class R>
+void Temperature(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Kind", r.Kind, "0");
+  io.b("Eq", r.Eq, "0");
+  io.f("Min", r.Min, "0");
+  io.f("Max", r.Max, "0");
+  io.f("Dummy4", r.Dummy4, "0");
+  io.f("Diff", r.Diff, "0");
+  io.f("Toff", r.Toff, "0");
+  io.f("Konst", r.Konst, "0");
+  io.f("Dummy3", r.Dummy3, "0");
+}
+
+template <class Io, class R>
+void Pressure(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Kind", r.Kind, "0");
+  io.b("Eq", r.Eq, "0");
+  io.f("Min", r.Min, "0");
+  io.f("Max", r.Max, "0");
+  io.f("Hyd", r.Hyd, "100.0");
+  io.f("Err", r.Err, "0");
+  io.f("Konst", r.Konst, "100.0");
+  io.f("Dummy3", r.Dummy3, "0");
+  io.f("Dummy4", r.Dummy4, "0");
+}
+
+template <class Io, class R>
+void Flow(Io&& io, R& r) {
+  io.b("Eq", r.Eq, "0");
+  io.b("Kind", r.Kind, "0");
+  io.w("MaxFreq", r.MaxFreq, "9999");
+  io.f("Min", r.Min, "0");
+  io.f("Max", r.Max, "0");
+  io.f("KFak", r.KFak, "0");
+  io.f("TKK", r.TKK, "0");
+  io.f("BTemp", r.BTemp, "0");
+  io.f("Schleich", r.Schleich, "0");
+  io.f("Exp_zahl", r.Exp_zahl, "1.0");
+}
+
+template <class Io, class R>
+void DiffPressure(Io&& io, R& r) {
+  io.f("DesQN", r.DesQN, "0");
+  io.f("DesT", r.DesT, "0");
+  io.f("Desp", r.Desp, "0");
+  io.f("Desdp", r.Desdp, "0");
+  io.f("DesRho", r.DesRho, "0");
+  io.f("Desdp2", r.Desdp2, "0");
+  io.f("Desdp3", r.Desdp3, "0");
+  io.f("Desdp4", r.Desdp4, "0");
+}
+
+template <class Io, class R>
+void MediumSection(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Ready", r.Ready, "0");
+  io.b("Kind", r.Kind, "0");
+  io.f("Rho", r.Rho, "0");
+  io.f("RN", r.RN, "0");
+  io.f("BT", r.BT, "0");
+  io.f("Bp", r.Bp, "0");
+  io.f("BRho", r.BRho, "0");
+  io.f("WKapa", r.WKapa, "0");
+  io.f("Satt_Tol", r.Satt_Tol, "0");
+}
+
+template <class Io, class R>
+void Gas(Io&& io, R& r) {
+  io.f("Ho", r.Ho, "10.0");
+  io.f("CO2", r.CO2, "10.0");
+  io.f("H2", r.H2, "5.0");
+  io.f("Rho", r.Rho, "1.0");
+}
+
+template <class Io, class R>
+void Supply(Io&& io, R& r) {
+  io.f("T0", r.T0, "0");
+  io.f("p0", r.p0, "0");
+  io.f("h0", r.h0, "0");
+  io.f("Faktor", r.Faktor, "1");
+}
+
+template <class Io, class R>
+void Pulse(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Dummy3", r.Dummy3, "0");
+  io.b("Kind", r.Kind, "0");
+  io.f("Compare", r.Compare, "0");
+}
+
+template <class Io, class R>
+void Alarm(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Param", r.Param, "0");
+  io.b("Kind", r.Kind, "0");
+  io.f("Min", r.Min, "0");
+  io.f("Max", r.Max, "0");
+  io.f("Dummy3", r.Dummy3, "0");
+}
+
+template <class Io, class R>
+void Output(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Konstant", r.Konstant, "0");
+  io.b("Param", r.Param, "0");
+  io.f("Min", r.Min, "0");
+  io.f("Max", r.Max, "0");
+  io.f("Err", r.Err, "0");
+}
+
+// A single-circuit device keeps its "Kind" when loading.
+template <class Io, class R>
+void Switches(Io&& io, R& r, bool with_kind) {
+  if (with_kind) io.b("Kind", r.Kind, "0");
+  io.b("Einheiten", r.Einheiten, "0");
+  io.b("First", r.First, "0");
+  io.b("CalcError", r.CalcError, "0");
+}
+
+template <class Io, class R>
+void Trend(Io&& io, R& r) {
+  io.b("Dummy1", r.Dummy1, "0");
+  io.b("Dummy2", r.Dummy2, "0");
+  io.b("Param", r.Param, "0");
+  io.b("Time", r.Time, "60");
+}
+
+template <class Io, class R>
+void Correction(Io&& io, R& factors) {
+  for (size_t k = 0; k < factors.size(); ++k) io.f(Indexed("Stelle", k), factors.at(k), "1");
+}
+
+template <class Io, class R>
+void Limits(Io&& io, R& r) {
+  io.f("U_Max", r.U_Max, "1.31250");
+  io.f("U_Min", r.U_Min, "1.28125");
+  io.f("L_Max", r.L_Max, "0.24000");
+  io.f("L_Min", r.L_Min, "0.22500");
+}
+
+// SystemTypeFlags and KindMask come from the device and are never in the file.
+template <class Io, class R>
+void System(Io&& io, R& r) {
+  io.b("Anzahl", r.Anzahl, "0");
+  io.b("Kind", r.Kind, "0");
+  io.b("Lang", r.Lang, "0");
+  io.b("Dummy3", r.Dummy3, "0");
+  io.i("Dummy4", r.Dummy4, "0");
+  io.f("Faktor", r.Faktor, "1");
+  io.f("Dummy6", r.Dummy6, "0");
+}
+
+template <class Io, class R>
+void Presets(Io&& io, R& values) {
+  for (size_t k = 0; k < values.size(); ++k) io.f(Indexed("Vorgabe", k + 1), values.at(k), "0");
+}
+
+template <class Io, class R>
+void Display(Io&& io, R& enable) {
+  io.b("Enable1", enable.at(0), "127");
+  io.b("Enable2", enable.at(1), "127");
+  io.b("Enable3", enable.at(2), Steam() ? "40" : "0");
+  io.b("Enable4", enable.at(3), "0");
+}
+
+// ---------------------------------------------------------------------------
+
+void WriteSet(platform::TIniFile& ini, const TParameterSet& p) {
+  const auto out = [&ini](std::string section) { return TWriter(ini, std::move(section)); };
+  for (size_t i = 0; i < 2; ++i) {
+    Temperature(out(Indexed("T_User", i)), p.TempParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    Pressure(out(Indexed("P_User", i)), p.PressureParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    Flow(out(Indexed("Flow_User", i)), p.FlowParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    DiffPressure(out(Indexed("Des_User", i)), p.FlowParams2.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    MediumSection(out(Indexed("Med_User", i)), p.MediumParams.at(i));
+  }
+  Gas(out("EG_User"), p.GasCommon);
+  for (size_t i = 0; i < 2; ++i) {
+    Supply(out(Indexed("Bez_User", i)), p.SupplyValues.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    Pulse(out(Indexed("Imp_User", i)), p.PulseOutputParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    Alarm(out(Indexed("Alm_User", i)), p.AlarmParams.at(i));
+  }
+  for (size_t i = 0; i < 4; ++i) {
+    Output(out(Indexed("Aus_User", i)), p.OutputParams.at(i));
+  }
+  Switches(out("Dis_User"), p.UnitSwitches, true);
+  for (size_t i = 0; i < kUserUnitEntries; ++i) {
+    out(Indexed("UserEinheiten", i)).b("Kind", p.UserUnits.at(i).Variant, "0");
+  }
+  Trend(out("Trend_User"), p.TrendSettings);
+  for (size_t c = 0; c < 2; ++c) {
+    Correction(out(Indexed("FlowKorr_", c + 1)), p.CorrectionFactors.at(c));
+  }
+  Limits(out("Grenzwerte"), p.LimitValues);
+  System(out("System"), p.SystemParams);
+  Presets(out("Vorgaben"), p.PresetValues);
+  Display(out("Display"), p.DisplayEnable);
+
+  // Erased first, so that a shorter memo leaves no old lines behind.
+  ini.EraseSection(kMemoSection);
+  for (size_t n = 0; n < p.Memo.size(); ++n) {
+    ini.WriteString(kMemoSection, Indexed(kMemoKey, n + 1), p.Memo[n]);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversions of the older ".PAR" format, each code mapped once.
+
+uint8_t OldAlarmSource(uint8_t param) {
+  static constexpr std::array<std::pair<uint8_t, uint8_t>, 7> kMap = {
+      {{3, 4}, {4, 9}, {5, 10}, {6, 12}, {7, 17}, {8, 18}, {9, 20}}};
+  for (const auto& [from, to] : kMap) {
+    if (param == from) return to;
+  }
+  return param;
+}
+
+void ConvertOldOutput(dl::TOutputSettings& out) {
+  static constexpr std::array<uint8_t, 10> kSource = {1, 9, 2, 10, 4, 12, 5, 13, 3, 11};
+  static constexpr std::array<uint8_t, 7> kCurrent = {36, 40, 80, 120, 160, 200, 220};
+  if (out.Param < kSource.size()) {
+    out.Param = kSource.at(out.Param);
+    out.Konstant = 40;
+  } else if (out.Param < kSource.size() + kCurrent.size()) {
+    out.Konstant = kCurrent.at(out.Param - kSource.size());
+    out.Param = 0;
+  } else {
+    out.Param = 0;
+  }
+}
+
+void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
+  const auto in = [&ini](std::string section) { return TReader(ini, std::move(section)); };
+  const uint8_t flags = p.SystemParams.SystemTypeFlags;
+  const bool single = (flags & dl::kSingleCircuitFlags) != 0;
+  const size_t circuits = single ? 1 : 2;
+  const size_t outputs = single ? 1 : 4;
+
+  for (size_t i = 0; i < circuits; ++i) {
+    Temperature(in(Indexed("T_User", i)), p.TempParams.at(i));
+  }
+  for (size_t i = 0; i < circuits; ++i) {
+    Pressure(in(Indexed("P_User", i)), p.PressureParams.at(i));
+  }
+  for (size_t i = 0; i < circuits; ++i) {
+    Flow(in(Indexed("Flow_User", i)), p.FlowParams.at(i));
+  }
+  for (size_t i = 0; i < circuits; ++i) {
+    DiffPressure(in(Indexed("Des_User", i)), p.FlowParams2.at(i));
+  }
+  for (size_t i = 0; i < circuits; ++i) {
+    MediumSection(in(Indexed("Med_User", i)), p.MediumParams.at(i));
+  }
+  if (Medium == 0) Gas(in("EG_User"), p.GasCommon);
+  for (size_t i = 0; i < circuits; ++i) {
+    Supply(in(Indexed("Bez_User", i)), p.SupplyValues.at(i));
+  }
+  for (size_t i = 0; i < circuits; ++i) {
+    Pulse(in(Indexed("Imp_User", i)), p.PulseOutputParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    dl::TAlarmSettings& alarm = p.AlarmParams.at(i);
+    Alarm(in(Indexed("Alm_User", i)), alarm);
+    if (old_format) alarm.Param = OldAlarmSource(alarm.Param);
+  }
+  for (size_t i = 0; i < outputs; ++i) {
+    Output(in(Indexed("Aus_User", i)), p.OutputParams.at(i));
+    if (old_format) ConvertOldOutput(p.OutputParams.at(i));
+  }
+  {
+    TReader r = in("Dis_User");
+    Switches(r, p.UnitSwitches, !single);
+    if (old_format && p.UnitSwitches.First > 9) {
+      if (p.UnitSwitches.First == 255) {
+        throw TParameterFileError(TParameterFileError::Kind::kRange, r.Section(), "First",
+                                  ini.ReadString(r.Section(), "First", "0"));
+      }
+      ++p.UnitSwitches.First;
+    }
+  }
+  for (size_t i = 0; i < kUserUnitEntries; ++i) {
+    dl::TUserUnit& unit = p.UserUnits.at(i);
+    in(Indexed("UserEinheiten", i)).b("Kind", unit.Variant, "0");
+    if (const TUnitRow* row = FindUserUnitRow(static_cast<uint8_t>(i), unit.Variant)) {
+      unit.SymbolLength = row->SymbolLength;
+      unit.Decimals = static_cast<uint8_t>(row->Decimals);
+      unit.Symbol = row->Symbol;
+      unit.Factor = row->Factor;
+      unit.Offset = row->Offset;
+    }
+  }
+  if ((flags & dl::kNoTrendFlags) == 0) Trend(in("Trend_User"), p.TrendSettings);
+  for (size_t c = 0; c < circuits; ++c) {
+    std::array<float, 8>& factors = p.CorrectionFactors.at(c);
+    Correction(in(Indexed("FlowKorr_", c + 1)), factors);
+    for (float& f : factors) {
+      if (!(f >= 0.25f && f <= 10.0f)) f = 1.0f;
+    }
+  }
+  {
+    dl::TLimitValues& l = p.LimitValues;
+    Limits(in("Grenzwerte"), l);
+    if (!(l.U_Max >= 1.25f && l.U_Max <= 1.5f)) l.U_Max = 1.3125f;
+    if (!(l.U_Min >= 1.25f && l.U_Min <= 1.5f)) l.U_Min = 1.28125f;
+    if (!(l.L_Max >= 0.125f && l.L_Max <= 0.25f)) l.L_Max = 0.24f;
+    if (!(l.L_Min >= 0.125f && l.L_Min <= 0.25f)) l.L_Min = 0.225f;
+  }
+  System(in("System"), p.SystemParams);
+  p.SystemParams.Kind &= p.SystemParams.KindMask;
+  Presets(in("Vorgaben"), p.PresetValues);
+  Display(in("Display"), p.DisplayEnable);
+  if (old_format) p.DisplayEnable = {127, 127, static_cast<uint8_t>(Steam() ? 40 : 0), 0};
+
+  p.Memo.clear();
+  for (size_t n = 1;; ++n) {
+    std::string line = ini.ReadString(kMemoSection, Indexed(kMemoKey, n), kMemoEnd);
+    if (line == kMemoEnd) break;
+    p.Memo.push_back(std::move(line));
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+size_t LastSeparator(std::string_view name) {
+  return name.rfind(kSeparator);
+}
+
+// The extension with its dot, of the last path element; empty when it has none.
+size_t ExtensionStart(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  const size_t sep = LastSeparator(name);
+  if (dot == std::string_view::npos || (sep != std::string_view::npos && dot < sep)) {
+    return std::string_view::npos;
+  }
+  return dot;
+}
+
+std::string ChangeFileExt(std::string_view name, std::string_view ext) {
+  return std::string(name.substr(0, ExtensionStart(name))) + std::string(ext);
+}
+
+std::string FileFolder(std::string_view name) {
+  const size_t sep = LastSeparator(name);
+  if (sep == std::string_view::npos) return {};
+  return std::string(name.substr(0, sep == 0 ? 1 : sep));
+}
+
+bool IsOldFormat(std::string_view name) {
+  const size_t dot = ExtensionStart(name);
+  if (dot == std::string_view::npos) return false;
+  std::string ext(name.substr(dot));
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ext == ".PAR";
+}
+
+bool FileExists(const std::string& name) {
+  struct stat st;
+  return ::stat(name.c_str(), &st) == 0;
+}
+
+void PrepareDialog(TFileDialogState& dialog) {
+  dialog.DefaultExt = kParameterFileExt;
+  dialog.Filter = kParameterFileFilter;
+}
+
+}  // namespace
+
+std::string ShortFileName(std::string_view name) {
+  constexpr size_t kWhole = 40;
+  // Byte offset of every character; positions below count characters from 1.
+  std::vector<size_t> at;
+  for (size_t pos = 0; pos < name.size();) {
+    at.push_back(pos);
+    char32_t cp;
+    pos += platform::DecodeUtf8Char(name, pos, &cp);
+  }
+  const size_t length = at.size();
+  if (length <= kWhole) return std::string(name);
+  const auto ch = [&](size_t position) { return name.at(at.at(position - 1)); };
+  const auto from = [&](size_t position) { return name.substr(at.at(position - 1)); };
+  const auto upto = [&](size_t position) {  // characters 1..position
+    return position < length ? name.substr(0, at.at(position)) : name;
+  };
+
+  std::string_view head = upto(3);
+  for (size_t pos = 4; pos <= 14; ++pos) {
+    if (ch(pos) == kSeparator) {
+      head = upto(pos);
+      break;
+    }
+  }
+  std::string_view tail = from(length - 21);  // the last 22 characters
+  for (size_t pos = length - 20; pos <= length - 1; ++pos) {
+    if (ch(pos) == kSeparator) {
+      tail = from(pos);
+      break;
+    }
+  }
+  return std::string(head) + " ... " + std::string(tail);
+}
+
+bool LoadParameterFile() {
+  TAppWindow& window = AppWindow();
+  TFileDialogState& open = window.OpenDialog();
+  PrepareDialog(open);
+  if (!window.ExecuteOpenDialog(open)) return false;
+
+  const std::string name = open.FileName;
+  TFileDialogState& save = window.SaveDialog();
+  save.FileName = ChangeFileExt(name, ".PEG");
+  open.InitialDir = save.InitialDir = FileFolder(name);
+  const bool old_format = IsOldFormat(name);
+  window.SetStatusPanel(0, ShortFileName(name));
+
+  try {
+    // A name that is not there would read as a file of defaults only.
+    if (!FileExists(name)) {
+      throw platform::IniFileError(
+          "Cannot open the parameter file \"" + name + "\": " + std::strerror(ENOENT), ENOENT);
+    }
+    const TParamIniFile ini(name, /*auto_flush=*/false);
+    TParameterSet set = CurrentSet();
+    ReadSet(ini, old_format, set);
+    Commit(set);
+  } catch (const TParameterFileError& e) {
+    window.ShowError(e.what());
+    return false;
+  } catch (const platform::IniFileError& e) {
+    window.ShowError(e.what());
+    return false;
+  }
+  return true;
+}
+
+void SaveParameterFile() {
+  TAppWindow& window = AppWindow();
+  TFileDialogState& save = window.SaveDialog();
+  PrepareDialog(save);
+  if (!window.ExecuteSaveDialog(save)) return;
+
+  const std::string name = ChangeFileExt(save.FileName, ".PEG");
+  if (FileExists(name) && window.MessageBox("Datei überschreiben ?", "Warnung",
+                                            kMbOkCancel | kMbIconWarning) != kIdOk) {
+    return;
+  }
+  window.SetStatusPanel(0, ShortFileName(name));
+
+  try {
+    // Changes stay in memory and replace the file in one rename at the end.
+    platform::TIniFile ini(name, /*auto_flush=*/false);
+    WriteSet(ini, CurrentSet());
+    ini.UpdateFile();
+  } catch (const platform::IniFileError& e) {
+    window.ShowError(e.what());
+  }
+}
+
+void ResetParameters() {
+  const bool steam = Steam();
+  for (auto& t : dl::TempParams) t = {};
+  for (auto& p : dl::PressureParams) {
+    p = {};
+    p.Hyd = 100.0f;
+    p.Konst = 100.0f;
+  }
+  for (auto& f : dl::FlowParams) {
+    f = {};
+    f.MaxFreq = 9999;
+    f.Exp_zahl = 1.0f;
+  }
+  for (auto& s : dl::SupplyValues) s = {0, 0, 0, 1.0f};
+  for (auto& d : dl::FlowParams2) d = {};
+  for (auto& m : dl::MediumParams) {
+    m = {};
+    m.Dummy2 = '0';  // gas check "valid"
+  }
+  dl::GasCommon = {10.0f, 10.0f, 5.0f, 1.0f};
+  for (auto& p : dl::PulseOutputParams) p = {};
+  for (auto& a : dl::AlarmParams) a = {};
+  static constexpr std::array<uint8_t, 4> kOutputSource = {1, 4, 9, 12};
+  static constexpr std::array<float, 4> kOutputMax = {1000.0f, 100000.0f, 1000.0f, 100000.0f};
+  for (size_t i = 0; i < dl::OutputParams.size(); ++i) {
+    dl::OutputParams.at(i) = {0, 0, 40, kOutputSource.at(i), 0.0f, kOutputMax.at(i), 2.5f};
+  }
+  dl::UnitSwitches = {};
+  const auto& table = steam ? SteamUnitTable : GasUnitTable;
+  for (size_t i = 0; i < dl::UserUnits.size(); ++i) {
+    const TUnitRow& row = table.at(i);
+    dl::UserUnits.at(i) = {row.Variant, row.SymbolLength, static_cast<uint8_t>(row.Decimals),
+                           row.Symbol,  row.Factor,       row.Offset};
+  }
+  dl::TrendSettings = {0, 0, 0, 60};
+  for (auto& factors : dl::CorrectionFactors) factors.fill(1.0f);
+  dl::LimitValues = {1.4125f, 1.375f, 0.24f, 0.225f};
+  dl::TSystemSettings& sys = dl::SystemParams;
+  sys.Anzahl = 0;
+  sys.Kind = 0;
+  sys.Lang = 0;
+  sys.Dummy3 = 0;
+  sys.Dummy4 = 0;
+  sys.Faktor = 1.0f;
+  sys.Dummy6 = 0;
+  if (!dl::DeviceOnline) sys.KindMask = steam ? 5 : 1;
+  dl::PresetValues.fill(0.0f);
+  dl::DisplayEnable = {127, 127, static_cast<uint8_t>(steam ? 40 : 0), 0};
+
+  TAppWindow& window = AppWindow();
+  window.SetStatusPanel(0, "");
+  window.SetMemoLines({});
+}
+
+}  // namespace services

@@ -1,0 +1,43 @@
+// Parameter sets on disk and the program's default set.
+//
+// A parameter file (".PEG", ini format, Windows-1252 with CRLF) holds every
+// parameter record of the device data model and the remarks memo of the main
+// window. Files of the older format ".PAR" are read with a conversion of the relay,
+// output and display codes. None of this talks to the device; the file menu decides
+// whether to send a loaded or reset set. UI thread only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace services {
+
+// The file filter of both dialogs, and their default extension.
+inline constexpr const char* kParameterFileFilter = "Vandrel Parameter (*.PEG)|*.PEG";
+inline constexpr const char* kParameterFileExt = "PEG";
+
+// Asks for a file (OpenDialog) and loads it. The whole file is read into a copy of
+// the records first; only when every value was read is the copy made the current set
+// (records and memo). On a bad value, or a file that does not exist or cannot be
+// read, the error goes to AppWindow().ShowError, the current set stays as it was
+// and the result is false. False also when the dialog was cancelled (nothing
+// changes then). Sets status panel 0 to the shortened name before reading, the save
+// dialog's file name to the chosen name with ".PEG", and the initial folder of both
+// dialogs to the file's folder.
+bool LoadParameterFile();
+
+// Asks for a name (SaveDialog, extension forced to ".PEG"), asks before replacing
+// an existing file, then writes the current set. The new content replaces the old
+// file only once it is fully written, so a failure (shown with ShowError) leaves
+// the old file whole; keys of the old file that are not written here are kept.
+void SaveParameterFile();
+
+// The default parameter set for the current Medium; KindMask only while offline.
+// Empties status panel 0 and clears the memo.
+void ResetParameters();
+
+// A file name as status panel 0 shows it: whole up to 40 characters, else
+// head + " ... " + tail around the folder separators "/".
+std::string ShortFileName(std::string_view name);
+
+}  // namespace services

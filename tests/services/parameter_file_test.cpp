@@ -1,0 +1,933 @@
+#include "services/parameter_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "devicelink/device_data.h"
+#include "devicelink/link_state.h"
+#include "fake_app_window.h"
+#include "platform/ini_file.h"
+#include "services/app_state.h"
+#include "services/param_ini_file.h"
+#include "services/unit_tables.h"
+#include "tests/platform/temp_folder.h"
+
+namespace services {
+namespace {
+
+namespace dl = devicelink;
+using platform::testing::ReadBytes;
+using platform::testing::TempFolder;
+using platform::testing::WriteBytes;
+using testing::FakeAppWindow;
+
+// ---------------------------------------------------------------------------
+// Name shortening
+
+TEST(ShortFileNameTest, KeepsHeadAndTailAroundTheSeparators) {
+  struct Case {
+    const char* name;
+    const char* shown;
+    const char* why;
+  };
+  const std::vector<Case> cases = {
+      {"/home/anna/anlage.PEG", "/home/anna/anlage.PEG", "short names are shown whole"},
+      {"/home/jörg/Messwerte/Kesselhaus_Süd1.PEG", "/home/jörg/Messwerte/Kesselhaus_Süd1.PEG",
+       "40 characters (43 bytes) are still whole"},
+      {"/home/jörg/Messwerte/Kesselhaus_Süd_1.PEG", "/home/ ... /Kesselhaus_Süd_1.PEG",
+       "41 characters: shortened"},
+      {"/home/anna/Dokumente/vandrel2/Anlagen/Nord/Station-12.PEG",
+       "/home/ ... /Nord/Station-12.PEG", "first separators of head and tail region"},
+      {"/Betriebsdaten_2024/Messstellen/Sued/Kessel_A.PEG", "/Be ... /Sued/Kessel_A.PEG",
+       "no separator among characters 4..14: the first 3 characters"},
+      {"/home/anna/Parameter_Anlage_Nordstadt_Kessel_7.PEG", "/home/ ... Nordstadt_Kessel_7.PEG",
+       "no separator among the tail region: the last 22 characters"},
+      {"/abcdefghijkl/mmmmmmmmmm/0123456789012345.PEG", "/abcdefghijkl/ ... /0123456789012345.PEG",
+       "separators at character 14 and at length - 20, the ends of both regions"},
+      {"/abcdefghijklm/mmmmmmmmm/A0123456789012345.PEG", "/ab ... /A0123456789012345.PEG",
+       "separators at character 15 and at length - 21, just outside both regions"},
+      {"/Jürgen_Mülle/Messungen/2024/Nordost/K1.PEG", "/Jürgen_Mülle/ ... /2024/Nordost/K1.PEG",
+       "positions count characters, not bytes (the separator is byte 16)"},
+      {"Parameterdatei_fuer_die_Anlage_Nord_2024.PEG", "Par ... e_Anlage_Nord_2024.PEG",
+       "a name without any separator"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShortFileName(c.name), c.shown) << c.why;
+}
+
+// ---------------------------------------------------------------------------
+// Every field a parameter file holds, visited pairwise on two copies of the records.
+
+struct Records {
+  std::array<dl::TTemperatureSettings, 2> temp;
+  std::array<dl::TPressureSettings, 2> pressure;
+  std::array<dl::TFlowSettings, 2> flow;
+  std::array<dl::TDpSettings, 2> dp;
+  std::array<dl::TMediumSettings, 2> medium;
+  dl::TGasComposition gas;
+  std::array<dl::TSupplySettings, 2> supply;
+  std::array<dl::TPulseSettings, 2> pulse;
+  std::array<dl::TAlarmSettings, 2> alarm;
+  std::array<dl::TOutputSettings, 4> output;
+  dl::TUnitSwitches switches;
+  std::array<dl::TUserUnit, 16> units;
+  dl::TTrendSettings trend;
+  std::array<std::array<float, 8>, 2> correction;
+  dl::TLimitValues limits;
+  dl::TSystemSettings system;
+  std::array<float, 8> presets;
+  std::array<uint8_t, 4> display;
+
+  static Records Capture() {
+    return {dl::TempParams,    dl::PressureParams,    dl::FlowParams,   dl::FlowParams2,
+            dl::MediumParams,  dl::GasCommon,         dl::SupplyValues, dl::PulseOutputParams,
+            dl::AlarmParams,   dl::OutputParams,      dl::UnitSwitches, dl::UserUnits,
+            dl::TrendSettings, dl::CorrectionFactors, dl::LimitValues,  dl::SystemParams,
+            dl::PresetValues,  dl::DisplayEnable};
+  }
+  void Restore() const {
+    dl::TempParams = temp;
+    dl::PressureParams = pressure;
+    dl::FlowParams = flow;
+    dl::FlowParams2 = dp;
+    dl::MediumParams = medium;
+    dl::GasCommon = gas;
+    dl::SupplyValues = supply;
+    dl::PulseOutputParams = pulse;
+    dl::AlarmParams = alarm;
+    dl::OutputParams = output;
+    dl::UnitSwitches = switches;
+    dl::UserUnits = units;
+    dl::TrendSettings = trend;
+    dl::CorrectionFactors = correction;
+    dl::LimitValues = limits;
+    dl::SystemParams = system;
+    dl::PresetValues = presets;
+    dl::DisplayEnable = display;
+  }
+};
+
+// v(name, field of a, field of b) for every field written to the file; the unit
+// rows copied after "UserEinheiten" and the device-only system bytes are left out.
+template <class V>
+void VisitFileFields(Records& a, Records& b, V&& v) {
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string c = std::to_string(i);
+    auto& ta = a.temp[i];
+    auto& tb = b.temp[i];
+    v("T" + c + ".Dummy1", ta.Dummy1, tb.Dummy1);
+    v("T" + c + ".Dummy2", ta.Dummy2, tb.Dummy2);
+    v("T" + c + ".Kind", ta.Kind, tb.Kind);
+    v("T" + c + ".Eq", ta.Eq, tb.Eq);
+    v("T" + c + ".Min", ta.Min, tb.Min);
+    v("T" + c + ".Max", ta.Max, tb.Max);
+    v("T" + c + ".Dummy4", ta.Dummy4, tb.Dummy4);
+    v("T" + c + ".Diff", ta.Diff, tb.Diff);
+    v("T" + c + ".Toff", ta.Toff, tb.Toff);
+    v("T" + c + ".Konst", ta.Konst, tb.Konst);
+    v("T" + c + ".Dummy3", ta.Dummy3, tb.Dummy3);
+    auto& pa = a.pressure[i];
+    auto& pb = b.pressure[i];
+    v("P" + c + ".Dummy1", pa.Dummy1, pb.Dummy1);
+    v("P" + c + ".Dummy2", pa.Dummy2, pb.Dummy2);
+    v("P" + c + ".Kind", pa.Kind, pb.Kind);
+    v("P" + c + ".Eq", pa.Eq, pb.Eq);
+    v("P" + c + ".Hyd", pa.Hyd, pb.Hyd);
+    v("P" + c + ".Min", pa.Min, pb.Min);
+    v("P" + c + ".Max", pa.Max, pb.Max);
+    v("P" + c + ".Err", pa.Err, pb.Err);
+    v("P" + c + ".Konst", pa.Konst, pb.Konst);
+    v("P" + c + ".Dummy3", pa.Dummy3, pb.Dummy3);
+    v("P" + c + ".Dummy4", pa.Dummy4, pb.Dummy4);
+    auto& fa = a.flow[i];
+    auto& fb = b.flow[i];
+    v("Flow" + c + ".Eq", fa.Eq, fb.Eq);
+    v("Flow" + c + ".Kind", fa.Kind, fb.Kind);
+    v("Flow" + c + ".MaxFreq", fa.MaxFreq, fb.MaxFreq);
+    v("Flow" + c + ".Min", fa.Min, fb.Min);
+    v("Flow" + c + ".Max", fa.Max, fb.Max);
+    v("Flow" + c + ".KFak", fa.KFak, fb.KFak);
+    v("Flow" + c + ".TKK", fa.TKK, fb.TKK);
+    v("Flow" + c + ".BTemp", fa.BTemp, fb.BTemp);
+    v("Flow" + c + ".Schleich", fa.Schleich, fb.Schleich);
+    v("Flow" + c + ".Exp_zahl", fa.Exp_zahl, fb.Exp_zahl);
+    auto& da = a.dp[i];
+    auto& db = b.dp[i];
+    v("Des" + c + ".DesQN", da.DesQN, db.DesQN);
+    v("Des" + c + ".DesT", da.DesT, db.DesT);
+    v("Des" + c + ".Desp", da.Desp, db.Desp);
+    v("Des" + c + ".Desdp", da.Desdp, db.Desdp);
+    v("Des" + c + ".DesRho", da.DesRho, db.DesRho);
+    v("Des" + c + ".Desdp2", da.Desdp2, db.Desdp2);
+    v("Des" + c + ".Desdp3", da.Desdp3, db.Desdp3);
+    v("Des" + c + ".Desdp4", da.Desdp4, db.Desdp4);
+    auto& ma = a.medium[i];
+    auto& mb = b.medium[i];
+    v("Med" + c + ".Dummy1", ma.Dummy1, mb.Dummy1);
+    v("Med" + c + ".Dummy2", ma.Dummy2, mb.Dummy2);
+    v("Med" + c + ".Ready", ma.Ready, mb.Ready);
+    v("Med" + c + ".Kind", ma.Kind, mb.Kind);
+    v("Med" + c + ".Rho", ma.Rho, mb.Rho);
+    v("Med" + c + ".RN", ma.RN, mb.RN);
+    v("Med" + c + ".BT", ma.BT, mb.BT);
+    v("Med" + c + ".Bp", ma.Bp, mb.Bp);
+    v("Med" + c + ".BRho", ma.BRho, mb.BRho);
+    v("Med" + c + ".WKapa", ma.WKapa, mb.WKapa);
+    v("Med" + c + ".Satt_Tol", ma.Satt_Tol, mb.Satt_Tol);
+    auto& sa = a.supply[i];
+    auto& sb = b.supply[i];
+    v("Bez" + c + ".T0", sa.T0, sb.T0);
+    v("Bez" + c + ".p0", sa.p0, sb.p0);
+    v("Bez" + c + ".h0", sa.h0, sb.h0);
+    v("Bez" + c + ".Faktor", sa.Faktor, sb.Faktor);
+    auto& ia = a.pulse[i];
+    auto& ib = b.pulse[i];
+    v("Imp" + c + ".Dummy1", ia.Dummy1, ib.Dummy1);
+    v("Imp" + c + ".Dummy2", ia.Dummy2, ib.Dummy2);
+    v("Imp" + c + ".Dummy3", ia.Dummy3, ib.Dummy3);
+    v("Imp" + c + ".Kind", ia.Kind, ib.Kind);
+    v("Imp" + c + ".Compare", ia.Compare, ib.Compare);
+    auto& aa = a.alarm[i];
+    auto& ab = b.alarm[i];
+    v("Alm" + c + ".Dummy1", aa.Dummy1, ab.Dummy1);
+    v("Alm" + c + ".Dummy2", aa.Dummy2, ab.Dummy2);
+    v("Alm" + c + ".Param", aa.Param, ab.Param);
+    v("Alm" + c + ".Kind", aa.Kind, ab.Kind);
+    v("Alm" + c + ".Min", aa.Min, ab.Min);
+    v("Alm" + c + ".Max", aa.Max, ab.Max);
+    v("Alm" + c + ".Dummy3", aa.Dummy3, ab.Dummy3);
+    for (size_t k = 0; k < 8; ++k) {
+      v("FlowKorr" + c + ".Stelle" + std::to_string(k), a.correction[i][k], b.correction[i][k]);
+    }
+  }
+  v("EG.Ho", a.gas.Ho, b.gas.Ho);
+  v("EG.CO2", a.gas.CO2, b.gas.CO2);
+  v("EG.H2", a.gas.H2, b.gas.H2);
+  v("EG.Rho", a.gas.Rho, b.gas.Rho);
+  for (size_t i = 0; i < 4; ++i) {
+    const std::string c = "Aus" + std::to_string(i);
+    auto& oa = a.output[i];
+    auto& ob = b.output[i];
+    v(c + ".Dummy1", oa.Dummy1, ob.Dummy1);
+    v(c + ".Dummy2", oa.Dummy2, ob.Dummy2);
+    v(c + ".Konstant", oa.Konstant, ob.Konstant);
+    v(c + ".Param", oa.Param, ob.Param);
+    v(c + ".Min", oa.Min, ob.Min);
+    v(c + ".Max", oa.Max, ob.Max);
+    v(c + ".Err", oa.Err, ob.Err);
+  }
+  v("Dis.Kind", a.switches.Kind, b.switches.Kind);
+  v("Dis.Einheiten", a.switches.Einheiten, b.switches.Einheiten);
+  v("Dis.First", a.switches.First, b.switches.First);
+  v("Dis.CalcError", a.switches.CalcError, b.switches.CalcError);
+  for (size_t i = 0; i < 16; ++i) {
+    v("UserEinheiten" + std::to_string(i), a.units[i].Variant, b.units[i].Variant);
+  }
+  v("Trend.Dummy1", a.trend.Dummy1, b.trend.Dummy1);
+  v("Trend.Dummy2", a.trend.Dummy2, b.trend.Dummy2);
+  v("Trend.Param", a.trend.Param, b.trend.Param);
+  v("Trend.Time", a.trend.Time, b.trend.Time);
+  v("Grenzwerte.U_Max", a.limits.U_Max, b.limits.U_Max);
+  v("Grenzwerte.U_Min", a.limits.U_Min, b.limits.U_Min);
+  v("Grenzwerte.L_Max", a.limits.L_Max, b.limits.L_Max);
+  v("Grenzwerte.L_Min", a.limits.L_Min, b.limits.L_Min);
+  v("System.Anzahl", a.system.Anzahl, b.system.Anzahl);
+  v("System.Kind", a.system.Kind, b.system.Kind);
+  v("System.Lang", a.system.Lang, b.system.Lang);
+  v("System.Dummy3", a.system.Dummy3, b.system.Dummy3);
+  v("System.Dummy4", a.system.Dummy4, b.system.Dummy4);
+  v("System.Faktor", a.system.Faktor, b.system.Faktor);
+  v("System.Dummy6", a.system.Dummy6, b.system.Dummy6);
+  for (size_t k = 0; k < 8; ++k) {
+    v("Vorgabe" + std::to_string(k + 1), a.presets[k], b.presets[k]);
+  }
+  for (size_t k = 0; k < 4; ++k) {
+    v("Enable" + std::to_string(k + 1), a.display[k], b.display[k]);
+  }
+}
+
+template <class V>
+void VisitFileFields(Records& r, V&& v) {
+  VisitFileFields(r, r, [&v](const std::string& name, auto& f, auto&) { v(name, f); });
+}
+
+bool Contains(const std::string& name, const std::string& part) {
+  return name.find(part) != std::string::npos;
+}
+
+// Every byte field a value of its own, every float the given value (the correction
+// factors of a set that is saved need one in 0.25..10); limits the loader keeps.
+void FillRecords(uint8_t byte_base, float float_value) {
+  Records r = Records::Capture();
+  int n = 0;
+  VisitFileFields(r, [&](const std::string&, auto& f) {
+    using T = std::remove_reference_t<decltype(f)>;
+    ++n;
+    if constexpr (std::is_same_v<T, float>) {
+      f = float_value;
+    } else {
+      f = static_cast<T>(byte_base + n);
+    }
+  });
+  r.limits = {1.4f, 1.3f, 0.2f, 0.15f};
+  for (size_t i = 0; i < 16; ++i) r.units[i].Variant = 0;
+  r.system.KindMask = 0xFF;
+  r.Restore();
+}
+
+// Files of the tests are written with LF; the reader takes both line ends.
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + "\n";
+  return text;
+}
+
+class ParameterFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    dl::ResetDeviceData();
+    Medium = 0;
+    dl::DeviceOnline = false;
+  }
+
+  bool Load(const std::string& path) {
+    window.dialog_answers.push_back(path);
+    return LoadParameterFile();
+  }
+  void Save(const std::string& path) {
+    window.dialog_answers.push_back(path);
+    SaveParameterFile();
+  }
+  std::string Path(const std::string& name) const { return dir / name; }
+
+  FakeAppWindow window;
+  TempFolder dir;
+};
+
+// ---------------------------------------------------------------------------
+// Save and load together
+
+TEST_F(ParameterFileTest, RoundTripRestoresEveryFieldToSevenDigitsAndTheMemo) {
+  const std::vector<float> tricky = {
+      0.1f,
+      1.0f / 3,
+      2.0f / 3,
+      16.666666f,
+      1.6666667E-5f,
+      12345678.0f,
+      1E8f,
+      1.2345E-6f,
+      -273.15f,
+      9999999.0f,
+      0.00001f,
+      9.999E-6f,
+      -0.0f,
+      123456.79f,
+      -0.000123f,
+      1e30f,
+      -1e-30f,
+      7654321.0f,
+      0.5f,
+      std::numeric_limits<float>::max(),
+      std::numeric_limits<float>::denorm_min(),
+      1e-40f,
+      -std::numeric_limits<float>::max(),
+      1.4125f,
+  };
+  const std::vector<float> corrections = {0.25f,     10.0f,      1.0000001f, 3.3333333f,
+                                          9.999999f, 0.2500001f, 7.77f,      1.2345678f};
+  Records r = Records::Capture();
+  size_t nf = 0;
+  size_t nb = 0;
+  VisitFileFields(r, [&](const std::string& name, auto& f) {
+    using T = std::remove_reference_t<decltype(f)>;
+    if constexpr (std::is_same_v<T, float>) {
+      f = Contains(name, "Stelle") ? corrections.at(nf % 8) : tricky.at(nf % tricky.size());
+      ++nf;
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      f = std::numeric_limits<int32_t>::min();
+    } else if constexpr (std::is_same_v<T, uint16_t>) {
+      f = static_cast<T>(65535 - nb++);
+    } else {
+      f = static_cast<T>((nb++ * 37 + 255) % 256);  // 255, 36, 73, ...
+    }
+  });
+  r.limits = {1.25f, 1.5f, 0.125f, 0.25f};  // the bounds of the kept ranges
+  r.units[0].Variant = 2;                   // K
+  r.units[4].Variant = 11;                  // lb/s
+  r.units[15].Variant = 0;
+  r.system.KindMask = 0xFF;
+  r.Restore();
+  window.memo = {"Anlage Nord", "Zähler 2: 12,5 m³", "", "Kind=3 ; kein Abschnitt", "Ende"};
+  const std::vector<std::string> memo = window.memo;
+
+  const std::string path = Path("roundtrip.PEG");
+  Save(path);
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+
+  dl::ResetDeviceData();
+  dl::SystemParams.KindMask = 0xFF;
+  window.memo.clear();
+  ASSERT_TRUE(Load(path));
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+
+  Records loaded = Records::Capture();
+  VisitFileFields(r, loaded, [](const std::string& name, auto& before, auto& after) {
+    using T = std::remove_reference_t<decltype(before)>;
+    if constexpr (std::is_same_v<T, float>) {
+      const double b = before;
+      const double a = after;
+      // 7 significant digits: half a unit of the 7th digit, plus the float rounding.
+      EXPECT_LE(std::abs(a - b), 6e-7 * std::abs(b)) << name << ": " << b << " -> " << a;
+    } else {
+      EXPECT_EQ(after, before) << name;
+    }
+  });
+  EXPECT_EQ(window.memo, memo);
+
+  // The unit rows of the chosen variants came with them.
+  const dl::TUserUnit& kelvin = dl::UserUnits.at(0);
+  EXPECT_EQ(kelvin.Symbol, "    K");
+  EXPECT_EQ(kelvin.Offset, 273.15f);
+  const dl::TUserUnit& lbs = dl::UserUnits.at(4);
+  EXPECT_EQ(lbs.Symbol, " lb/s");
+  EXPECT_EQ(lbs.SymbolLength, 4);
+  EXPECT_EQ(lbs.Decimals, '2');
+  EXPECT_EQ(lbs.Factor, 0.00061239436f);
+}
+
+// ---------------------------------------------------------------------------
+// Save
+
+TEST_F(ParameterFileTest, SaveForcesTheExtensionAndSetsUpTheDialog) {
+  Save(Path("anlage.txt"));
+  EXPECT_EQ(window.save_dialog.DefaultExt, "PEG");
+  EXPECT_EQ(window.save_dialog.Filter, "Vandrel Parameter (*.PEG)|*.PEG");
+  EXPECT_TRUE(platform::testing::Exists(Path("anlage.PEG")));
+  EXPECT_FALSE(platform::testing::Exists(Path("anlage.txt")));
+  EXPECT_EQ(window.panels[0], ShortFileName(Path("anlage.PEG")));
+
+  Save(Path("ohne_endung"));
+  EXPECT_TRUE(platform::testing::Exists(Path("ohne_endung.PEG")));
+  EXPECT_TRUE(window.boxes.empty());  // new files need no question
+}
+
+TEST_F(ParameterFileTest, SaveCancelledWritesNothing) {
+  window.panels[0] = "vorher";
+  SaveParameterFile();  // no answer queued: cancelled
+  EXPECT_TRUE(dir.List().empty());
+  EXPECT_EQ(window.panels[0], "vorher");
+}
+
+TEST_F(ParameterFileTest, SaveAsksBeforeReplacingAFile) {
+  const std::string path = Path("alt.PEG");
+  WriteBytes(path, "[T_User0]\r\nMin=5\r\n");
+  window.panels[0] = "vorher";
+  dl::TempParams[0].Min = 7.5f;
+
+  window.box_answers = {kIdCancel};
+  Save(path);
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Datei überschreiben ?");
+  EXPECT_EQ(window.boxes[0].caption, "Warnung");
+  EXPECT_EQ(window.boxes[0].flags & 0x0F, kMbOkCancel);
+  EXPECT_EQ(ReadBytes(path), "[T_User0]\r\nMin=5\r\n");
+  EXPECT_EQ(window.panels[0], "vorher");
+
+  window.box_answers = {kIdOk};
+  Save(path);
+  EXPECT_EQ(platform::TIniFile(path).ReadString("T_User0", "Min", ""), "7.5");
+  EXPECT_EQ(window.panels[0], ShortFileName(path));
+}
+
+TEST_F(ParameterFileTest, SaveReplacesTheRemarksAndKeepsForeignKeys) {
+  const std::string path = Path("bemerkung.PEG");
+  std::string old = "[T_User0]\r\nMin=5\r\nEigener Schluessel=bleibt\r\n[Bemerkung]\r\n";
+  for (int n = 1; n <= 9; ++n)
+    old += "Zeile " + std::to_string(n) + "=alt " + std::to_string(n) + "\r\n";
+  old += "[Fremd]\r\nA=1\r\n";
+  WriteBytes(path, old);
+
+  window.memo = {"eins", "zwei", "drei"};
+  Save(path);  // the overwrite question is answered OK
+  const platform::TIniFile ini(path);
+  EXPECT_EQ(ini.ReadSection("Bemerkung"),
+            (std::vector<std::string>{"Zeile 1", "Zeile 2", "Zeile 3"}));
+  EXPECT_EQ(ini.ReadString("Bemerkung", "Zeile 3", ""), "drei");
+  EXPECT_EQ(ini.ReadString("T_User0", "Eigener Schluessel", ""), "bleibt");
+  EXPECT_EQ(ini.ReadString("Fremd", "A", ""), "1");
+
+  // A line holding only the end mark ends the remarks on the next load.
+  window.memo = {"a", "@", "b"};
+  Save(path);
+  window.memo.clear();
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(window.memo, std::vector<std::string>{"a"});
+}
+
+TEST_F(ParameterFileTest, FailedSaveLeavesTheOldFileWhole) {
+  // The temporary file beside it gets a longer name than the folder allows, so the
+  // write fails after the old file was read.
+  const std::string path = Path(std::string(246, 'p') + ".PEG");
+  const std::string old = "[T_User0]\r\nMin=5\r\n";
+  WriteBytes(path, old);
+  dl::TempParams[0].Min = 7.5f;
+
+  window.box_answers = {kIdOk};
+  Save(path);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_EQ(ReadBytes(path), old);
+  EXPECT_EQ(dir.List().size(), 1u);  // no temporary file left behind
+}
+
+// ---------------------------------------------------------------------------
+// Load
+
+TEST_F(ParameterFileTest, LoadCancelledChangesNothing) {
+  dl::TempParams[0].Min = 3.0f;
+  window.memo = {"bleibt"};
+  EXPECT_FALSE(LoadParameterFile());
+  EXPECT_EQ(window.open_dialog.DefaultExt, "PEG");
+  EXPECT_EQ(window.open_dialog.Filter, "Vandrel Parameter (*.PEG)|*.PEG");
+  EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
+  EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+  EXPECT_TRUE(window.panels.empty());
+}
+
+TEST_F(ParameterFileTest, LoadPresetsBothDialogsFromTheChosenFile) {
+  const std::string path = Path("Alt.par");
+  WriteBytes(path, "[T_User0]\nMin=1\n");
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(window.save_dialog.FileName, Path("Alt.PEG"));
+  EXPECT_EQ(window.save_dialog.InitialDir, dir.Path());
+  EXPECT_EQ(window.open_dialog.InitialDir, dir.Path());
+  EXPECT_EQ(window.panels[0], ShortFileName(path));
+}
+
+TEST_F(ParameterFileTest, LoadOfAMissingFileIsAnError) {
+  dl::TempParams[0].Min = 3.0f;
+  EXPECT_FALSE(Load(Path("gibtsnicht.PEG")));
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_NE(window.errors[0].find("gibtsnicht.PEG"), std::string::npos);
+  EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
+}
+
+TEST_F(ParameterFileTest, MissingKeysTakeTheirDefaults) {
+  for (int32_t medium : {0, 1}) {
+    Medium = medium;
+    FillRecords(100, 42.0f);
+    const std::string path = Path("leer.PEG");
+    WriteBytes(path, "; nichts als ein Kommentar\n[Fremd]\nHyd=5\n");
+    ASSERT_TRUE(Load(path));
+
+    for (size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(dl::TempParams[i].Min, 0.0f);
+      EXPECT_EQ(dl::PressureParams[i].Hyd, 100.0f);
+      EXPECT_EQ(dl::PressureParams[i].Konst, 100.0f);
+      EXPECT_EQ(dl::PressureParams[i].Err, 0.0f);
+      EXPECT_EQ(dl::FlowParams[i].MaxFreq, 9999);
+      EXPECT_EQ(dl::FlowParams[i].Exp_zahl, 1.0f);
+      EXPECT_EQ(dl::FlowParams[i].Kind, 0);
+      EXPECT_EQ(dl::SupplyValues[i].Faktor, 1.0f);
+      EXPECT_EQ(dl::SupplyValues[i].T0, 0.0f);
+      EXPECT_EQ(dl::CorrectionFactors[i], (std::array<float, 8>{1, 1, 1, 1, 1, 1, 1, 1}));
+    }
+    if (medium == 0) {
+      EXPECT_EQ(dl::GasCommon.Ho, 10.0f);
+      EXPECT_EQ(dl::GasCommon.CO2, 10.0f);
+      EXPECT_EQ(dl::GasCommon.H2, 5.0f);
+      EXPECT_EQ(dl::GasCommon.Rho, 1.0f);
+    } else {
+      EXPECT_EQ(dl::GasCommon.Ho, 42.0f);  // not read for steam
+    }
+    EXPECT_EQ(dl::TrendSettings.Time, 60);
+    EXPECT_EQ(dl::TrendSettings.Param, 0);
+    EXPECT_EQ(dl::LimitValues.U_Max, 1.3125f);
+    EXPECT_EQ(dl::LimitValues.U_Min, 1.28125f);
+    EXPECT_EQ(dl::LimitValues.L_Max, 0.24f);
+    EXPECT_EQ(dl::LimitValues.L_Min, 0.225f);
+    EXPECT_EQ(dl::SystemParams.Faktor, 1.0f);
+    EXPECT_EQ(dl::SystemParams.Dummy4, 0);
+    EXPECT_EQ(dl::DisplayEnable,
+              (std::array<uint8_t, 4>{127, 127, static_cast<uint8_t>(medium ? 40 : 0), 0}));
+    EXPECT_EQ(dl::UserUnits[1].Variant, 0);
+    EXPECT_EQ(dl::UserUnits[1].Symbol, "  kPa");
+    EXPECT_TRUE(window.memo.empty());
+  }
+}
+
+TEST_F(ParameterFileTest, LoadCorrectsFactorsLimitsAndSystemType) {
+  dl::SystemParams.KindMask = 0x05;
+  dl::UserUnits[3] = {0, 9, '7', "xxxxx", 9.0f, 9.0f};
+  const std::string path = Path("korrektur.PEG");
+  WriteBytes(path, Lines({
+                       "[FlowKorr_1]",  "Stelle0=0.2499",   "Stelle1=0.25", "Stelle2=10",
+                       "Stelle3=10.01", "Stelle4=-1",       "Stelle5=0",    "Stelle6=5,5",
+                       "[FlowKorr_2]",  "Stelle7=11",       "[Grenzwerte]", "U_Max=1.51",
+                       "U_Min=1.2",     "L_Max=0.26",       "L_Min=0.1",    "[System]",
+                       "Kind=7",        "[UserEinheiten0]", "Kind=1",       "[UserEinheiten3]",
+                       "Kind=99",
+                   }));
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(dl::CorrectionFactors[0], (std::array<float, 8>{1, 0.25f, 10, 1, 1, 1, 5.5f, 1}));
+  EXPECT_EQ(dl::CorrectionFactors[1][7], 1.0f);
+  EXPECT_EQ(dl::LimitValues.U_Max, 1.3125f);
+  EXPECT_EQ(dl::LimitValues.U_Min, 1.28125f);
+  EXPECT_EQ(dl::LimitValues.L_Max, 0.24f);
+  EXPECT_EQ(dl::LimitValues.L_Min, 0.225f);
+  EXPECT_EQ(dl::SystemParams.Kind, 5);  // 7 AND the device's mask 5
+
+  const dl::TUserUnit& fahrenheit = dl::UserUnits[0];
+  EXPECT_EQ(fahrenheit.Variant, 1);
+  EXPECT_EQ(fahrenheit.Symbol, "   °F");
+  EXPECT_EQ(fahrenheit.SymbolLength, 2);
+  EXPECT_EQ(fahrenheit.Decimals, '2');
+  EXPECT_EQ(fahrenheit.Factor, 1.8f);
+  EXPECT_EQ(fahrenheit.Offset, 32.0f);
+  // No row for the variant: the rest of the entry stays.
+  const dl::TUserUnit& unknown = dl::UserUnits[3];
+  EXPECT_EQ(unknown.Variant, 99);
+  EXPECT_EQ(unknown.Symbol, "xxxxx");
+  EXPECT_EQ(unknown.Factor, 9.0f);
+}
+
+TEST_F(ParameterFileTest, DecimalCommaLoadsAsPoint) {
+  const std::string path = Path("komma.PEG");
+  WriteBytes(path, Lines({"[T_User0]", "Min=1,5", "Kind=3,7", "[P_User1]", "Hyd=-0,125", "[System]",
+                          "Dummy4=-12,9", "[FlowKorr_1]", "Stelle0=2,5E0"}));
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(dl::TempParams[0].Min, 1.5f);
+  EXPECT_EQ(dl::TempParams[0].Kind, 3);
+  EXPECT_EQ(dl::PressureParams[1].Hyd, -0.125f);
+  EXPECT_EQ(dl::SystemParams.Dummy4, -12);
+  EXPECT_EQ(dl::CorrectionFactors[0][0], 2.5f);
+}
+
+TEST_F(ParameterFileTest, EachDeviceTypeLoadsOnlyWhatItHas) {
+  struct Case {
+    const char* what;
+    uint8_t flags;
+    bool second_circuit;  // circuit 2, outputs 2..4, "Kind" of "Dis_User", FlowKorr_2
+    bool trend;
+  };
+  const std::vector<Case> cases = {
+      {"two circuits with trend", 0x00, true, true},
+      {"single circuit 0x40", 0x40, false, true},
+      {"single circuit 0x80", 0x80, false, true},
+      {"no trend 0x02", 0x02, true, false},
+      {"no trend 0x20", 0x20, true, false},
+      {"single circuit without trend", 0xC1, false, true},  // 0x01 is neither
+  };
+  const std::string path = Path("zwei_kreise.PEG");
+  FillRecords(10, 2.5f);
+  const Records file = Records::Capture();
+  Save(path);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FillRecords(100, 7.0f);
+    dl::SystemParams.SystemTypeFlags = c.flags;
+    const Records device = Records::Capture();
+    ASSERT_TRUE(Load(path));
+    const Records& want2 = c.second_circuit ? file : device;
+
+    for (size_t i = 0; i < 2; ++i) {
+      const Records& want = i == 0 ? file : want2;
+      EXPECT_EQ(dl::TempParams[i].Konst, want.temp[i].Konst) << i;
+      EXPECT_EQ(dl::TempParams[i].Kind, want.temp[i].Kind) << i;
+      EXPECT_EQ(dl::PressureParams[i].Dummy4, want.pressure[i].Dummy4) << i;
+      EXPECT_EQ(dl::FlowParams[i].MaxFreq, want.flow[i].MaxFreq) << i;
+      EXPECT_EQ(dl::FlowParams2[i].Desdp4, want.dp[i].Desdp4) << i;
+      EXPECT_EQ(dl::MediumParams[i].Ready, want.medium[i].Ready) << i;
+      EXPECT_EQ(dl::SupplyValues[i].Faktor, want.supply[i].Faktor) << i;
+      EXPECT_EQ(dl::PulseOutputParams[i].Kind, want.pulse[i].Kind) << i;
+      EXPECT_EQ(dl::AlarmParams[i].Param, file.alarm[i].Param) << i;  // always both
+      EXPECT_EQ(dl::CorrectionFactors[i][7], want.correction[i][7]) << i;
+    }
+    EXPECT_EQ(dl::OutputParams[0].Err, file.output[0].Err);
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(dl::OutputParams[i].Param, want2.output[i].Param) << i;
+    EXPECT_EQ(dl::UnitSwitches.Kind, want2.switches.Kind);
+    EXPECT_EQ(dl::UnitSwitches.First, file.switches.First);
+    EXPECT_EQ(dl::TrendSettings.Time, (c.trend ? file : device).trend.Time);
+    EXPECT_EQ(dl::SystemParams.SystemTypeFlags, c.flags);
+  }
+}
+
+TEST_F(ParameterFileTest, CommonGasValuesAreReadForGasOnly) {
+  const std::string path = Path("dampf.PEG");
+  WriteBytes(path, Lines({"[EG_User]", "Ho=11.5", "CO2=1.5", "H2=0.5", "Rho=0.8"}));
+  for (int32_t medium : {0, 1}) {
+    Medium = medium;
+    dl::GasCommon = {1, 2, 3, 4};
+    ASSERT_TRUE(Load(path));
+    const dl::TGasComposition want = medium == 0 ? dl::TGasComposition{11.5f, 1.5f, 0.5f, 0.8f}
+                                                 : dl::TGasComposition{1, 2, 3, 4};
+    EXPECT_EQ(dl::GasCommon.Ho, want.Ho) << medium;
+    EXPECT_EQ(dl::GasCommon.CO2, want.CO2) << medium;
+    EXPECT_EQ(dl::GasCommon.H2, want.H2) << medium;
+    EXPECT_EQ(dl::GasCommon.Rho, want.Rho) << medium;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The older format
+
+struct OldFile {
+  uint8_t alarm = 0;
+  uint8_t output = 0;
+  uint8_t konstant = 77;
+  uint8_t first = 0;
+};
+
+std::string OldFileText(const OldFile& f) {
+  std::string text;
+  for (int i = 0; i < 2; ++i)
+    text += "[Alm_User" + std::to_string(i) + "]\nParam=" + std::to_string(f.alarm) + "\n";
+  for (int i = 0; i < 4; ++i) {
+    text += "[Aus_User" + std::to_string(i) + "]\nParam=" + std::to_string(f.output) +
+            "\nKonstant=" + std::to_string(f.konstant) + "\n";
+  }
+  text += "[Dis_User]\nFirst=" + std::to_string(f.first) + "\n";
+  text += "[Display]\nEnable1=1\nEnable2=2\nEnable3=3\nEnable4=4\n";
+  return text;
+}
+
+TEST_F(ParameterFileTest, OldFormatAlarmSourcesAreMappedOnce) {
+  // 3 -> 4 and 4 -> 9 are one table, not a chain: 3 never becomes 9.
+  const std::vector<std::pair<uint8_t, uint8_t>> cases = {
+      {0, 0},  {2, 2},  {3, 4},  {4, 9},   {5, 10},  {6, 12},
+      {7, 17}, {8, 18}, {9, 20}, {10, 10}, {20, 20},
+  };
+  const std::string path = Path("alt.PAR");
+  for (const auto& [in, out] : cases) {
+    WriteBytes(path, OldFileText({.alarm = in}));
+    ASSERT_TRUE(Load(path));
+    EXPECT_EQ(dl::AlarmParams[0].Param, out) << int(in);
+    EXPECT_EQ(dl::AlarmParams[1].Param, out) << int(in);
+  }
+}
+
+TEST_F(ParameterFileTest, OldFormatOutputSourcesAndCurrents) {
+  struct Case {
+    uint8_t param_in;
+    uint8_t param_out;
+    uint8_t konstant_out;  // the file holds 77
+  };
+  const std::vector<Case> cases = {
+      {0, 1, 40},   {1, 9, 40},   {2, 2, 40},  {3, 10, 40},  {4, 4, 40},
+      {5, 12, 40},  {6, 5, 40},   {7, 13, 40}, {8, 3, 40},   {9, 11, 40},
+      {10, 0, 36},  {11, 0, 40},  {12, 0, 80}, {13, 0, 120}, {14, 0, 160},
+      {15, 0, 200}, {16, 0, 220}, {17, 0, 77}, {255, 0, 77},
+  };
+  const std::string path = Path("alt.PAR");
+  for (const Case& c : cases) {
+    WriteBytes(path, OldFileText({.output = c.param_in}));
+    ASSERT_TRUE(Load(path));
+    for (size_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(dl::OutputParams[i].Param, c.param_out) << int(c.param_in) << " output " << i;
+      EXPECT_EQ(dl::OutputParams[i].Konstant, c.konstant_out) << int(c.param_in) << " output " << i;
+    }
+  }
+}
+
+TEST_F(ParameterFileTest, OldFormatDisplayAndFirstValue) {
+  const std::string path = Path("alt.PAR");
+  const std::vector<std::pair<uint8_t, uint8_t>> firsts = {{9, 9}, {10, 11}, {254, 255}};
+  for (int32_t medium : {0, 1}) {
+    Medium = medium;
+    for (const auto& [in, out] : firsts) {
+      WriteBytes(path, OldFileText({.first = in}));
+      ASSERT_TRUE(Load(path));
+      EXPECT_EQ(dl::UnitSwitches.First, out) << int(in);
+      EXPECT_EQ(dl::DisplayEnable,
+                (std::array<uint8_t, 4>{127, 127, static_cast<uint8_t>(medium ? 40 : 0), 0}));
+    }
+  }
+  // 255 + 1 does not fit the byte.
+  dl::UnitSwitches.First = 3;
+  WriteBytes(path, OldFileText({.first = 255}));
+  EXPECT_FALSE(Load(path));
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_NE(window.errors[0].find("First"), std::string::npos) << window.errors[0];
+  EXPECT_EQ(dl::UnitSwitches.First, 3);
+}
+
+TEST_F(ParameterFileTest, OldFormatIsTheExtensionParInAnyCase) {
+  struct Case {
+    const char* name;
+    bool converted;
+  };
+  const std::vector<Case> cases = {
+      {"a.PAR", true},  {"b.par", true},      {"c.Par", true},   {"d.PEG", false},
+      {"e.peg", false}, {"f.par.PEG", false}, {"g.PARX", false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Path(c.name);
+    WriteBytes(path, OldFileText({.alarm = 3, .output = 12, .first = 10}));
+    ASSERT_TRUE(Load(path)) << c.name;
+    EXPECT_EQ(dl::AlarmParams[0].Param, c.converted ? 4 : 3) << c.name;
+    EXPECT_EQ(dl::OutputParams[0].Param, c.converted ? 0 : 12) << c.name;
+    EXPECT_EQ(dl::OutputParams[0].Konstant, c.converted ? 80 : 77) << c.name;
+    EXPECT_EQ(dl::UnitSwitches.First, c.converted ? 11 : 10) << c.name;
+    EXPECT_EQ(dl::DisplayEnable[0], c.converted ? 127 : 1) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// A bad value
+
+TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* value;
+  };
+  const std::vector<Case> cases = {
+      {"Vorgaben", "Vorgabe8", "abc"},  // the last float: everything before was read
+      {"Display", "Enable4", "256"},    // the last byte
+      {"T_User0", "Kind", "-1"},          {"Flow_User1", "MaxFreq", "65536"},
+      {"System", "Dummy4", "2147483648"}, {"T_User1", "Min", "nan"},
+      {"P_User0", "Hyd", "inf"},          {"EG_User", "Ho", "0x10"},
+      {"Grenzwerte", "U_Max", "1e39"},    {"UserEinheiten15", "Kind", "1.5.0"},
+  };
+  // A complete file that differs from the current set in every field.
+  const std::string good = Path("gut.PEG");
+  FillRecords(10, 2.5f);
+  window.memo = {"aus der Datei"};
+  Save(good);
+  const std::string good_text = ReadBytes(good);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key + "=" + c.value);
+    const std::string path = Path("schlecht.PEG");
+    WriteBytes(path, good_text);
+    {
+      platform::TIniFile ini(path);
+      ini.WriteString(c.section, c.key, c.value);
+    }
+    ResetParameters();
+    dl::SystemParams.KindMask = 0xFF;
+    dl::TempParams[1].Min = -12.0f;
+    window.memo = {"alte", "Bemerkung"};
+    Records before = Records::Capture();
+    window.errors.clear();
+
+    EXPECT_FALSE(Load(path));
+    ASSERT_EQ(window.errors.size(), 1u);
+    const std::string& message = window.errors[0];
+    EXPECT_NE(message.find(std::string("\"") + c.section + "\""), std::string::npos) << message;
+    EXPECT_NE(message.find(std::string("\"") + c.key + "\""), std::string::npos) << message;
+    EXPECT_NE(message.find(std::string("\"") + c.value + "\""), std::string::npos) << message;
+    EXPECT_EQ(window.panels[0], ShortFileName(path));
+
+    Records after = Records::Capture();
+    VisitFileFields(before, after,
+                    [](const std::string& name, auto& b, auto& a) { EXPECT_EQ(a, b) << name; });
+    for (size_t i = 0; i < 16; ++i) {
+      EXPECT_EQ(after.units[i].Symbol, before.units[i].Symbol) << i;
+      EXPECT_EQ(after.units[i].Factor, before.units[i].Factor) << i;
+    }
+    EXPECT_EQ(window.memo, (std::vector<std::string>{"alte", "Bemerkung"}));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// A file as the program has always written it: Windows-1252, CRLF.
+
+TEST_F(ParameterFileTest, LoadsAWindows1252FileWithCrLf) {
+  const std::string fixture = std::string(VANDREL_TEST_DATA) + "/anlage_sued_1252.PEG";
+  const std::string bytes = ReadBytes(fixture);
+  ASSERT_NE(bytes.find("\r\n"), std::string::npos);
+  ASSERT_NE(bytes.find('\xE4'), std::string::npos);  // "ä" as one byte
+
+  ASSERT_TRUE(Load(fixture));
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+  EXPECT_EQ(dl::TempParams[0].Kind, 1);
+  EXPECT_EQ(dl::TempParams[0].Min, -20.0f);
+  EXPECT_EQ(dl::TempParams[0].Max, 120.0f);
+  EXPECT_EQ(dl::PressureParams[0].Hyd, 101.325f);
+  EXPECT_EQ(dl::FlowParams[0].MaxFreq, 5000);
+  EXPECT_EQ(dl::FlowParams[0].KFak, 0.00001666667f);
+  EXPECT_EQ(dl::FlowParams[0].TKK, 1.2345E-6f);
+  EXPECT_EQ(dl::FlowParams[1].Max, 1.234568E7f);
+  EXPECT_EQ(dl::GasCommon.Ho, 11.2f);
+  EXPECT_EQ(dl::OutputParams[1].Max, 100000.0f);
+  EXPECT_EQ(dl::UnitSwitches.Einheiten, 1);
+  EXPECT_EQ(dl::UserUnits[1].Variant, 1);
+  EXPECT_EQ(dl::UserUnits[1].Symbol, "  bar");
+  EXPECT_EQ(dl::CorrectionFactors[1][3], 1.0125f);
+  EXPECT_EQ(dl::LimitValues.U_Max, 1.4125f);
+  EXPECT_EQ(dl::PresetValues[7], -273.15f);
+  EXPECT_EQ(dl::DisplayEnable, (std::array<uint8_t, 4>{127, 63, 0, 0}));
+  EXPECT_EQ(window.memo, (std::vector<std::string>{"Kesselhaus Süd, Zähler 2", "geprüft: 12.03.",
+                                                   "Dichte in kg/m³"}));
+}
+
+// ---------------------------------------------------------------------------
+// Defaults
+
+TEST_F(ParameterFileTest, ResetThenSaveMatchesTheDefaultFiles) {
+  struct Case {
+    int32_t medium;
+    const char* golden;
+  };
+  for (const Case& c : {Case{0, "reset_gas.PEG"}, Case{1, "reset_steam.PEG"}}) {
+    SCOPED_TRACE(c.golden);
+    Medium = c.medium;
+    FillRecords(10, 2.5f);
+    window.memo = {"weg"};
+    window.panels[0] = "alt.PEG";
+    ResetParameters();
+    EXPECT_EQ(window.panels[0], "");
+    EXPECT_TRUE(window.memo.empty());
+
+    const std::string path = Path(c.golden);
+    Save(path);
+    ASSERT_TRUE(window.errors.empty());
+    EXPECT_EQ(ReadBytes(path), ReadBytes(std::string(VANDREL_TEST_DATA) + "/" + c.golden));
+  }
+}
+
+TEST_F(ParameterFileTest, ResetDefaultsTheUnitsAndTheDeviceMask) {
+  struct Case {
+    int32_t medium;
+    bool online;
+    uint8_t mask;
+  };
+  const std::vector<Case> cases = {{0, false, 1}, {1, false, 5}, {0, true, 0xA7}, {1, true, 0xA7}};
+  for (const Case& c : cases) {
+    Medium = c.medium;
+    dl::DeviceOnline = c.online;
+    dl::SystemParams.KindMask = 0xA7;
+    dl::SystemParams.SystemTypeFlags = 0x42;
+    dl::UserUnits[2] = {3, 1, '9', "?????", 7.0f, 7.0f};
+    ResetParameters();
+    EXPECT_EQ(dl::SystemParams.KindMask, c.mask) << c.medium << c.online;
+    EXPECT_EQ(dl::SystemParams.SystemTypeFlags, 0x42);
+    const auto& table = c.medium == 1 ? SteamUnitTable : GasUnitTable;
+    for (size_t i = 0; i < 16; ++i) {
+      const dl::TUserUnit& u = dl::UserUnits[i];
+      EXPECT_EQ(u.Variant, 0) << i;
+      EXPECT_EQ(u.Symbol, table[i].Symbol) << i;
+      EXPECT_EQ(u.SymbolLength, table[i].SymbolLength) << i;
+      EXPECT_EQ(u.Decimals, static_cast<uint8_t>(table[i].Decimals)) << i;
+      EXPECT_EQ(u.Factor, table[i].Factor) << i;
+      EXPECT_EQ(u.Offset, table[i].Offset) << i;
+    }
+  }
+  // The tables differ in the density symbol.
+  Medium = 1;
+  ResetParameters();
+  EXPECT_EQ(dl::UserUnits[2].Symbol, "kg/m3");
+  EXPECT_EQ(dl::UserUnits[2].Decimals, '4');
+  EXPECT_EQ(dl::UserUnits[12].Factor, 1000.0f);
+}
+
+}  // namespace
+}  // namespace services

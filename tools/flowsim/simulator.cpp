@@ -339,6 +339,48 @@ bool FlowSimulator::ClockRunning() {
   return clockRunning_;
 }
 
+void FlowSimulator::RecordTrendSample() {
+  std::lock_guard lock(mutex_);
+  const std::int64_t nowMs = now_();
+  UpdateLocked(nowMs);
+  int newest = image_.Get8(static_cast<std::uint16_t>(map::kTrendHeader + 1));
+  if (newest >= map::kTrendBlockCount) newest = map::kTrendBlockCount - 1;
+  std::uint16_t block = map::TrendBlock(newest);
+  int count = image_.Get8(static_cast<std::uint16_t>(block + 7));
+  if (count >= map::kTrendSamples || image_.Get8(block) > 2) {
+    newest = (newest + 1) % map::kTrendBlockCount;
+    block = map::TrendBlock(newest);
+    if (newest == 0) image_.Put8(map::kTrendHeader, 2);
+    image_.Put8(static_cast<std::uint16_t>(map::kTrendHeader + 1),
+                static_cast<std::uint8_t>(newest));
+    const int interval = std::clamp<int>(image_.Get8(map::kTrendSettings + 3), 1, 100);
+    const CivilTime t = CivilFromSeconds(
+        clockBaseSeconds_ + (clockRunning_ ? FloorDiv(nowMs - clockBaseMs_, 1000) : 0));
+    image_.Fill(block, map::kTrendBlockSize, 0xFF);
+    const std::uint8_t stamp[8] = {0,
+                                   static_cast<std::uint8_t>(interval),
+                                   static_cast<std::uint8_t>(t.year % 100),
+                                   static_cast<std::uint8_t>(t.month),
+                                   static_cast<std::uint8_t>(t.day),
+                                   static_cast<std::uint8_t>(t.hour),
+                                   static_cast<std::uint8_t>(t.minute),
+                                   0};
+    image_.Write(block, stamp);
+    count = 0;
+  }
+  const CircuitSnapshot s = processes_[0].At(static_cast<double>(nowMs - startMs_) / 1000.0);
+  const bool gas = processes_[0].process().model == DeviceModel::Gas;
+  image_.Put16(static_cast<std::uint16_t>(block + 8 + 2 * count),
+               static_cast<std::uint16_t>(std::lround(s.temperatureK * 10)));
+  image_.Put16(static_cast<std::uint16_t>(block + 128 + 2 * count),
+               static_cast<std::uint16_t>(std::lround(s.pressureKpa)));
+  image_.PutFloat(static_cast<std::uint16_t>(block + 248 + 4 * count),
+                  static_cast<float>(gas ? s.flowOrPower : s.operatingFlow));
+  image_.PutFloat(static_cast<std::uint16_t>(block + 488 + 4 * count),
+                  static_cast<float>(s.massFlow));
+  image_.Put8(static_cast<std::uint16_t>(block + 7), static_cast<std::uint8_t>(count + 1));
+}
+
 void FlowSimulator::SetDeviceTime(const CivilTime& time) {
   std::lock_guard lock(mutex_);
   clockBaseSeconds_ = SecondsFromCivil(time);

@@ -108,6 +108,13 @@ class FlowSimulator {
   bool ClockRunning();
   void SetDeviceTime(const CivilTime& time);
 
+  // The device takes its next trend sample now. It goes into the newest block of
+  // the trend ring; when that block is full (or holds no valid stamp) the next
+  // block is started, stamped with the device time and the trend interval, and
+  // the header names it the newest; starting over at block 0 marks the ring as
+  // wrapped (state 2).
+  void RecordTrendSample();
+
   const SimulatorOptions& options() const { return options_; }
 
   // Measured values and the password block are the device's own; frames

@@ -1,0 +1,33 @@
+// Pacing and feedback for device commands (a pause that keeps the window alive,
+// the status bar's progress bar) and the transfer of the whole parameter model
+// to and from the device.
+#pragma once
+
+#include <cstdint>
+
+namespace services {
+
+// Returns once more than ms milliseconds of the tick counter have passed,
+// processing window messages at least once and then about every millisecond.
+// Returns at once when the tick counter wraps during the wait.
+void WaitMs(uint32_t ms);
+
+// Progress bar: maximum count, position 0, visible; then messages once.
+void StartProgress(int32_t count);
+// Progress bar one step on; then messages once.
+void StepProgress();
+
+// Every parameter block from the device in one fixed order, each attempted
+// whatever the others gave. Returns the number of failed commands (0: all read);
+// when any failed, the online label is left at "OFFLINE".
+int32_t ReadAllParameters();
+
+// The whole parameter model to the device, paced and counted on the progress bar
+// under the hourglass cursor. The system block's type is limited to the mask the
+// device reports just before; the operating mode keeps the device's bytes 1..3
+// (it is read first, and not written when that read fails). Returns the number of
+// failed commands; when any failed the online label is left at "OFFLINE".
+// A BaudIndex outside 0..7 raises std::out_of_range before any traffic.
+int32_t WriteAllParameters();
+
+}  // namespace services

@@ -1,0 +1,105 @@
+#include "services/port_opening.h"
+
+#include <stdexcept>
+
+#include "devicelink/block_commands.h"
+#include "devicelink/device_data.h"
+#include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
+#include "devicelink/window_link.h"
+#include "platform/clock.h"
+#include "platform/main_thread.h"
+#include "serial/sio_errors.h"
+#include "serial/sio_port.h"
+#include "services/app_state.h"
+#include "services/app_window.h"
+
+namespace services {
+
+const std::array<int32_t, 8> BaudRates = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+namespace {
+
+constexpr uint32_t kSettleMs = 150;
+
+serial::TSioComPort& Port() {
+  serial::TSioComPort* port = devicelink::ComPort();
+  if (port == nullptr) throw std::logic_error("no serial port object");
+  return *port;
+}
+
+void ClosePortQuietly(serial::TSioComPort& port) {
+  try {
+    port.SetOpen(false);
+  } catch (const std::exception&) {
+    // Closing reports afterwards and never leaves the port half open.
+  }
+}
+
+void ShowLinkState() {
+  if (devicelink::DeviceOnline) {
+    devicelink::WindowLink().SetOnlineLabel("ONLINE", devicelink::kColourGreen);
+  } else {
+    devicelink::WindowLink().SetOnlineLabel("OFFLINE", devicelink::kColourRed);
+  }
+}
+
+}  // namespace
+
+void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
+  serial::TSioComPort& port = Port();
+  if (port.Open()) {
+    ClosePortQuietly(port);
+    platform::Sleep(kSettleMs);
+    platform::ProcessMessages();
+  }
+  devicelink::TransferTimeout = 1500;
+  if (comNumber > 65535) throw std::out_of_range("COM number above 65535");
+  port.SetComNumber(static_cast<uint16_t>(comNumber));
+  if (baudIndex < BaudRates.size()) port.SetBaud(BaudRates[baudIndex]);
+  devicelink::DeviceOnline = false;
+  try {
+    if (!port.Open()) {
+      platform::Sleep(kSettleMs);
+      platform::ProcessMessages();
+      port.SetOpen(true);
+    }
+    devicelink::DeviceOnline = port.Open();
+  } catch (const std::exception&) {
+    ClosePortQuietly(port);
+    devicelink::DeviceOnline = false;
+  }
+}
+
+void IdentifyDevice() {
+  if (devicelink::DeviceOnline) {
+    OpenComPort(static_cast<uint32_t>(PortIndex + 1), static_cast<uint32_t>(BaudIndex));
+  }
+  if (devicelink::DeviceOnline) {
+    if (!devicelink::ReadDeviceIdent()) {
+      devicelink::DeviceOnline = false;
+      ClosePortQuietly(Port());
+    } else {
+      devicelink::DeviceOnline = true;
+      if (devicelink::DeviceIdent == devicelink::kSteamIdent) {
+        Medium = 1;
+      } else if (devicelink::DeviceIdent == devicelink::kGasIdent) {
+        Medium = 0;
+      } else {
+        devicelink::DeviceOnline = false;
+        if (HasAppWindow()) AppWindow().SetStatusPanel(0, "Kein GAS- oder DAMPF Rechner");
+        ClosePortQuietly(Port());
+      }
+      // A device whose password is in force connects only through the settings
+      // dialog, which asks for it; the port stays open for that. A password block
+      // that cannot be read may hide an active password: the same way then.
+      if (devicelink::DeviceOnline && (!devicelink::ReadPasswordBlock() ||
+                                       devicelink::PasswordBlock.PasswordActive != 0)) {
+        devicelink::DeviceOnline = false;
+      }
+    }
+  }
+  ShowLinkState();
+}
+
+}  // namespace services

@@ -1,0 +1,24 @@
+// Bringing the device link up: (re)opening the program's port at a COM number and
+// baud index, and identifying the device at start.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace services {
+
+// Baud rate of each baud index.
+extern const std::array<int32_t, 8> BaudRates;
+
+// Closes the port when open (then waits 150 ms), sets the time-out, number and
+// baud rate (an index outside the table keeps the rate), opens the port after
+// another 150 ms and sets DeviceOnline from the result. A port that cannot be
+// opened leaves the program offline without a message.
+void OpenComPort(uint32_t comNumber, uint32_t baudIndex);
+
+// At start, when the settings said online: opens the configured port, reads the
+// identification and picks the medium; an unknown device, no answer or an active
+// device password leave the program offline. Sets the online label either way.
+void IdentifyDevice();
+
+}  // namespace services

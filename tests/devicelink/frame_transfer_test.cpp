@@ -1,0 +1,206 @@
+#include "devicelink/frame_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "devicelink/block_commands.h"
+#include "devicelink/wire_values.h"
+#include "platform/folders.h"
+#include "tests/devicelink/link_fixture.h"
+#include "tests/devicelink/scripted_peer.h"
+
+namespace devicelink {
+namespace {
+
+using flowsim::FaultKind;
+using testing::LinkTest;
+using testing::ReadReply;
+using testing::ScriptedPeer;
+
+class FrameTransferTest : public LinkTest {
+ protected:
+  std::string TraceFile() const {
+    platform::LocalDateTime d = platform::Now();
+    char name[32];
+    std::snprintf(name, sizeof name, "/%04d-%02d-%02d-rs232.log", d.year, d.month, d.day);
+    return home_.DataFolder() + name;
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  static int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+    return n;
+  }
+};
+
+TEST(Checksum, IsTheSumOfAllBytesHighByteFirst) {
+  std::string m = {'\xA0', '\x81', '\x00', '\x04', '\x01', '\x02', '\x03', '\x04'};
+  AppendChecksum(m, 255);
+  ASSERT_EQ(m.size(), 10u);
+  EXPECT_EQ(static_cast<uint8_t>(m[8]), 0x01);
+  EXPECT_EQ(static_cast<uint8_t>(m[9]), 0x2F);
+  std::string full(255, '\xFF');
+  AppendChecksum(full, 255);  // no room: nothing appended
+  EXPECT_EQ(full.size(), 255u);
+}
+
+TEST_F(FrameTransferTest, RejectedWritesAreRepeatedButNotCounted) {
+  sim_->InjectFault(FaultKind::Reject, 4);
+  EXPECT_FALSE(WriteGasCommon());
+  EXPECT_EQ(sim_->RequestCount(), 4u);
+  EXPECT_EQ(ErrorCount, 0);
+  EXPECT_TRUE(beeps.empty());
+  EXPECT_EQ(window_.label, "OFFLINE");
+  EXPECT_EQ(window_.label_colour, kColourRed);
+  EXPECT_TRUE(DeviceOnline);  // the next exchange tries again
+  EXPECT_TRUE(WriteGasCommon());
+  EXPECT_EQ(window_.label, "ONLINE");
+}
+
+TEST_F(FrameTransferTest, BeepOnlyAfterThreeCountedFailuresInOneExchange) {
+  struct Case {
+    int bad_checksums;
+    int no_answers;
+    bool beep;
+  } cases[] = {{3, 1, true}, {2, 2, false}, {4, 0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bad_checksums);
+    beeps.clear();
+    ErrorCount = 100;  // the count is never reset; only this exchange's part matters
+    sim_->ClearRequests();
+    sim_->InjectFault(FaultKind::BadChecksum, c.bad_checksums);
+    if (c.no_answers) sim_->InjectFault(FaultKind::NoAnswer, c.no_answers);
+    EXPECT_FALSE(ReadGasCommon());
+    EXPECT_EQ(sim_->RequestCount(), 4u);
+    EXPECT_EQ(ErrorCount, 100 + c.bad_checksums);
+    EXPECT_EQ(beeps, c.beep ? std::vector<uint32_t>{platform::kBeepInformation}
+                            : std::vector<uint32_t>{});
+  }
+}
+
+TEST_F(FrameTransferTest, TraceLevelOneKeepsOnlyExchangesThatNeededARepeat) {
+  TraceLevel = 1;
+  ASSERT_TRUE(ReadGasCommon());
+  EXPECT_EQ(ReadFile(TraceFile()), "");
+
+  sim_->InjectFault(FaultKind::NoAnswer, 1);
+  ASSERT_TRUE(ReadGasCommon());
+  std::string log = ReadFile(TraceFile());
+  EXPECT_EQ(Count(log, "Transmit"), 2) << log;
+  EXPECT_EQ(Count(log, "Error Timeout_2"), 1) << log;
+
+  TraceLevel = 2;  // every exchange, appended
+  ASSERT_TRUE(ReadGasCommon());
+  EXPECT_EQ(Count(ReadFile(TraceFile()), "Transmit"), 3);
+}
+
+TEST_F(FrameTransferTest, AHandlerRunDuringTheWaitCannotStartAnotherExchange) {
+  bool inner_ran = false;
+  bool inner_result = true;
+  TempParams[0].Kind = 77;
+  ui_.Post([&] {
+    inner_ran = true;
+    inner_result = ReadTempParams(0);
+  });
+  ASSERT_TRUE(ReadTempParams(1));
+  EXPECT_TRUE(inner_ran);
+  EXPECT_FALSE(inner_result);
+  EXPECT_EQ(TempParams[0].Kind, 77);
+  auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].request[2], 0x20);  // circuit 2's block, and its own reply
+}
+
+TEST_F(FrameTransferTest, PortClosedDuringTheWaitTakesTheLinkOffline) {
+  ASSERT_TRUE(ReadGasCommon());
+  port_->SetAutoOpen(false);  // so that the next attempt does not open it again
+  ui_.Post([&] { port_->SetOpen(false); });
+  EXPECT_FALSE(ReadGasCommon());
+  EXPECT_FALSE(DeviceOnline);
+  EXPECT_EQ(window_.label, "OFFLINE");
+}
+
+TEST_F(FrameTransferTest, IdentCheck) {
+  DeviceOnline = false;
+  EXPECT_TRUE(CheckDeviceIdent());
+  EXPECT_EQ(sim_->RequestCount(), 0u);
+  DeviceOnline = true;
+  EXPECT_TRUE(CheckDeviceIdent());
+  const std::string unknown = "MV-NGX7";  // no trailing blank
+  sim_->WriteMemory(0x80B0, Bytes({'M', 'V', '-', 'N', 'G', 'X', '7', 0}));
+  EXPECT_FALSE(CheckDeviceIdent());
+  sim_->WriteMemory(0x80B0, Bytes({'m', 'v', '-', 'n', 'g', 'x', '7', ' '}));
+  EXPECT_FALSE(CheckDeviceIdent());
+}
+
+TEST(DelayMs, ReturnsWhenTheTickCounterWraps) {
+  platform::ManualClock clock(0xFFFFFFF0u);
+  clock.SetStepPerRead(1);
+  platform::SetClock(&clock);
+  platform::QueueMainThread ui;
+  platform::SetMainThread(&ui);
+  DelayMs(1000);
+  // Sleeps of 10 ms: wrapped after about two rounds, long before 1000 ms.
+  EXPECT_LT(clock.TotalSlept(), 100u);
+  clock.SetTick(1000);
+  DelayMs(100);
+  EXPECT_GE(clock.TotalSlept(), 100u);
+  platform::SetMainThread(nullptr);
+  platform::SetClock(nullptr);
+}
+
+// Replies that only a scripted device gives.
+class ScriptedLinkTest : public LinkTest {
+ protected:
+  void Serve(ScriptedPeer::Handler handler) {
+    peer_ = std::make_unique<ScriptedPeer>(std::move(handler));
+    port_->SetOpen(false);
+    link_.reset();
+    link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1,
+                                                peer_->SlavePath());
+  }
+  std::unique_ptr<ScriptedPeer> peer_;
+};
+
+TEST_F(ScriptedLinkTest, ExtraTrailingBytesAndOversizedRepliesAreHarmless) {
+  for (size_t extra : {3u, 400u}) {
+    SCOPED_TRACE(extra);
+    Serve([extra](const std::string& request) {
+      return ReadReply(request, std::string(16, '\x41')) + std::string(extra, '\x55');
+    });
+    ASSERT_TRUE(ReadGasCommon());
+    EXPECT_FLOAT_EQ(GasCommon.Ho, 12.078431f);  // 41 41 41 41
+  }
+}
+
+TEST_F(ScriptedLinkTest, LiveTemperatureComesInKelvinAndNearZeroIsZero) {
+  struct Case {
+    float kelvin;
+    float celsius;
+  } cases[] = {{273.15f, 0.0f}, {273.1505f, 0.0f}, {293.15f, 20.0f}, {263.15f, -10.0f},
+               {273.152f, 0.002f}, {273.16f, 0.01f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kelvin);
+    Serve([&c](const std::string& request) {
+      std::string data(80, '\0');
+      data.replace(24, 4, SingleToBytes(c.kelvin));
+      data.replace(60, 4, std::string(4, '\xFF'));  // operating seconds
+      return ReadReply(request, data);
+    });
+    ASSERT_TRUE(ReadLiveValues(0));
+    EXPECT_NEAR(LiveValues[0].Temperature, c.celsius, 2e-5);
+    if (c.celsius == 0.0f) {
+      EXPECT_EQ(LiveValues[0].Temperature, 0.0f);
+    }
+    EXPECT_EQ(LiveValues[0].OperatingSeconds, 4294967295u);
+  }
+}
+
+}  // namespace
+}  // namespace devicelink

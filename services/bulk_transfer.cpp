@@ -118,7 +118,11 @@ int32_t WriteAllParameters() {
   StepProgress();
   WaitMs(kBlockPauseMs);
   const uint8_t mask = SystemParams.KindMask;
+  // The capability flags are the device's own and never come from a file: after
+  // an offline start or a file load only the read tells a single-circuit device.
+  const uint8_t flags = SystemParams.SystemTypeFlags;
   SystemParams = copy;
+  SystemParams.SystemTypeFlags = flags;
   SystemParams.KindMask = mask;
   SystemParams.Kind = copy.Kind & mask;
 

@@ -154,7 +154,7 @@ class BulkTransferTest : public devicelink::testing::LinkTest {
 
 struct SystemSetup {
   const char* name;
-  uint8_t flags;   // SystemTypeFlags of the record
+  uint8_t flags;   // SystemTypeFlags of the device
   int32_t medium;  // 0 gas, 1 steam
   bool units;      // user units on
 };
@@ -231,7 +231,10 @@ TEST_F(BulkTransferTest, WriteAllSendsEveryBlockInOrderWithPausesAndSteps) {
   for (const SystemSetup& s : setups) {
     SCOPED_TRACE(s.name);
     devicelink::ResetDeviceData();
-    devicelink::SystemParams.SystemTypeFlags = s.flags;
+    // The device's flags decide, whatever the record held before (an offline
+    // start leaves 0 there).
+    sim_->WriteMemory(0x80A0, Bytes({s.flags}));
+    devicelink::SystemParams.SystemTypeFlags = static_cast<uint8_t>(~s.flags & 0xE2);
     devicelink::UnitSwitches.Einheiten = s.units ? 1 : 0;
     Medium = s.medium;
     trace_window_.progress_events.clear();

@@ -1,0 +1,306 @@
+// The settings dialog's connect sequence against the simulated device: every
+// failure with its log line, beep and outcome, the password check, the baud
+// change, the parameter transfer and the refresh interval.
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "serial/sio_port.h"
+#include "services/parameter_file.h"
+#include "tools/flowsim/device_map.h"
+#include "ui/password_dialog.h"
+#include "ui/radio_group.h"
+#include "ui/settings_dialog.h"
+#include "ui_fixture.h"
+#include "ui_main_window.h"
+#include "ui_password_dialog.h"
+#include "ui_settings_dialog.h"
+
+using namespace ui;
+using namespace ui::testing;
+
+namespace {
+
+float FloatAt(flowsim::FlowSimulator& sim, uint16_t address) {
+  const std::vector<uint8_t> b = sim.ReadMemory(address, 4);
+  const uint32_t bits = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+  float f;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
+
+std::string LastLogLine(const std::string& log) {
+  std::string s = log;
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  const size_t nl = s.rfind('\n');
+  return nl == std::string::npos ? s : s.substr(nl + 1);
+}
+
+struct Choice {
+  int online = 1;
+  int com = 0;
+  int baud = -1;  // -1: as the dialog shows it
+  int transfer = -1;
+  int refresh = 0;
+};
+
+}  // namespace
+
+class ConnectTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<UiWorld> world;
+
+  // Quick offline start, then real time for the exchanges.
+  Tfrm_Main& StartOffline(flowsim::SimulatorOptions options = {}) {
+    world->StartDevice(std::move(options));
+    world->WriteSettings(false);
+    world->UseManualClock();
+    if (world->Start()) qFatal("start failed");
+    world->UseSystemClock();
+    return *world->Main();
+  }
+
+  // Opens the settings dialog, makes the choices and presses OK. after_ok runs
+  // while the dialog would still be open.
+  void Connect(const Choice& c, std::function<void()> after_ok = {}) {
+    world->modal_scripts["TEinst"] = [c, after_ok](QDialog& d) {
+      auto& e = static_cast<TEinst&>(d);
+      e.Form()->Zustand_Grp->SetItemIndex(c.online);
+      e.Form()->Com_Grp->SetItemIndex(c.com);
+      if (c.baud >= 0) e.Form()->Bd_Grp->SetItemIndex(c.baud);
+      if (c.transfer >= 0) e.Form()->Akt_Grp->SetItemIndex(c.transfer);
+      e.Form()->Ref_Grp->SetItemIndex(c.refresh);
+      e.Form()->BtnOk->click();
+      if (after_ok) after_ok();
+    };
+    world->Main()->mnu_EinstellungenClick();
+  }
+
+  void AnswerPassword(const QString& entry, std::function<void()> check = {}) {
+    world->modal_scripts["TPasswordDlg"] = [entry, check](QDialog& d) {
+      auto& p = static_cast<TPasswordDlg&>(d);
+      if (check) check();
+      p.Form()->Password->setText(entry);
+      p.Form()->mrOk->click();
+    };
+  }
+
+ private slots:
+  void init() { world = std::make_unique<UiWorld>(); }
+  void cleanup() { world.reset(); }
+
+  void connectFailures_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<bool>("stays_open");
+    QTest::addColumn<int>("panel_text");
+    QTest::newRow("no identification") << "ident"
+                                       << "ERROR:  Einst, OK, GetInitString" << true << 49;
+    QTest::newRow("unknown identification")
+        << "unknown"
+        << "ERROR:  Einst, OK, GetInitString ?\?(XX-ABC7 )" << false << 0;
+    QTest::newRow("system block unreadable") << "system"
+                                             << "ERROR:  Einst, OK, GetSystem_user" << false << 0;
+    QTest::newRow("password block unreadable") << "passwordblock"
+                                               << "ERROR:  Einst, OK, GetPassword" << false << 0;
+    QTest::newRow("password wrong twice") << "password"
+                                          << "ERROR:  Einst, OK, Password" << false << 48;
+  }
+  void connectFailures() {
+    QFETCH(QString, fault);
+    QFETCH(QString, log);
+    QFETCH(bool, stays_open);
+    QFETCH(int, panel_text);
+    flowsim::SimulatorOptions options;
+    if (fault == "password") options.password = "geheim";
+    Tfrm_Main& w = StartOffline(options);
+    flowsim::FlowSimulator& sim = world->Device();
+    if (fault == "ident")
+      sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kIdentification,
+                        flowsim::kEveryFrame);
+    if (fault == "unknown") {
+      const std::string other = "XX-ABC7 ";
+      sim.WriteMemory(flowsim::map::kIdentification,
+                      std::vector<uint8_t>(other.begin(), other.end()));
+    }
+    if (fault == "system")
+      sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kSystemParams,
+                        flowsim::kEveryFrame);
+    if (fault == "passwordblock")
+      sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kPasswordBlock,
+                        flowsim::kEveryFrame);
+    bool deactivated_early = false;
+    AnswerPassword("falsch", [&] { deactivated_early = !w.Port().Open(); });
+
+    std::string panel_while_open;
+    bool port_open_while_open = true;
+    Connect(Choice{}, [&] {
+      panel_while_open = w.StatusPanel(0);
+      port_open_while_open = w.Port().Open();
+    });
+
+    QCOMPARE(QString::fromStdString(LastLogLine(world->ErrorLog())).section(": ", 1), log);
+    QVERIFY(LastLogLine(world->ErrorLog()).size() ==
+            21 + static_cast<size_t>(log.toStdString().size()));
+    QCOMPARE(world->beeps, std::vector<uint32_t>({platform::kBeepInformation}));
+    QCOMPARE(world->stayed_open["TEinst"], stays_open);
+    QCOMPARE(world->modal_count["TPasswordDlg"], fault == "password" ? 1 : 0);
+    QVERIFY(!deactivated_early);
+    const std::string expected_panel =
+        panel_text ? services::GetText(static_cast<uint16_t>(panel_text)) : "";
+    if (stays_open) {
+      QCOMPARE(panel_while_open, expected_panel);
+      QVERIFY(!port_open_while_open);
+    } else {
+      QCOMPARE(w.StatusPanel(0), expected_panel);
+    }
+    QVERIFY(!devicelink::DeviceOnline);
+    QVERIFY(!w.Port().Open());
+    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QVERIFY(!w.RefreshTimer()->isActive());
+  }
+
+  void passwordIsPaddedAndAskedOnce() {
+    flowsim::SimulatorOptions options;
+    options.password = "ab";
+    Tfrm_Main& w = StartOffline(options);
+    AnswerPassword("ab");
+    Connect(Choice{});
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(devicelink::PasswordBlock.DevicePassword, std::string("ab------"));
+    QCOMPARE(world->modal_count["TPasswordDlg"], 1);
+    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    // Known from now on: the next connect does not ask again.
+    Connect(Choice{});
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(world->modal_count["TPasswordDlg"], 1);
+    QVERIFY(world->beeps.empty());
+    QCOMPARE(world->ErrorLog(), std::string());
+  }
+
+  void emptyEntryMatchesDashes() {
+    flowsim::SimulatorOptions options;
+    options.password = "";
+    StartOffline(options);
+    Connect(Choice{});
+    QVERIFY(devicelink::PasswordBlock.PasswordActive != 0);
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(world->modal_count["TPasswordDlg"], 0);
+  }
+
+  void passwordDialogLeavesSettingsActiveAndSendsParameters() {
+    flowsim::SimulatorOptions options;
+    options.password = "geheim";
+    Tfrm_Main& w = StartOffline(options);
+    flowsim::FlowSimulator& sim = world->Device();
+    devicelink::TempParams[0].Max = 77.5f;
+    devicelink::GasCommon.Ho = 99.0f;  // differs from the device's gas values
+    bool transfer_kept = false;
+    bool port_open = false;
+    AnswerPassword("geheim", [&] {
+      transfer_kept =
+          !Einst->Form()->Akt_Grp->isHidden() && Einst->Form()->Akt_Grp->ItemIndex() == 1;
+      port_open = w.Port().Open();
+    });
+    Choice c;
+    c.transfer = 1;
+    Connect(c);
+    QVERIFY(transfer_kept);
+    QVERIFY(port_open);
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(FloatAt(sim, flowsim::map::kTempParams + 8), 77.5f);
+    QCOMPARE(FloatAt(sim, flowsim::map::kGasCommon), 99.0f);
+    // Changed gas values: the device must check its composition again.
+    QCOMPARE(sim.ReadMemory(flowsim::map::kMediumParams + 2, 1)[0], uint8_t(0));
+    QCOMPARE(sim.ReadMemory(flowsim::map::kMediumParams + 32 + 2, 1)[0], uint8_t(0));
+  }
+
+  void readsAllParametersOnConnect() {
+    StartOffline();
+    flowsim::FlowSimulator& sim = world->Device();
+    devicelink::TempParams[0].Max = -1.0f;
+    devicelink::PressureParams[1].Max = -1.0f;
+    Choice c;
+    c.transfer = 0;
+    Connect(c);
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(devicelink::TempParams[0].Max, FloatAt(sim, flowsim::map::kTempParams + 8));
+    QCOMPARE(devicelink::PressureParams[1].Max,
+             FloatAt(sim, flowsim::map::kPressureParams + 32 + 12));
+    QVERIFY(devicelink::TempParams[0].Max != -1.0f);
+  }
+
+  void baudChangeRejectedKeepsOldRate() {
+    Tfrm_Main& w = StartOffline();
+    flowsim::FlowSimulator& sim = world->Device();
+    Choice first;
+    first.baud = 5;
+    Connect(first);
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(services::BaudIndex, 5);
+    sim.InjectFaultAt(flowsim::FaultKind::Reject, flowsim::map::kOperatingMode, 4);
+    Choice change;
+    change.baud = 7;
+    int baud_shown = -1;
+    Connect(change, [&] { baud_shown = Einst->Form()->Bd_Grp->ItemIndex(); });
+    QCOMPARE(QString::fromStdString(LastLogLine(world->ErrorLog())).section(": ", 1),
+             QString("ERROR:  Einst, OK, SetBetrieb"));
+    QVERIFY(world->beeps.empty());
+    QCOMPARE(baud_shown, 5);
+    QCOMPARE(services::BaudIndex, 5);
+    QCOMPARE(devicelink::OperatingMode[0], uint8_t(5));
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(sim.PendingFaults(), size_t(0));
+  }
+
+  void refreshIntervalAndOfflineChoice() {
+    Tfrm_Main& w = StartOffline();
+    Choice c;
+    c.refresh = 1;
+    Connect(c);
+    QVERIFY(w.RefreshTimer()->isActive());
+    QCOMPARE(w.RefreshTimer()->interval(), 2000);
+    // Opening the dialog stops it; Cancel keeps the connection, not the timer.
+    world->modal_scripts["TEinst"] = [](QDialog& d) {
+      static_cast<TEinst&>(d).Form()->BtnCancel->click();
+    };
+    w.mnu_EinstellungenClick();
+    QVERIFY(!w.RefreshTimer()->isActive());
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    c.refresh = 2;
+    Connect(c);
+    QCOMPARE(w.RefreshTimer()->interval(), 5000);
+    QVERIFY(w.RefreshTimer()->isActive());
+    c.refresh = 0;
+    Connect(c);
+    QVERIFY(!w.RefreshTimer()->isActive());
+    QCOMPARE(w.RefreshTimer()->interval(), 10000);
+    // Offline: the port is closed on the way out.
+    c.online = 0;
+    Connect(c);
+    QVERIFY(!devicelink::DeviceOnline);
+    QVERIFY(!w.Port().Open());
+    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QVERIFY(world->beeps.empty());
+  }
+
+  void steamDeviceSwitchesTexts() {
+    flowsim::SimulatorOptions options;
+    options.setup.model = flowsim::DeviceModel::Steam;
+    Tfrm_Main& w = StartOffline(options);
+    QCOMPARE(services::Medium, 0);
+    Connect(Choice{});
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(services::Medium, 1);
+    QCOMPARE(w.windowTitle(), QString::fromStdString(services::GetText(1)));
+    QVERIFY(w.windowTitle().contains("Dampf") || w.windowTitle().contains("steam"));
+  }
+};
+
+QTEST_MAIN(ConnectTest)
+#include "connect_test.moc"

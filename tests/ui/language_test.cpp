@@ -1,0 +1,111 @@
+// Texts of the windows from the text modules: the language menu, the about box,
+// and a module that lacks blocks.
+#include <QAction>
+#include <QGroupBox>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTextEdit>
+
+#include "ui/about_box.h"
+#include "ui/radio_group.h"
+#include "ui/settings_dialog.h"
+#include "ui_about_box.h"
+#include "ui_fixture.h"
+#include "ui_main_window.h"
+#include "ui_settings_dialog.h"
+
+using namespace ui;
+using namespace ui::testing;
+
+class LanguageTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<UiWorld> world;
+
+  // A program folder with the shipped modules, Ltx1de.txt replaced when given.
+  std::string Folder(const std::string& gas_german = {}, bool without_gas_english = false) {
+    const std::string folder = world->Temp("program");
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Ltx1de.txt", "Ltx1en.txt", "Ltx2de.txt", "Ltx2en.txt"}) {
+      if (without_gas_english && std::string(name) == "Ltx1en.txt") continue;
+      std::filesystem::copy_file(platform::ProgramFolder() + "/" + name, folder + "/" + name,
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+    if (!gas_german.empty()) WriteFile(folder + "/Ltx1de.txt", gas_german);
+    return folder;
+  }
+
+  Tfrm_Main& Start(const std::string& folder) {
+    world->WriteSettings(false);
+    world->UseManualClock();
+    if (world->Start(folder)) qFatal("start failed");
+    return *world->Main();
+  }
+
+ private slots:
+  void init() { world = std::make_unique<UiWorld>(); }
+  void cleanup() { world.reset(); }
+
+  void languageMenuSwitchesEveryText() {
+    Tfrm_Main& w = Start(Folder());
+    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameter"));
+    QVERIFY(w.Form()->mnu_Deutsch->isChecked());
+    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    QCOMPARE(services::Language, 1);
+    QVERIFY(w.Form()->mnu_Englisch->isChecked() && !w.Form()->mnu_Deutsch->isChecked());
+    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameters"));
+    QCOMPARE(w.Form()->mnu_Beenden->text(), QString("E&xit"));
+    QCOMPARE(w.Form()->mnu_Sprache->title(), QString("&Language"));
+    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Operating display"));
+    QCOMPARE(w.Form()->NBBetrieb->tabText(3), QString("Error log"));
+    QCOMPARE(w.Form()->NBParameter->tabText(8), QString("Remarks"));
+    QCOMPARE(w.Form()->GroupInteg2->title(), QString("Circuit 2"));
+    QVERIFY(!w.AboutBox()->isVisible());
+    // The about box opened now speaks the new language.
+    w.mnu_InfoClick();
+    QCOMPARE(world->modal_count["TAboutBox"], 1);
+    QCOMPARE(w.AboutBox()->windowTitle(), QString("About"));
+    QCOMPARE(w.AboutBox()->MemoLines(),
+             QStringList({"", "vandrel2 V03.00", QString::fromStdString(services::GetText(33)), "",
+                          "Display, parameterisation and service", "over the serial port (RS232)",
+                          "Edition for Linux"}));
+    // And the settings dialog too.
+    world->modal_scripts["TEinst"] = [](QDialog& d) { d.reject(); };
+    w.mnu_EinstellungenClick();
+    QCOMPARE(Einst->windowTitle(), QString("Settings"));
+    QCOMPARE(Einst->Form()->Bd_Grp->title(), QString("Baud rate"));
+    QCOMPARE(Einst->Form()->Ref_Grp->Items(), QStringList({"Manual", "2 s", "5 s"}));
+    QCOMPARE(Einst->Form()->Ref_Grp->ItemIndex(), 0);
+    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
+    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Betriebsanzeige"));
+  }
+
+  void missingEnglishModuleKeepsGerman() {
+    Tfrm_Main& w = Start(Folder({}, true));
+    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("Sprachen - Dll fehlt!"));
+    QCOMPARE(world->boxes[0].flags, kMbYesOnly | services::kMbIconError);
+    QCOMPARE(services::Language, 0);
+    QVERIFY(w.Form()->mnu_Deutsch->isChecked() && !w.Form()->mnu_Englisch->isChecked());
+    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Betriebsanzeige"));
+  }
+
+  void moduleWithoutBlocksKeepsBuiltInCaptions() {
+    Tfrm_Main& w = Start(Folder("0=NGX7\n1=Nur Titel\n"));
+    QCOMPARE(w.windowTitle(), QString("Nur Titel"));
+    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameter"));
+    QCOMPARE(w.Form()->NBBetrieb->tabText(0), QString("Kreis1"));
+    w.mnu_InfoClick();
+    QCOMPARE(w.AboutBox()->windowTitle(), QString());
+    QCOMPARE(w.AboutBox()->MemoLines(), QStringList({"", " V03.00", "", "", "", "", ""}));
+    // The settings dialog's captions come from block 21504 even when it is missing.
+    world->modal_scripts["TEinst"] = [](QDialog& d) { d.reject(); };
+    w.mnu_EinstellungenClick();
+    QCOMPARE(Einst->windowTitle(), QString());
+    QCOMPARE(Einst->Form()->Com_Grp->title(), QString());
+    QCOMPARE(Einst->Form()->Com_Grp->Items().value(7), QString("Com 8"));
+  }
+};
+
+QTEST_MAIN(LanguageTest)
+#include "language_test.moc"

@@ -1,0 +1,266 @@
+// The busy flag, the page redirects of the notebooks and the device clock field.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cmath>
+
+#include "tools/flowsim/device_map.h"
+#include "ui/operating_lines.h"
+#include "ui_fixture.h"
+#include "ui_main_window.h"
+
+using namespace ui;
+using namespace ui::testing;
+
+class NavigationTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<UiWorld> world;
+
+  Tfrm_Main& StartOffline() {
+    world->WriteSettings(false);
+    world->UseManualClock();
+    if (world->Start()) qFatal("start failed");
+    return *world->Main();
+  }
+
+ private slots:
+  void init() { world = std::make_unique<UiWorld>(); }
+  void cleanup() { world.reset(); }
+
+  void refreshTickDuringExchangeIsDropped() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceOnline);
+    // The click's first exchange answers late; the tick comes meanwhile.
+    sim.InjectFault(flowsim::FaultKind::LateReply, 1, 500);
+    struct Seen {
+      uint8_t busy = 0;
+      size_t requests_before = 0, requests_after = 0;
+      int position_before = -1, position_after = -1;
+      bool bar_visible_after = false;
+      devicelink::TDeviceClock clock_before{}, clock_after{};
+    } seen;
+    QTimer::singleShot(150, [&] {
+      seen.busy = CommBusy;
+      seen.requests_before = sim.RequestCount();
+      seen.position_before = w.ProgressPosition();
+      seen.clock_before = devicelink::DeviceClock;
+      w.RefreshTimerTimer();
+      seen.requests_after = sim.RequestCount();
+      seen.position_after = w.ProgressPosition();
+      seen.bar_visible_after = w.Form()->Zeitmesser->isVisible();
+      seen.clock_after = devicelink::DeviceClock;
+    });
+    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    QCOMPARE(seen.busy, uint8_t(1));
+    QCOMPARE(seen.requests_after, seen.requests_before);
+    QCOMPARE(seen.position_after, seen.position_before);
+    QVERIFY(seen.bar_visible_after);
+    QVERIFY(seen.clock_after == seen.clock_before);
+    QCOMPARE(CommBusy, uint8_t(0));
+    // Not queued: nothing follows on its own; the next tick refreshes.
+    const size_t after_click = sim.RequestCount();
+    QTest::qWait(100);
+    QCOMPARE(sim.RequestCount(), after_click);
+    w.RefreshTimerTimer();
+    QVERIFY(sim.RequestCount() > after_click);
+  }
+
+  void notebookRedirects_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("single-circuit flag 0x40") << 0x40 << 0 << "TabKreis2"
+                                              << "TabKreis1";
+    QTest::newRow("single-circuit flag 0x80") << 0x80 << 0 << "TabKreis2"
+                                              << "TabKreis1";
+    QTest::newRow("system type 1") << 0 << 1 << "TabKreis2"
+                                   << "TabKreis1";
+    QTest::newRow("system type 2") << 0 << 2 << "TabKreis2"
+                                   << "TabKreis1";
+    QTest::newRow("two circuits") << 0 << 4 << "TabKreis2"
+                                  << "TabKreis2";
+    QTest::newRow("no trend memory") << 0x02 << 0 << "TabTrend"
+                                     << "TabKreis1";
+    QTest::newRow("trend memory") << 0x01 << 0 << "TabTrend"
+                                  << "TabTrend";
+    QTest::newRow("parameters, single circuit") << 0x40 << 0 << "TabPar2"
+                                                << "TabPar1";
+    QTest::newRow("parameters, system type 2") << 0 << 2 << "TabPar2"
+                                               << "TabPar1";
+    QTest::newRow("parameters, two circuits") << 0 << 0 << "TabPar2"
+                                              << "TabPar2";
+    QTest::newRow("trend settings, no trend memory") << 0x20 << 0 << "TabParTrend"
+                                                     << "TabPar1";
+    QTest::newRow("trend settings") << 0 << 0 << "TabParTrend"
+                                    << "TabParTrend";
+  }
+  void notebookRedirects() {
+    QFETCH(int, flags);
+    QFETCH(int, kind);
+    QFETCH(QString, clicked);
+    QFETCH(QString, shown);
+    Tfrm_Main& w = StartOffline();
+    devicelink::SystemParams.SystemTypeFlags = static_cast<uint8_t>(flags);
+    devicelink::SystemParams.Kind = static_cast<uint8_t>(kind);
+    const bool parameters = clicked.startsWith("TabPar");
+    QTabWidget* nb = parameters ? w.Form()->NBParameter : w.Form()->NBBetrieb;
+    w.Form()->Notebook->setCurrentWidget(parameters ? w.Form()->TabParameter
+                                                    : w.Form()->TabBetrieb);
+    nb->setCurrentWidget(nb->findChild<QWidget*>(clicked));
+    w.NotebookMouseDown(nb);
+    QCOMPARE(nb->currentWidget()->objectName(), shown);
+    QCOMPARE(CommBusy, uint8_t(0));
+  }
+
+  void singleCircuitHidesSecondGroups() {
+    Tfrm_Main& w = StartOffline();
+    w.show();
+    for (int flags : {0x40, 0x00}) {
+      devicelink::SystemParams.SystemTypeFlags = static_cast<uint8_t>(flags);
+      w.Form()->Notebook->setCurrentWidget(w.Form()->TabBetrieb);
+      w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabIntegrator);
+      w.NotebookMouseDown(w.Form()->NBBetrieb);
+      QCOMPARE(w.Form()->GroupInteg2->isVisible(), flags == 0);
+      w.Form()->Notebook->setCurrentWidget(w.Form()->TabParameter);
+      w.Form()->NBParameter->setCurrentWidget(w.Form()->TabParAusgang);
+      w.NotebookMouseDown(w.Form()->NBParameter);
+      QCOMPARE(w.Form()->GroupAus2->isVisible(), flags == 0);
+      w.Form()->NBParameter->setCurrentWidget(w.Form()->TabParKorrektur);
+      w.NotebookMouseDown(w.Form()->NBParameter);
+      QCOMPARE(w.Form()->GroupFaktor2->isVisible(), flags == 0);
+    }
+  }
+
+  void busyFlagBlocksGuardedHandlers() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    const size_t before = sim.RequestCount();
+    CommBusy = 1;
+    w.RefreshTimerTimer();
+    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    w.TabKreis1Enter(w.Form()->TabKreis1);
+    QCOMPARE(sim.RequestCount(), before);
+    QCOMPARE(CommBusy, uint8_t(1));
+    CommBusy = 0;
+    w.TabKreis1Enter(w.Form()->TabKreis1);
+    QVERIFY(sim.RequestCount() > before);
+  }
+
+  void enteringAPageReadsIt() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabKreis2);
+    QVERIFY(w.Form()->ListeK2->count() == 0);
+    w.Form()->ListeK2->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(w.Form()->ListeK2->count() > 10, 5000);
+    bool read_circuit_2 = false;
+    for (const auto& r : sim.Requests()) {
+      if (r.request.size() >= 3 &&
+          (r.request[1] << 8 | r.request[2]) == flowsim::map::kLiveValues + 80) {
+        read_circuit_2 = true;
+      }
+    }
+    QVERIFY(read_circuit_2);
+  }
+
+  void clockFieldFollowsPcClockPlusOffset() {
+    platform::ManualClock& clock = world->UseManualClock();
+    Tfrm_Main& w = StartOffline();
+    clock.SetStepPerRead(0);
+    clock.SetNow({2024, 12, 31, 23, 59, 58, 0});
+    devicelink::DeviceOnline = true;  // no traffic: the tick only computes
+    devicelink::DeviceClock = {2024, 12, 31, 23, 59, 0};
+    devicelink::ClockOffset = 2.5 / 86400.0;
+    w.SystemTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:00"));
+    clock.Advance(1000);
+    w.SystemTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    QCOMPARE(devicelink::DeviceClock.Year, uint16_t(2025));
+
+    // A busy flag or an offline device leaves it alone.
+    clock.Advance(1000);
+    CommBusy = 1;
+    w.SystemTimerTimer();
+    CommBusy = 0;
+    devicelink::DeviceOnline = false;
+    w.SystemTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    devicelink::DeviceOnline = true;
+
+    // A failed clock read empties the clock: the field keeps its text.
+    devicelink::DeviceClock = {};
+    clock.Advance(1000);
+    w.SystemTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    devicelink::DeviceOnline = false;
+  }
+
+  void clockStopsAfterFailedDeviceRead() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceClock.Day != 0);
+    w.SystemTimerTimer();
+    const QString shown = w.Form()->Ed_DateTime->text();
+    QVERIFY(!shown.isEmpty());
+    devicelink::TransferTimeout = 100;
+    sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kClock, flowsim::kEveryFrame);
+    w.RefreshTimerTimer();
+    QCOMPARE(devicelink::DeviceClock.Day, uint16_t(0));
+    QTest::qWait(1100);
+    w.SystemTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), shown);
+  }
+
+  void setButtonSetsDeviceClockFromPc() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    sim.SetDeviceTime({2001, 2, 3, 4, 5, 6});
+    w.RefreshTimerTimer();
+    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("03.02.2001 04:05:06"));
+    w.cmd_SetDateTimeClick();
+    const platform::LocalDateTime now = platform::Now();
+    const flowsim::CivilTime device = sim.DeviceTime();
+    QCOMPARE(device.year, now.year);
+    QCOMPARE(device.day, now.day);
+    const QString shown = w.Form()->Ed_DateTime->text();
+    QVERIFY2(shown.startsWith(QString("%1.%2.%3")
+                                  .arg(now.day, 2, 10, QChar('0'))
+                                  .arg(now.month, 2, 10, QChar('0'))
+                                  .arg(now.year)),
+             qPrintable(shown));
+    QVERIFY(std::abs(devicelink::ClockOffset) * 86400.0 < 5.0);
+    QCOMPARE(CommBusy, uint8_t(0));
+  }
+
+  void advanceClockRollsOverCalendar() {
+    const TClockFields leap = AdvanceClock(2024, 2, 28, 23, 59, 59, 999, 1.0 / 86400.0);
+    QCOMPARE(leap.month, 2);
+    QCOMPARE(leap.day, 29);
+    QCOMPARE(leap.second, 0);
+    const TClockFields back = AdvanceClock(2025, 1, 1, 0, 0, 0, 0, -1.5 / 86400.0);
+    QCOMPARE(back.year, 2024);
+    QCOMPARE(back.hour, 23);
+    QCOMPARE(back.second, 58);
+  }
+};
+
+QTEST_MAIN(NavigationTest)
+#include "navigation_test.moc"

@@ -1,0 +1,121 @@
+// Saves a picture of every page and dialog of the program in German and in
+// English: vandrel2_screenshots <folder>. The settings file decides the port;
+// run it with a device online (scripts/screenshots.sh starts the simulated one).
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <iostream>
+#include <string>
+
+#include "devicelink/link_state.h"
+#include "platform/clock.h"
+#include "platform/main_thread.h"
+#include "services/app_state.h"
+#include "ui/about_box.h"
+#include "ui/dialog_hooks.h"
+#include "ui/main_window.h"
+#include "ui/password_dialog.h"
+#include "ui/program.h"
+#include "ui/qt_main_thread.h"
+#include "ui/radio_group.h"
+#include "ui/settings_dialog.h"
+#include "ui_main_window.h"
+#include "ui_settings_dialog.h"
+
+namespace {
+
+QString g_folder;
+
+void Save(QWidget& w, const QString& name) {
+  QApplication::processEvents();
+  const QString file = g_folder + "/" + name + ".png";
+  if (!w.grab().save(file)) std::cerr << "cannot save " << file.toStdString() << "\n";
+  std::cout << file.toStdString() << "\n";
+}
+
+void Shoot(ui::Tfrm_Main& w, const QString& lang) {
+  auto* f = w.Form();
+  f->Notebook->setCurrentWidget(f->TabBetrieb);
+  for (int i = 0; i < f->NBBetrieb->count(); ++i) {
+    f->NBBetrieb->setCurrentIndex(i);
+    w.NotebookMouseDown(f->NBBetrieb);
+    Save(w, lang + "-betrieb-" + f->NBBetrieb->widget(i)->objectName());
+  }
+  f->Notebook->setCurrentWidget(f->TabParameter);
+  for (int i = 0; i < f->NBParameter->count(); ++i) {
+    f->NBParameter->setCurrentIndex(i);
+    w.NotebookMouseDown(f->NBParameter);
+    Save(w, lang + "-parameter-" + f->NBParameter->widget(i)->objectName());
+  }
+  // The clock field as the system page shows it after a read.
+  f->NBParameter->setCurrentWidget(f->TabParSystem);
+  w.cmd_SetDateTimeClick();
+  Save(w, lang + "-parameter-TabParSystem-set");
+  f->Notebook->setCurrentWidget(f->TabBetrieb);
+  f->NBBetrieb->setCurrentWidget(f->TabKreis1);
+
+  ui::SetModalHook([&](QDialog& d) {
+    d.show();
+    if (d.objectName() == "TEinst") {
+      auto& e = static_cast<ui::TEinst&>(d);
+      Save(d, lang + "-dialog-settings");
+      // Going online from offline shows the transfer choice.
+      devicelink::DeviceOnline = false;
+      e.Form()->Zustand_Grp->SetItemIndex(0);
+      e.Form()->Zustand_Grp->SetItemIndex(1);
+      Save(d, lang + "-dialog-settings-connect");
+      devicelink::DeviceOnline = true;
+    } else if (d.objectName() == "TPasswordDlg") {
+      static_cast<ui::TPasswordDlg&>(d).SetText("abc");
+      Save(d, lang + "-dialog-password");
+    } else {
+      Save(d, lang + "-dialog-" + d.objectName());
+    }
+    d.reject();
+    return 0;
+  });
+  w.mnu_EinstellungenClick();
+  if (ui::PasswordDlg != nullptr) ui::ExecModal(*ui::PasswordDlg);
+  w.mnu_InfoClick();
+  ui::SetModalHook(nullptr);
+  // The splash as it shows over the window.
+  w.AboutBox()->show();
+  Save(*w.AboutBox(), lang + "-splash");
+  w.AboutBox()->hide();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  g_folder = argc > 1 ? QString(argv[1]) : QString("screenshots");
+  QDir().mkpath(g_folder);
+  ui::TQtMainThread main_thread;
+  platform::SetMainThread(&main_thread);
+  int code = 0;
+  {
+    ui::TProgram program;
+    if (auto exit_code = program.Start()) return *exit_code;
+    ui::Tfrm_Main& w = *program.MainWindow();
+    w.RefreshTimer()->stop();
+    if (!devicelink::DeviceOnline) {
+      std::cerr << "the device is not online; the pictures show an offline program\n";
+      code = 2;
+    }
+    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
+    Shoot(w, "de");
+    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    Shoot(w, "en");
+    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
+    w.close();
+  }
+  platform::SetMainThread(nullptr);
+  return code;
+}

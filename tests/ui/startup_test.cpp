@@ -1,0 +1,223 @@
+// Start-up and shutdown of the program: the single-instance guard, the text
+// module check, offline and online starts, the splash time, the close.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTimer>
+
+#include "platform/single_instance.h"
+#include "serial/sio_port.h"
+#include "services/parameter_file.h"
+#include "tools/flowsim/device_map.h"
+#include "ui/about_box.h"
+#include "ui_fixture.h"
+#include "ui_main_window.h"
+
+using namespace ui;
+using namespace ui::testing;
+
+namespace {
+
+// Reads of one device address since the simulator started.
+int ReadsAt(flowsim::FlowSimulator& sim, uint16_t address) {
+  int n = 0;
+  for (const flowsim::RequestRecord& r : sim.Requests()) {
+    if (r.request.size() >= 3 && r.request[0] == devicelink::kReadRequest &&
+        (r.request[1] << 8 | r.request[2]) == address) {
+      ++n;
+    }
+  }
+  return n;
+}
+
+// Records when the about box is shown and hidden, in ticks of the clock in use.
+class SplashWatch : public QObject {
+ public:
+  SplashWatch() { qApp->installEventFilter(this); }
+  ~SplashWatch() override { qApp->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched->objectName() == "TAboutBox") {
+      if (event->type() == QEvent::Show) shown.push_back(platform::GetTickCount());
+      if (event->type() == QEvent::Hide) hidden.push_back(platform::GetTickCount());
+    }
+    return false;
+  }
+  std::vector<uint32_t> shown, hidden;
+};
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<UiWorld> world;
+
+ private slots:
+  void init() { world = std::make_unique<UiWorld>(); }
+  void cleanup() { world.reset(); }
+
+  void secondInstanceIsRefused() {
+    world->SetEnv("XDG_RUNTIME_DIR", world->Temp("run"));
+    std::filesystem::create_directories(world->Temp("run"));
+    // Another process's lock: a lock of our own on a separate open of the file.
+    const std::string path = platform::SingleInstanceLockPath("Vandrel2");
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    QVERIFY(!CheckSingleInstance());
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("vandrel2 is already running!!"));
+    QCOMPARE(world->boxes[0].flags, services::kMbOk);
+    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!w->isVisible());
+    ::close(fd);
+    QVERIFY(CheckSingleInstance());
+    platform::ReleaseSingleInstance();
+  }
+
+  void badTextModuleEndsWithExitCode1_data() {
+    QTest::addColumn<QString>("module");
+    QTest::newRow("missing") << QString();
+    QTest::newRow("wrong family") << QString("0=XYZ9\n1=Kein Modul\n");
+  }
+  void badTextModuleEndsWithExitCode1() {
+    QFETCH(QString, module);
+    const std::string folder = world->Temp("program");
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Ltx1en.txt", "Ltx2de.txt", "Ltx2en.txt"}) {
+      std::filesystem::copy_file(platform::ProgramFolder() + "/" + name, folder + "/" + name);
+    }
+    if (!module.isEmpty()) WriteFile(folder + "/Ltx1de.txt", module.toStdString());
+    world->WriteSettings(false);
+    const std::string before = ReadFile(world->SettingsFile());
+
+    QCOMPARE(world->Start(folder), std::optional<int>(1));
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("Sprachen - Dll fehlt!"));
+    QCOMPARE(world->boxes[0].flags, services::kMbOk | services::kMbIconError);
+    QVERIFY(world->Main()->AboutBox() == nullptr);
+    QVERIFY(!devicelink::TrendStore);
+    world->EndProgram();
+    QCOMPARE(ReadFile(world->SettingsFile()), before);
+  }
+
+  void offlineStartResetsParametersSendsNothingAndKeepsSplash() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(false);
+    world->UseManualClock(100000);
+    devicelink::TempParams[0].Max = -12345.0f;
+    SplashWatch splash;
+
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QCOMPARE(sim.RequestCount(), size_t(0));
+    QVERIFY(!devicelink::DeviceOnline);
+    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QVERIFY(devicelink::TempParams[0].Max != -12345.0f);
+    const auto after_start = devicelink::TempParams;
+    services::ResetParameters();
+    QCOMPARE(devicelink::TempParams[0].Max, after_start[0].Max);
+
+    QCOMPARE(splash.shown.size(), size_t(1));
+    QCOMPARE(splash.hidden.size(), size_t(1));
+    QVERIFY(splash.hidden[0] - 100000u > 3000u);
+    QVERIFY(splash.hidden[0] - splash.shown[0] >= 2990u);
+    QVERIFY(!w.AboutBox()->isVisible());
+    QVERIFY(w.SystemTimer()->isActive());
+    QVERIFY(!w.RefreshTimer()->isActive());
+    QCOMPARE(FormReady, uint8_t(1));
+    QVERIFY(devicelink::TrendStore && devicelink::TableData);
+    QCOMPARE(devicelink::TrendStore->ListMap[43], -1);
+    QCOMPARE(w.windowTitle(), QString::fromStdString(services::GetText(1)));
+  }
+
+  void onlineStartIdentifiesAndReadsCircuit1() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(devicelink::DeviceIdent, std::string("MV-NGX7 "));
+    QVERIFY(ReadsAt(sim, flowsim::map::kIdentification) >= 1);
+    // Once by the text loading, once by the start itself.
+    QCOMPARE(ReadsAt(sim, flowsim::map::kLiveValues), 2);
+    QCOMPARE(ReadsAt(sim, flowsim::map::kLiveValues + 80), 0);
+    QVERIFY(w.Form()->ListeK1->count() > 10);
+    QVERIFY(w.Form()->ListeK1->item(1)->text().startsWith("Temperatur  "));
+    QVERIFY(!w.Form()->Ed_DateTime->text().isEmpty());
+    QVERIFY(!w.RefreshTimer()->isActive());
+  }
+
+  void closeWritesSettingsOnce() {
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    services::Language = 1;
+    w.close();
+    QVERIFY(w.FormClosed());
+    QVERIFY(!devicelink::TrendStore && !devicelink::TableData);
+    QVERIFY(w.AboutBox() == nullptr);
+    QVERIFY(!w.Port().Open());
+    QVERIFY(ReadFile(world->SettingsFile()).find("Sprache=1") != std::string::npos);
+    // Nothing more is written, neither by a second close nor by the end.
+    WriteFile(world->SettingsFile(), "sentinel");
+    w.close();
+    world->EndProgram();
+    QCOMPARE(ReadFile(world->SettingsFile()), std::string("sentinel"));
+  }
+
+  void closeDuringExchangeWaitsForItsEnd() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceOnline);
+    w.RefreshTimer()->setInterval(2000);
+    w.RefreshTimer()->start();
+    sim.InjectFault(flowsim::FaultKind::LateReply, 1, 600);
+    bool store_alive_after_close = false;
+    bool timers_stopped = false;
+    bool closed_at_once = true;
+    QTimer::singleShot(150, [&] {
+      w.close();
+      closed_at_once = w.FormClosed();
+      store_alive_after_close = devicelink::TrendStore != nullptr;
+      timers_stopped = !w.RefreshTimer()->isActive() && !w.SystemTimer()->isActive();
+    });
+    w.RefreshTimerTimer();
+    QVERIFY(!closed_at_once);
+    QVERIFY(store_alive_after_close);
+    QVERIFY(timers_stopped);
+    QTRY_VERIFY_WITH_TIMEOUT(w.FormClosed(), 5000);
+    QVERIFY(!devicelink::TrendStore);
+  }
+
+  void handlerErrorEndsInMessageBox() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceOnline);
+    // The third counted error beeps; a sound system that fails throws from there.
+    platform::SetBeepHook([](uint32_t) { throw std::runtime_error("no sound device"); });
+    sim.InjectFault(flowsim::FaultKind::BadChecksum, flowsim::kEveryFrame);
+    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("no sound device"));
+    QCOMPARE(CommBusy, uint8_t(0));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(!w.Form()->Zeitmesser->isVisible());
+    // The next handler runs normally.
+    sim.ClearFaults();
+    platform::SetBeepHook(nullptr);
+    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QVERIFY(w.Form()->ListeK1->count() > 10);
+  }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"

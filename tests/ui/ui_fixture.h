@@ -1,0 +1,175 @@
+// What the window tests share: a temporary home, the simulated device linked as
+// COM1, the program started as it starts for real, and recorders for message
+// boxes, modal dialogs and beeps.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "devicelink/device_data.h"
+#include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/main_thread.h"
+#include "services/app_state.h"
+#include "services/text_modules.h"
+#include "tests/services/home_scope.h"
+#include "tools/flowsim/port_link.h"
+#include "tools/flowsim/pty_device.h"
+#include "tools/flowsim/simulator.h"
+#include "ui/dialog_hooks.h"
+#include "ui/main_window.h"
+#include "ui/program.h"
+#include "ui/qt_main_thread.h"
+
+namespace ui::testing {
+
+struct Box {
+  std::string text;
+  std::string caption;
+  uint32_t flags;
+};
+
+inline std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::string& name, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+  std::ofstream(name, std::ios::binary) << content;
+}
+
+// One test's world. Construct in init(), destroy in cleanup().
+class UiWorld {
+ public:
+  UiWorld() {
+    platform::SetMainThread(&main_thread_);
+    platform::SetBeepHook([this](uint32_t type) { beeps.push_back(type); });
+    SetMessageBoxHook([this](const std::string& text, const std::string& caption, uint32_t flags) {
+      boxes.push_back({text, caption, flags});
+      return (flags & 0x0F) == 0x04 ? 6 : 1;
+    });
+    SetModalHook([this](QDialog& dialog) { return RunModal(dialog); });
+    devicelink::ResetDeviceData();
+    devicelink::ErrorCount = 0;
+    devicelink::TraceLevel = 0;
+    CommBusy = 0;
+    FormReady = 0;
+  }
+
+  ~UiWorld() {
+    program_.reset();
+    StopDevice();
+    platform::SetClock(nullptr);
+    SetModalHook(nullptr);
+    SetMessageBoxHook(nullptr);
+    SetFileDialogHook(nullptr);
+    platform::SetBeepHook(nullptr);
+    platform::SetMainThread(nullptr);
+    devicelink::DeviceOnline = false;
+    devicelink::TrendStore.reset();
+    devicelink::TableData.reset();
+    services::Medium = 0;
+    services::Language = 0;
+    services::PortIndex = 0;
+    services::BaudIndex = 3;
+  }
+
+  // Replaces an environment variable until the end of the test.
+  void SetEnv(const std::string& name, const std::string& value) { home_.Set(name, value); }
+  std::string DataFolder() const { return home_.DataFolder(); }
+  std::string SettingsFile() const { return home_.DataFolder() + "/vandrel2.ini"; }
+  std::string ErrorLog() const { return ReadFile(home_.DataFolder() + "/Errors.log"); }
+  std::string Temp(const std::string& name) const { return home_.Temp() / name; }
+
+  void WriteSettings(bool online, int language = 0, int medium = 0) {
+    WriteFile(SettingsFile(), "[Einstellungen]\r\nBaudrate=5\r\nAnschlu\xDF=0\r\nOnline=" +
+                                  std::to_string(online ? 1 : 0) +
+                                  "\r\n[System]\r\nSprache=" + std::to_string(language) +
+                                  "\r\nMedium=" + std::to_string(medium) +
+                                  "\r\n[Debug]\r\nMemDiag=0\r\nRS232=0\r\n");
+  }
+
+  flowsim::FlowSimulator& StartDevice(flowsim::SimulatorOptions options = {}) {
+    sim_ = std::make_unique<flowsim::FlowSimulator>(std::move(options));
+    pty_ = std::make_unique<flowsim::PtyDevice>(*sim_);
+    pty_->Start();
+    link_ =
+        std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1, pty_->SlavePath());
+    return *sim_;
+  }
+  void StopDevice() {
+    link_.reset();
+    if (pty_) pty_->Stop();
+    pty_.reset();
+    sim_.reset();
+  }
+  flowsim::FlowSimulator& Device() { return *sim_; }
+
+  // A clock that runs by itself, so the splash wait takes no real time.
+  platform::ManualClock& UseManualClock(uint32_t start = 100000) {
+    if (clock_) return *clock_;
+    clock_ = std::make_unique<platform::ManualClock>(start);
+    clock_->SetStepPerRead(1);
+    platform::SetClock(clock_.get());
+    return *clock_;
+  }
+
+  // Back to real time, for exchanges with the simulated device after a quick start.
+  void UseSystemClock() { platform::SetClock(nullptr); }
+
+  // Starts the program as its block does; the exit code when it ended at once.
+  std::optional<int> Start(const std::string& program_folder = {}) {
+    program_ = std::make_unique<TProgram>(program_folder);
+    return program_->Start();
+  }
+  Tfrm_Main* Main() const { return program_ ? program_->MainWindow() : nullptr; }
+  void EndProgram() { program_.reset(); }
+
+  // Scripts for the modal dialogs by object name; the dialog is shown, the
+  // script runs, and a dialog still open afterwards is cancelled.
+  std::map<std::string, std::function<void(QDialog&)>> modal_scripts;
+  std::map<std::string, int> modal_count;
+  std::map<std::string, bool> stayed_open;
+
+  std::vector<Box> boxes;
+  std::vector<uint32_t> beeps;
+
+ private:
+  int RunModal(QDialog& dialog) {
+    const std::string name = dialog.objectName().toStdString();
+    ++modal_count[name];
+    dialog.setResult(0);
+    dialog.show();
+    auto it = modal_scripts.find(name);
+    if (it != modal_scripts.end()) it->second(dialog);
+    stayed_open[name] = dialog.isVisible();
+    if (dialog.isVisible()) dialog.reject();
+    return dialog.result();
+  }
+
+  services::testing::HomeScope home_;
+  TQtMainThread main_thread_;
+  std::unique_ptr<platform::ManualClock> clock_;
+  std::unique_ptr<flowsim::FlowSimulator> sim_;
+  std::unique_ptr<flowsim::PtyDevice> pty_;
+  std::unique_ptr<flowsim::PortLink> link_;
+  std::unique_ptr<TProgram> program_;
+};
+
+}  // namespace ui::testing

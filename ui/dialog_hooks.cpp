@@ -1,0 +1,126 @@
+#include "ui/dialog_hooks.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+#include "services/app_window.h"
+
+namespace ui {
+
+namespace {
+TMessageBoxHook g_message_box_hook;
+TModalHook g_modal_hook;
+TFileDialogHook g_file_dialog_hook;
+
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+}  // namespace
+
+void SetMessageBoxHook(TMessageBoxHook hook) {
+  g_message_box_hook = std::move(hook);
+}
+void SetModalHook(TModalHook hook) {
+  g_modal_hook = std::move(hook);
+}
+void SetFileDialogHook(TFileDialogHook hook) {
+  g_file_dialog_hook = std::move(hook);
+}
+
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
+                   uint32_t flags) {
+  if (g_message_box_hook) return g_message_box_hook(text, caption, flags);
+  QMessageBox box(parent);
+  box.setWindowTitle(Q(caption.empty() ? std::string("vandrel2") : caption));
+  box.setText(Q(text));
+  switch (flags & 0xF0) {
+    case services::kMbIconError:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case services::kMbIconQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case services::kMbIconWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case services::kMbIconInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
+  }
+  std::vector<std::pair<QAbstractButton*, int>> buttons;
+  switch (flags & 0x0F) {
+    case services::kMbOkCancel:
+      buttons.emplace_back(box.addButton(QMessageBox::Ok), services::kIdOk);
+      buttons.emplace_back(box.addButton(QMessageBox::Cancel), services::kIdCancel);
+      break;
+    case services::kMbYesNo:
+      buttons.emplace_back(box.addButton(QMessageBox::Yes), services::kIdYes);
+      buttons.emplace_back(box.addButton(QMessageBox::No), services::kIdNo);
+      break;
+    case kMbYesOnly:
+      buttons.emplace_back(box.addButton(QMessageBox::Yes), services::kIdYes);
+      break;
+    default:
+      buttons.emplace_back(box.addButton(QMessageBox::Ok), services::kIdOk);
+      break;
+  }
+  box.exec();
+  for (auto& [button, id] : buttons) {
+    if (box.clickedButton() == button) return id;
+  }
+  // Closed with Escape or the close box.
+  return (flags & 0x0F) == services::kMbYesNo      ? services::kIdNo
+         : (flags & 0x0F) == services::kMbOkCancel ? services::kIdCancel
+                                                   : services::kIdOk;
+}
+
+int ExecModal(QDialog& dialog) {
+  if (g_modal_hook) return g_modal_hook(dialog);
+  return dialog.exec();
+}
+
+std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
+  if (g_file_dialog_hook) return g_file_dialog_hook(request);
+  QFileDialog dialog(parent, Q(request.caption), Q(request.initial_dir), Q(request.filter));
+  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!request.default_ext.empty()) dialog.setDefaultSuffix(Q(request.default_ext));
+  if (!request.file_name.empty()) dialog.selectFile(Q(request.file_name));
+  if (request.save && !request.overwrite_prompt) {
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::string QtFilter(const std::string& filter) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= filter.size()) {
+    size_t bar = filter.find('|', start);
+    if (bar == std::string::npos) bar = filter.size();
+    parts.push_back(filter.substr(start, bar - start));
+    start = bar + 1;
+  }
+  std::string out;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    if (!out.empty()) out += ";;";
+    std::string patterns = parts[i + 1];
+    for (char& c : patterns) {
+      if (c == ';') c = ' ';
+    }
+    // The description of the program's filters already names the pattern.
+    out += parts[i].find('(') != std::string::npos ? parts[i] : parts[i] + " (" + patterns + ")";
+  }
+  return out;
+}
+
+}  // namespace ui

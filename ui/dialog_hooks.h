@@ -1,0 +1,46 @@
+// Every modal thing the program shows goes through these calls, so that tests can
+// answer message boxes, modal dialogs and file dialogs without a user.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QDialog;
+class QWidget;
+
+namespace ui {
+
+// A box whose only button is Yes (the error of a missing language module).
+constexpr uint32_t kMbYesOnly = 0x08;
+
+// services::kMb* flags (or kMbYesOnly) in, services::kId* out.
+using TMessageBoxHook =
+    std::function<int(const std::string& text, const std::string& caption, uint32_t flags)>;
+// Runs the dialog modal; returns its QDialog result.
+using TModalHook = std::function<int(QDialog& dialog)>;
+// Asks for a file; returns the chosen name or empty for cancel.
+struct TFileRequest {
+  bool save = false;
+  std::string caption;
+  std::string initial_dir;
+  std::string file_name;  // default name, maybe without folder
+  std::string default_ext;
+  std::string filter;  // Qt form: "Text (*.txt);;All (*)"
+  bool overwrite_prompt = false;
+};
+using TFileDialogHook = std::function<std::string(const TFileRequest& request)>;
+
+void SetMessageBoxHook(TMessageBoxHook hook);
+void SetModalHook(TModalHook hook);
+void SetFileDialogHook(TFileDialogHook hook);
+
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
+                   uint32_t flags);
+int ExecModal(QDialog& dialog);
+std::string ExecFileDialog(QWidget* parent, const TFileRequest& request);
+
+// "desc|pattern|desc|pattern" as the program's filters are written, in Qt's form.
+std::string QtFilter(const std::string& filter);
+
+}  // namespace ui

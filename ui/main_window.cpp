@@ -1,0 +1,646 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+
+#include <clocale>
+#include <fstream>
+#include <stdexcept>
+
+#include "devicelink/device_data.h"
+#include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/main_thread.h"
+#include "platform/text_encoding.h"
+#include "serial/sio_port.h"
+#include "services/app_state.h"
+#include "services/data_folders.h"
+#include "services/parameter_file.h"
+#include "services/port_opening.h"
+#include "services/settings_file.h"
+#include "services/text_modules.h"
+#include "services/value_format.h"
+#include "ui/about_box.h"
+#include "ui/busy_scopes.h"
+#include "ui/operating_lines.h"
+#include "ui/program.h"
+#include "ui/settings_dialog.h"
+#include "ui_main_window.h"
+
+namespace ui {
+
+uint8_t FormReady = 0;
+uint8_t CommBusy = 0;
+Tfrm_Main* frm_Main = nullptr;
+
+namespace {
+
+constexpr uint32_t kSplashMs = 3000;
+
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+QColor ColourOf(uint32_t bgr) {
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+}  // namespace
+
+Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
+    : QMainWindow(parent),
+      form_(std::make_unique<Ui::Tfrm_Main>()),
+      program_folder_(std::move(program_folder)),
+      refresh_timer_(new QTimer(this)),
+      system_timer_(new QTimer(this)),
+      panel_texts_(4) {
+  form_->setupUi(this);
+  frm_Main = this;
+  setAttribute(Qt::WA_QuitOnClose, true);
+
+  // Fixed-pitch lists: their lines are laid out in columns of characters.
+  QFont fixed("Courier New");
+  fixed.setStyleHint(QFont::TypeWriter);
+  fixed.setPixelSize(13);
+  for (QListWidget* list : {form_->ListeK1, form_->ListeK2, form_->ErrorListe,
+                            form_->ListeIntegrator1, form_->ListeIntegrator2}) {
+    list->setFont(fixed);
+  }
+  form_->Trendgrid->setFont(fixed);
+  form_->Trendgrid->verticalHeader()->setDefaultSectionSize(18);
+  form_->Ed_DateTime->setFont(fixed);
+
+  refresh_timer_->setObjectName("RefreshTimer");
+  system_timer_->setObjectName("SystemTimer");
+  system_timer_->setInterval(1000);
+
+  // The separators of the file menu are items with names of their own.
+  mnu_N1_ = new QAction(this);
+  mnu_N1_->setObjectName("mnu_N1");
+  mnu_N1_->setSeparator(true);
+  mnu_N2_ = new QAction(this);
+  mnu_N2_->setObjectName("mnu_N2");
+  mnu_N2_->setSeparator(true);
+  form_->mnu_Parameter->insertAction(form_->mnu_Seitenansicht, mnu_N1_);
+  form_->mnu_Parameter->insertAction(form_->mnu_Beenden, mnu_N2_);
+
+  popup_menu_ = new QMenu(form_->ErrorListe);
+  popup_menu_->setObjectName("PopupMenu1");
+  speichern_action_ = popup_menu_->addAction("Speichern...");
+  speichern_action_->setObjectName("Speichern1");
+  form_->ErrorListe->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  SaveTrendDialog.save = true;
+  SaveTrendDialog.file_name = "Trenddaten";
+  SaveTrendDialog.default_ext = "txt";
+  SaveTrendDialog.filter = "Text (*.txt);;Alle Dateien (*)";
+  SaveTrendDialog.overwrite_prompt = true;
+  SaveDialog_ErrorProt = SaveTrendDialog;
+  SaveDialog_ErrorProt.file_name = "ErrorListe";
+  open_dialog_.DefaultExt = services::kParameterFileExt;
+  open_dialog_.Filter = services::kParameterFileFilter;
+  save_dialog_ = open_dialog_;
+
+  ConnectHandlers();
+  // Fixed size: the lines of the lists are laid out for this width.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(630, menuBar()->sizeHint().height() + 484);
+
+  devicelink::SetWindowLink(this);
+  services::SetAppWindow(this);
+}
+
+Tfrm_Main::~Tfrm_Main() {
+  // The widget base class still moves the focus while it goes; this part of the
+  // window must not hear of it any more.
+  disconnect(qApp, nullptr, this, nullptr);
+  refresh_timer_->stop();
+  system_timer_->stop();
+  devicelink::SetComPort(nullptr);
+  if (port_) {
+    try {
+      port_->SetOpen(false);
+    } catch (const std::exception&) {
+    }
+  }
+  port_.reset();
+  if (services::HasAppWindow() && &services::AppWindow() == this) services::SetAppWindow(nullptr);
+  if (&devicelink::WindowLink() == this) devicelink::SetWindowLink(nullptr);
+  if (frm_Main == this) frm_Main = nullptr;
+}
+
+void Tfrm_Main::ConnectHandlers() {
+  connect(refresh_timer_, &QTimer::timeout, this, &Tfrm_Main::RefreshTimerTimer);
+  connect(system_timer_, &QTimer::timeout, this, &Tfrm_Main::SystemTimerTimer);
+  // The notebook's own handling switches the page on the press; ours follows it.
+  for (QTabWidget* nb : {form_->Notebook, form_->NBBetrieb, form_->NBParameter}) {
+    connect(nb, &QTabWidget::tabBarClicked, this, [this, nb](int) {
+      QMetaObject::invokeMethod(
+          this, [this, nb] { NotebookMouseDown(nb); }, Qt::QueuedConnection);
+    });
+  }
+  connect(qApp, &QApplication::focusChanged, this, &Tfrm_Main::FocusChanged);
+  connect(form_->ErrorListe, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    PopupMenu1Popup();
+    popup_menu_->popup(form_->ErrorListe->viewport()->mapToGlobal(pos));
+  });
+  connect(speichern_action_, &QAction::triggered, this, &Tfrm_Main::Speichern1Click);
+  connect(form_->cmd_SetDateTime, &QPushButton::clicked, this, &Tfrm_Main::cmd_SetDateTimeClick);
+  connect(form_->cmd_Grafik, &QPushButton::clicked, this, &Tfrm_Main::cmd_GrafikClick);
+  connect(form_->mnu_Neu, &QAction::triggered, this, &Tfrm_Main::mnu_NeuClick);
+  connect(form_->mnu_Laden, &QAction::triggered, this, &Tfrm_Main::mnu_LadenClick);
+  connect(form_->mnu_Speichern, &QAction::triggered, this, &Tfrm_Main::mnu_SpeichernClick);
+  connect(form_->mnu_Seitenansicht, &QAction::triggered, this, &Tfrm_Main::mnu_DruckenClick);
+  connect(form_->mnu_Drucken, &QAction::triggered, this, &Tfrm_Main::mnu_DruckenClick);
+  connect(form_->mnu_Beenden, &QAction::triggered, this, &Tfrm_Main::mnu_BeendenClick);
+  connect(form_->mnu_Einstellungen, &QAction::triggered, this, &Tfrm_Main::mnu_EinstellungenClick);
+  connect(form_->mnu_Deutsch, &QAction::triggered, this,
+          [this] { mnu_SpracheClick(form_->mnu_Deutsch); });
+  connect(form_->mnu_Englisch, &QAction::triggered, this,
+          [this] { mnu_SpracheClick(form_->mnu_Englisch); });
+  connect(form_->mnu_Info, &QAction::triggered, this, &Tfrm_Main::mnu_InfoClick);
+}
+
+// ---- Start-up and shutdown
+
+void Tfrm_Main::PrepareStatusBar() {
+  static constexpr int kWidths[4] = {400, 150, 60, 20};
+  QStatusBar* bar = form_->StatusBar;
+  panel0_ = new QLabel(bar);
+  panel0_->setObjectName("StatusPanel0");
+  for (int i = 0; i < 4; ++i) {
+    QWidget* panel = i == 0 ? static_cast<QWidget*>(panel0_) : new QFrame(bar);
+    if (i != 0) panel->setObjectName("StatusPanel" + QString::number(i));
+    if (auto* frame = qobject_cast<QFrame*>(panel)) frame->setFrameShape(QFrame::StyledPanel);
+    // Panel 0 takes what the bar's spacing leaves of its width.
+    if (i == 0) {
+      panel->setMinimumWidth(kWidths[0] - 40);
+    } else {
+      panel->setFixedWidth(kWidths[i]);
+    }
+    panel->installEventFilter(this);
+    bar->addWidget(panel, i == 0 ? 1 : 0);
+    panels_.push_back(panel);
+  }
+  // The progress bar and the label live in their panels' rectangles.
+  for (QWidget* w :
+       {static_cast<QWidget*>(form_->Zeitmesser), static_cast<QWidget*>(form_->Label_Online)}) {
+    w->setParent(bar);
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    w->setGeometry(0, 0, 0, 0);
+    w->show();
+  }
+  form_->Zeitmesser->setMinimum(0);
+  form_->Zeitmesser->hide();
+}
+
+bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
+    for (size_t i = 0; i < panels_.size(); ++i) {
+      if (panels_[i] == watched) StatusBarDrawPanel(static_cast<int>(i), panels_[i]->geometry());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void Tfrm_Main::StatusBarDrawPanel(int panel, const QRect& rect) {
+  if (panel == 1) {
+    form_->Zeitmesser->setGeometry(rect);
+    form_->Zeitmesser->raise();
+  } else if (panel == 2) {
+    form_->Label_Online->setGeometry(rect);
+    form_->Label_Online->raise();
+  }
+}
+
+bool Tfrm_Main::FormCreate() {
+  // Start-up exchanges with the device like a handler: a close meanwhile waits.
+  struct StartScope {
+    Tfrm_Main& w;
+    explicit StartScope(Tfrm_Main& window) : w(window) { ++w.handler_depth_; }
+    ~StartScope() {
+      --w.handler_depth_;
+      w.AfterHandler();
+    }
+  } start_scope{*this};
+  FormReady = 0;
+  port_ = std::make_unique<serial::TSioComPort>(this);
+  devicelink::SetComPort(port_.get());
+  form_->Notebook->setCurrentWidget(form_->TabBetrieb);
+  form_->NBBetrieb->setCurrentWidget(form_->TabKreis1);
+  form_->NBParameter->setCurrentWidget(form_->TabPar1);
+  PrepareStatusBar();
+
+  std::string folder = program_folder_.empty() ? platform::ProgramFolder() : program_folder_;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  services::ProgramFolder = folder;
+  const std::string documents = services::GetDocumentsFolder();
+  save_dialog_.InitialDir = documents;
+  open_dialog_.InitialDir = documents;
+
+  services::ReadSettings();
+  services::IdentifyDevice();
+  form_->mnu_Deutsch->setChecked(services::Language == 0);
+  form_->mnu_Englisch->setChecked(services::Language == 1);
+
+  const std::string marker = services::GetText(0);
+  if (marker != services::kGasModuleMarker && marker != services::kSteamModuleMarker) {
+    ShowMessageBox(this, "Sprachen - Dll fehlt!", "vandrel2",
+                   services::kMbOk | services::kMbIconError);
+    return false;
+  }
+  const uint32_t t0 = platform::GetTickCount();
+  // Numbers are written and read with "." whatever the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale::c());
+
+  about_box_ = new TAboutBox(this);
+  about_box_->show();
+  platform::ProcessMessages();
+
+  {
+    struct SplashEnd {
+      Tfrm_Main& w;
+      ~SplashEnd() {
+        if (w.about_box_ != nullptr) w.about_box_->hide();
+        w.system_timer_->start(1000);
+      }
+    } splash_end{*this};
+
+    ApplyLanguageTexts();
+    form_->Notebook->setCurrentWidget(form_->TabBetrieb);
+    devicelink::TrendStore = std::make_unique<devicelink::TTrendStore>();
+    devicelink::TableData = std::make_unique<devicelink::TPropertyTable>();
+    for (size_t i = 0; i < devicelink::TrendStore->Records.size(); ++i) {
+      devicelink::TrendStore->Records[i].Status = 0;
+      devicelink::TrendStore->ListMap[i] = -1;
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    }
+    show();
+    repaint();
+    FormReady = 1;
+    if (devicelink::DeviceOnline) {
+      RefreshCircuitValues(0);
+    } else {
+      services::ResetParameters();
+    }
+    while (static_cast<uint32_t>(platform::GetTickCount() - t0) <= kSplashMs) {
+      platform::ProcessMessages();
+      platform::Sleep(10);
+    }
+  }  // the splash is hidden and the clock runs, however the steps above ended
+  form_->NBBetrieb->setFocus();
+  return true;
+}
+
+void Tfrm_Main::FormClose() {
+  try {
+    if (port_) port_->SetOpen(false);
+  } catch (const std::exception&) {
+    // Closing never leaves the port half open.
+  }
+  delete about_box_;
+  about_box_ = nullptr;
+  if (FormReady == 1) {
+    devicelink::TableData.reset();
+    devicelink::TrendStore.reset();
+    services::WriteSettings();
+  }
+}
+
+void Tfrm_Main::closeEvent(QCloseEvent* event) {
+  if (form_closed_) {
+    event->accept();
+    return;
+  }
+  if (handler_depth_ > 0) {
+    // A command is exchanging with the device and uses the buffers: end it first.
+    refresh_timer_->stop();
+    system_timer_->stop();
+    close_pending_ = true;
+    event->ignore();
+    return;
+  }
+  refresh_timer_->stop();
+  system_timer_->stop();
+  FormClose();
+  form_closed_ = true;
+  event->accept();
+}
+
+void Tfrm_Main::AfterHandler() {
+  if (handler_depth_ == 0 && close_pending_) {
+    close_pending_ = false;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  }
+}
+
+void Tfrm_Main::ShowHandlerError(const std::string& text) {
+  SetCursor(devicelink::TCursorShape::Default);
+  SetProgressVisible(false);
+  ShowError(text);
+}
+
+// ---- Timers and navigation
+
+void Tfrm_Main::RefreshTimerTimer() {
+  Guarded([&] {
+    if (CommBusy == 1 || !devicelink::DeviceOnline) return;
+    TBusyScope busy;
+    if (form_->Notebook->currentWidget() != form_->TabBetrieb) return;
+    QWidget* page = form_->NBBetrieb->currentWidget();
+    if (page == form_->TabKreis1) {
+      RefreshCircuitValues(0);
+    } else if (page == form_->TabKreis2) {
+      RefreshCircuitValues(1);
+    }
+  });
+}
+
+void Tfrm_Main::SystemTimerTimer() {
+  Guarded([&] {
+    if (CommBusy == 1 || !devicelink::DeviceOnline) return;
+    TBusyScope busy;
+    devicelink::TDeviceClock& clock = devicelink::DeviceClock;
+    if (clock.Month == 0 || clock.Day == 0) return;
+    const platform::LocalDateTime now = platform::Now();
+    const TClockFields t = AdvanceClock(now.year, now.month, now.day, now.hour, now.minute,
+                                        now.second, now.millisecond, devicelink::ClockOffset);
+    clock.Year = static_cast<uint16_t>(t.year);
+    clock.Month = static_cast<uint16_t>(t.month);
+    clock.Day = static_cast<uint16_t>(t.day);
+    clock.Hour = static_cast<uint16_t>(t.hour);
+    clock.Minute = static_cast<uint16_t>(t.minute);
+    clock.Second = static_cast<uint16_t>(t.second);
+    form_->Ed_DateTime->setText(Q(services::DeviceTimeToText(clock)));
+  });
+}
+
+void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
+  for (QWidget* page : {form_->TabKreis1, form_->TabKreis2, form_->TabTrend, form_->TabFehler,
+                        form_->TabIntegrator}) {
+    const bool now_inside = now != nullptr && page->isAncestorOf(now);
+    const bool was_inside = old_widget != nullptr && page->isAncestorOf(old_widget);
+    if (now_inside && !was_inside) {
+      QMetaObject::invokeMethod(
+          this, [this, page] { TabKreis1Enter(page); }, Qt::QueuedConnection);
+    }
+  }
+}
+
+void Tfrm_Main::TabKreis1Enter(QWidget* page) {
+  Guarded([&] {
+    if (CommBusy != 0 || FormReady != 1) return;
+    TCursorScope cursor;
+    TBusyScope busy;
+    if (!devicelink::DeviceOnline) return;
+    if (page == form_->TabKreis1) {
+      RefreshCircuitValues(0);
+    } else if (page == form_->TabKreis2) {
+      RefreshCircuitValues(1);
+    } else if (page == form_->TabFehler) {
+      ShowErrorLog();
+    } else if (page == form_->TabIntegrator) {
+      ShowIntegrators();
+    }
+  });
+}
+
+void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
+  Guarded([&] {
+    if (CommBusy == 1) return;
+    TCursorScope cursor;
+    TBusyScope busy;
+    const uint8_t flags = devicelink::SystemParams.SystemTypeFlags;
+    const bool single_flags = (flags & devicelink::kSingleCircuitFlags) != 0;
+    const bool no_trend = (flags & devicelink::kNoTrendFlags) != 0;
+    if (form_->Notebook->currentWidget() == form_->TabBetrieb) {
+      QTabWidget* nb = form_->NBBetrieb;
+      if (nb->currentWidget() == form_->TabKreis2 && IsSingleCircuitSystem()) {
+        nb->setCurrentWidget(form_->TabKreis1);
+      }
+      if (nb->currentWidget() == form_->TabKreis1) {
+        RefreshCircuitValues(0);
+      } else if (nb->currentWidget() == form_->TabKreis2) {
+        RefreshCircuitValues(1);
+      }
+      if (nb->currentWidget() == form_->TabTrend && no_trend) {
+        nb->setCurrentWidget(form_->TabKreis1);
+      }
+      if (nb->currentWidget() == form_->TabFehler) ShowErrorLog();
+      if (nb->currentWidget() == form_->TabIntegrator) {
+        form_->GroupInteg2->setVisible(!single_flags);
+        ShowIntegrators();
+      }
+    } else {
+      QTabWidget* nb = form_->NBParameter;
+      if (nb->currentWidget() == form_->TabPar2 && IsSingleCircuitSystem()) {
+        nb->setCurrentWidget(form_->TabPar1);
+      }
+      if (nb->currentWidget() == form_->TabParAusgang) form_->GroupAus2->setVisible(!single_flags);
+      if (nb->currentWidget() == form_->TabParTrend && no_trend) {
+        nb->setCurrentWidget(form_->TabPar1);
+      }
+      if (nb->currentWidget() == form_->TabParSystem) form_->GroupSystem->setVisible(!single_flags);
+      if (nb->currentWidget() == form_->TabParKorrektur) {
+        form_->GroupFaktor2->setVisible(!IsSingleCircuitSystem());
+      }
+      RefreshParameterPage();
+    }
+  });
+}
+
+void Tfrm_Main::RefreshShownPage() {
+  if (form_->Notebook->currentWidget() == form_->TabBetrieb) {
+    QWidget* page = form_->NBBetrieb->currentWidget();
+    if (page == form_->TabKreis1) {
+      RefreshCircuitValues(0);
+    } else if (page == form_->TabKreis2) {
+      RefreshCircuitValues(1);
+    } else if (page == form_->TabFehler) {
+      ShowErrorLog();
+    } else if (page == form_->TabIntegrator) {
+      ShowIntegrators();
+    }
+  } else {
+    RefreshParameterPage();
+  }
+}
+
+void Tfrm_Main::RefreshParameterPage() {
+  // The parameter pages have no lists of their own yet; their builders come
+  // with the pages.
+}
+
+// ---- Menus
+
+void Tfrm_Main::mnu_NeuClick() {}
+void Tfrm_Main::mnu_LadenClick() {}
+void Tfrm_Main::mnu_SpeichernClick() {}
+void Tfrm_Main::mnu_DruckenClick() {}
+void Tfrm_Main::cmd_GrafikClick() {}
+
+void Tfrm_Main::mnu_BeendenClick() {
+  Guarded([&] { close(); });
+}
+
+void Tfrm_Main::mnu_EinstellungenClick() {
+  Guarded([&] {
+    if (Einst != nullptr) ExecModal(*Einst);
+  });
+}
+
+void Tfrm_Main::mnu_InfoClick() {
+  Guarded([&] {
+    if (about_box_ != nullptr) ExecModal(*about_box_);
+  });
+}
+
+void Tfrm_Main::mnu_SpracheClick(QAction* sender) {
+  Guarded([&] {
+    services::Language = sender == form_->mnu_Englisch ? 1 : 0;
+    const std::string marker = services::GetText(0);
+    if (marker != services::kGasModuleMarker && marker != services::kSteamModuleMarker) {
+      ShowMessageBox(this, "Sprachen - Dll fehlt!", "vandrel2",
+                     kMbYesOnly | services::kMbIconError);
+      services::Language = 0;
+      form_->mnu_Deutsch->setChecked(true);
+      form_->mnu_Englisch->setChecked(false);
+      return;
+    }
+    form_->mnu_Deutsch->setChecked(services::Language == 0);
+    form_->mnu_Englisch->setChecked(services::Language == 1);
+    if (about_box_ != nullptr) about_box_->show();
+    platform::ProcessMessages();
+    struct Hide {
+      TAboutBox* box;
+      ~Hide() {
+        if (box != nullptr) box->hide();
+      }
+    } hide{about_box_};
+    ApplyLanguageTexts();
+    repaint();
+  });
+}
+
+// ---- Window link and application window
+
+void Tfrm_Main::SetOnlineLabel(const std::string& caption, uint32_t colour) {
+  QLabel* label = form_->Label_Online;
+  label->setText(Q(caption));
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, ColourOf(colour));
+  label->setPalette(palette);
+}
+
+void Tfrm_Main::SetProgressVisible(bool visible) {
+  form_->Zeitmesser->setVisible(visible);
+}
+void Tfrm_Main::SetProgressMax(int max) {
+  form_->Zeitmesser->setMaximum(max);
+}
+void Tfrm_Main::SetProgressPosition(int position) {
+  QProgressBar* bar = form_->Zeitmesser;
+  bar->setValue(std::min(position, bar->maximum()));
+  bar->setProperty("position", position);
+}
+int Tfrm_Main::ProgressPosition() const {
+  const QVariant p = form_->Zeitmesser->property("position");
+  return p.isValid() ? p.toInt() : form_->Zeitmesser->value();
+}
+
+void Tfrm_Main::SetCursor(devicelink::TCursorShape shape) {
+  // One screen cursor, as the program knows it: not a stack.
+  if (shape == devicelink::TCursorShape::HourGlass) {
+    if (QApplication::overrideCursor() == nullptr) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+      QApplication::changeOverrideCursor(Qt::WaitCursor);
+    }
+  } else {
+    while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+  }
+}
+
+void Tfrm_Main::SetStatusPanel(int panel, const std::string& text) {
+  panel_texts_.at(static_cast<size_t>(panel)) = text;
+  if (panel == 0 && panel0_ != nullptr) panel0_->setText(Q(text));
+}
+
+std::string Tfrm_Main::StatusPanel(int panel) const {
+  return panel_texts_.at(static_cast<size_t>(panel));
+}
+
+int Tfrm_Main::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+  return ShowMessageBox(this, text, caption, flags);
+}
+
+void Tfrm_Main::ShowError(const std::string& text) {
+  ShowMessageBox(this, text, "vandrel2", services::kMbOk | services::kMbIconError);
+}
+
+bool Tfrm_Main::ExecuteOpenDialog(services::TFileDialogState& dialog) {
+  TFileRequest request;
+  request.initial_dir = dialog.InitialDir;
+  request.file_name = dialog.FileName;
+  request.default_ext = dialog.DefaultExt;
+  request.filter = QtFilter(dialog.Filter);
+  const std::string name = ExecFileDialog(this, request);
+  if (name.empty()) return false;
+  dialog.FileName = name;
+  return true;
+}
+
+bool Tfrm_Main::ExecuteSaveDialog(services::TFileDialogState& dialog) {
+  TFileRequest request;
+  request.save = true;
+  request.initial_dir = dialog.InitialDir;
+  request.file_name = dialog.FileName;
+  request.default_ext = dialog.DefaultExt;
+  request.filter = QtFilter(dialog.Filter);
+  const std::string name = ExecFileDialog(this, request);
+  if (name.empty()) return false;
+  dialog.FileName = name;
+  return true;
+}
+
+std::vector<std::string> Tfrm_Main::MemoLines() const {
+  std::vector<std::string> lines;
+  const QString text = form_->Param_Memo->toPlainText();
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
+  return lines;
+}
+
+void Tfrm_Main::SetMemoLines(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) list << Q(line);
+  form_->Param_Memo->setPlainText(list.join('\n'));
+}
+
+void Tfrm_Main::SetList(QListWidget* list, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) list->addItem(Q(line));
+  list->scrollToTop();
+}
+
+}  // namespace ui

@@ -1,0 +1,91 @@
+// Captions of the main window from the text module of the current medium and
+// language; the form's own German captions stay where a block is missing.
+#include <QAction>
+#include <QGroupBox>
+#include <QMenu>
+#include <QTabWidget>
+
+#include "services/text_modules.h"
+#include "ui/busy_scopes.h"
+#include "ui/main_window.h"
+#include "ui_main_window.h"
+
+namespace ui {
+
+namespace {
+
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// Page j of the notebook gets s(j+1), up to the first empty string.
+void SetPageCaptions(QTabWidget* notebook, const services::TextBlock& t) {
+  for (int j = 0; j < notebook->count() && j + 1 < static_cast<int>(t.size()); ++j) {
+    const std::string& s = t[static_cast<size_t>(j + 1)];
+    if (s.empty()) break;
+    notebook->setTabText(j, Q(s));
+  }
+}
+
+}  // namespace
+
+void Tfrm_Main::ApplyLanguageTexts() {
+  TCursorScope cursor;
+  setWindowTitle(Q(services::GetText(1)));
+  LoadMenuTexts();
+  LoadOperatingPageTexts();
+  LoadParameterPageTexts();
+  LoadIntegratorTexts();
+  RefreshShownPage();
+}
+
+void Tfrm_Main::LoadMenuTexts() {
+  services::TextBlock t;
+  if (services::GetTextBlock(1024, 1, t)) {
+    form_->mnu_Parameter->setTitle(Q(t[0]));
+    form_->mnu_Neu->setText(Q(t[1]));
+    form_->mnu_Laden->setText(Q(t[2]));
+    form_->mnu_Speichern->setText(Q(t[3]));
+    mnu_N1_->setText(Q(t[4]));
+    form_->mnu_Seitenansicht->setText(Q(t[5]));
+    form_->mnu_Drucken->setText(Q(t[6]));
+    mnu_N2_->setText(Q(t[7]));
+    form_->mnu_Beenden->setText(Q(t[8]));
+  }
+  if (services::GetTextBlock(1040, 1, t)) {
+    form_->mnu_Optionen->setTitle(Q(t[0]));
+    form_->mnu_Einstellungen->setText(Q(t[1]));
+    form_->mnu_Sprache->setTitle(Q(t[3]));
+  }
+  if (services::GetTextBlock(1072, 1, t)) {
+    form_->mnu_Deutsch->setText(Q(t[0]));
+    form_->mnu_Englisch->setText(Q(t[1]));
+  }
+  if (services::GetTextBlock(1120, 1, t)) {
+    form_->mnu_Hilfe->setTitle(Q(t[0]));
+    form_->mnu_Info->setText(Q(t[1]));
+  }
+}
+
+void Tfrm_Main::LoadOperatingPageTexts() {
+  services::TextBlock t;
+  if (!services::GetTextBlock(512, 1, t)) return;
+  form_->Notebook->setTabText(form_->Notebook->indexOf(form_->TabBetrieb), Q(t[0]));
+  SetPageCaptions(form_->NBBetrieb, t);
+}
+
+void Tfrm_Main::LoadParameterPageTexts() {
+  services::TextBlock t;
+  if (!services::GetTextBlock(528, 1, t)) return;
+  form_->Notebook->setTabText(form_->Notebook->indexOf(form_->TabParameter), Q(t[0]));
+  SetPageCaptions(form_->NBParameter, t);
+}
+
+void Tfrm_Main::LoadIntegratorTexts() {
+  services::TextBlock t;
+  if (!services::GetTextBlock(30720, 1, t)) return;
+  form_->GroupInteg1->setTitle(Q(t[0]));
+  form_->GroupInteg2->setTitle(Q(t[1]));
+}
+
+}  // namespace ui

@@ -1,0 +1,51 @@
+#include "ui/password_dialog.h"
+
+#include <QShowEvent>
+
+#include "services/text_modules.h"
+#include "ui_password_dialog.h"
+
+namespace ui {
+
+TPasswordDlg* PasswordDlg = nullptr;
+
+TPasswordDlg::TPasswordDlg(QWidget* parent)
+    : QDialog(parent), form_(std::make_unique<Ui::TPasswordDlg>()) {
+  form_->setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  // Every character of the entry is shown as "*".
+  form_->Password->setStyleSheet("lineedit-password-character: 42;");
+  connect(form_->mrOk, &QPushButton::clicked, this, &QDialog::accept);
+  connect(form_->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  if (PasswordDlg == nullptr) PasswordDlg = this;
+}
+
+TPasswordDlg::~TPasswordDlg() {
+  if (PasswordDlg == this) PasswordDlg = nullptr;
+}
+
+QString TPasswordDlg::Text() const {
+  return form_->Password->text();
+}
+void TPasswordDlg::SetText(const QString& text) {
+  form_->Password->setText(text);
+}
+
+void TPasswordDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormActivate();
+}
+
+void TPasswordDlg::FormActivate() {
+  // Captions of the current language where the module has them.
+  services::TextBlock t;
+  if (services::GetTextBlock(21600, 1, t)) {
+    if (!t[0].empty()) setWindowTitle(QString::fromStdString(t[0]));
+    if (!t[1].empty()) form_->Label1->setText(QString::fromStdString(t[1]));
+    if (!t[2].empty()) form_->mrOk->setText(QString::fromStdString(t[2]));
+    if (!t[3].empty()) form_->CancelBtn->setText(QString::fromStdString(t[3]));
+  }
+  form_->Password->setFocus();
+}
+
+}  // namespace ui

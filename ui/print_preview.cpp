@@ -1,0 +1,23 @@
+#include "ui/print_preview.h"
+
+#include "ui_print_preview.h"
+
+namespace ui {
+
+Tsansicht* sansicht = nullptr;
+
+Tsansicht::Tsansicht(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::Tsansicht>()) {
+  form_->setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+  setPalette(palette);
+  if (sansicht == nullptr) sansicht = this;
+}
+
+Tsansicht::~Tsansicht() {
+  if (sansicht == this) sansicht = nullptr;
+}
+
+}  // namespace ui

@@ -1,0 +1,28 @@
+// The page preview: one image that the printout draws into.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class Tsansicht;
+}
+
+namespace ui {
+
+class Tsansicht : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tsansicht(QWidget* parent = nullptr);
+  ~Tsansicht() override;
+  Ui::Tsansicht* Form() const { return form_.get(); }
+
+ private:
+  std::unique_ptr<Ui::Tsansicht> form_;
+};
+
+extern Tsansicht* sansicht;
+
+}  // namespace ui

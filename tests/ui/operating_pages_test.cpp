@@ -134,13 +134,14 @@ class OperatingPagesTest : public QObject {
     const QStringList l = Lines(w.Form()->ErrorListe);
     const auto& e = devicelink::DeviceErrorLog.Entries;
     const QString nbsp = QString(QChar(0xA0));
-    // Temperature circuit 1: three past errors. The entry the newest index names
-    // is not active, so the list starts one before it and comes round to it last.
-    QCOMPARE(int(devicelink::DeviceErrorLog.NewestIndex[0]), 2);
+    // Temperature circuit 1: three past errors. No error is present, so the
+    // device's index names the free slot after the newest one and the list starts
+    // one before it, newest first.
+    QCOMPARE(int(devicelink::DeviceErrorLog.NewestIndex[0]), 3);
     QCOMPARE(l.value(0), Pad("Temperatur Kreis 1", 28));
-    QCOMPARE(l.value(1), DT(e[1].Come) + " bis " + DT(e[1].Go) + QString(12, ' '));
-    QCOMPARE(l.value(2), DT(e[0].Come) + " bis " + DT(e[0].Go) + QString(12, ' '));
-    QCOMPARE(l.value(3), DT(e[2].Come) + " bis " + DT(e[2].Go) + nbsp + "unquittiert");
+    QCOMPARE(l.value(1), DT(e[2].Come) + " bis " + DT(e[2].Go) + nbsp + "unquittiert");
+    QCOMPARE(l.value(2), DT(e[1].Come) + " bis " + DT(e[1].Go) + QString(12, ' '));
+    QCOMPARE(l.value(3), DT(e[0].Come) + " bis " + DT(e[0].Go) + QString(12, ' '));
     QCOMPARE(l.value(4), QString());
     QCOMPARE(l.value(5), Pad("Druck Kreis 1", 28));
     QCOMPARE(l.value(6), QString());
@@ -148,7 +149,7 @@ class OperatingPagesTest : public QObject {
     QCOMPARE(l.value(7), Pad("Durchfluss Kreis 1", 28));
     QCOMPARE(l.value(8), DT(e[17].Come) + QString(24, ' ') + "noch aktiv");
     // The word of a present error stands where the suffix of a past one does.
-    QCOMPARE(l.value(8).indexOf("noch"), l.value(3).indexOf(nbsp));
+    QCOMPARE(l.value(8).indexOf("noch"), l.value(1).indexOf(nbsp));
     QCOMPARE(l.value(9), DT(e[16].Come) + " bis " + DT(e[16].Go) + QString(12, ' '));
     QVERIFY(e[2].Come.Day != 0 && e[2].Come.Year >= 2024);
 

@@ -366,7 +366,10 @@ void PutEventLog(MemoryImage& image, const CivilTime& now) {
     BlockWriter entry(image, map::EventEntry(e.type, e.entry));
     entry.Byte(e.lastedSeconds == 0 ? 1 : 0).Byte(e.flag).Byte(0).Byte(0).Stamp(came);
     if (e.lastedSeconds != 0) entry.Stamp(AddSeconds(came, e.lastedSeconds));
-    image.Put8(Offset(map::kEventHeader, 16 + e.type), static_cast<std::uint8_t>(e.entry));
+    // The device's index is the slot in use: the present error's, or after an
+    // error has gone, the slot the next one will take.
+    const int slot = e.lastedSeconds == 0 ? e.entry : (e.entry + 1) % 8;
+    image.Put8(Offset(map::kEventHeader, 16 + e.type), static_cast<std::uint8_t>(slot));
   }
   // One error is present: status mask and count say so.
   image.Put8(Offset(map::kEventHeader, 13), 0x04);

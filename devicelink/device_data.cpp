@@ -35,6 +35,50 @@ std::unique_ptr<TTrendStore> TrendStore;
 std::unique_ptr<TPropertyTable> TableData;
 TSatTable UserSatTable{};
 
+TParameterRecords TParameterRecords::Capture() {
+  TParameterRecords r;
+  r.TempParams = devicelink::TempParams;
+  r.PressureParams = devicelink::PressureParams;
+  r.FlowParams = devicelink::FlowParams;
+  r.FlowParams2 = devicelink::FlowParams2;
+  r.MediumParams = devicelink::MediumParams;
+  r.GasCommon = devicelink::GasCommon;
+  r.SupplyValues = devicelink::SupplyValues;
+  r.PulseOutputParams = devicelink::PulseOutputParams;
+  r.AlarmParams = devicelink::AlarmParams;
+  r.OutputParams = devicelink::OutputParams;
+  r.UnitSwitches = devicelink::UnitSwitches;
+  r.UserUnits = devicelink::UserUnits;
+  r.TrendSettings = devicelink::TrendSettings;
+  r.CorrectionFactors = devicelink::CorrectionFactors;
+  r.LimitValues = devicelink::LimitValues;
+  r.SystemParams = devicelink::SystemParams;
+  r.PresetValues = devicelink::PresetValues;
+  r.DisplayEnable = devicelink::DisplayEnable;
+  return r;
+}
+
+void TParameterRecords::Commit() const {
+  devicelink::TempParams = TempParams;
+  devicelink::PressureParams = PressureParams;
+  devicelink::FlowParams = FlowParams;
+  devicelink::FlowParams2 = FlowParams2;
+  devicelink::MediumParams = MediumParams;
+  devicelink::GasCommon = GasCommon;
+  devicelink::SupplyValues = SupplyValues;
+  devicelink::PulseOutputParams = PulseOutputParams;
+  devicelink::AlarmParams = AlarmParams;
+  devicelink::OutputParams = OutputParams;
+  devicelink::UnitSwitches = UnitSwitches;
+  devicelink::UserUnits = UserUnits;
+  devicelink::TrendSettings = TrendSettings;
+  devicelink::CorrectionFactors = CorrectionFactors;
+  devicelink::LimitValues = LimitValues;
+  devicelink::SystemParams = SystemParams;
+  devicelink::PresetValues = PresetValues;
+  devicelink::DisplayEnable = DisplayEnable;
+}
+
 void ResetDeviceData() {
   TempParams = {};
   PressureParams = {};

@@ -339,6 +339,33 @@ extern std::unique_ptr<TTrendStore> TrendStore;
 extern std::unique_ptr<TPropertyTable> TableData;
 extern TSatTable UserSatTable;
 
+// A copy of every parameter record, the part of the model that parameter files
+// save and load; the field names are those of the globals.
+struct TParameterRecords {
+  std::array<TTemperatureSettings, 2> TempParams;
+  std::array<TPressureSettings, 2> PressureParams;
+  std::array<TFlowSettings, 2> FlowParams;
+  std::array<TDpSettings, 2> FlowParams2;
+  std::array<TMediumSettings, 2> MediumParams;
+  TGasComposition GasCommon;
+  std::array<TSupplySettings, 2> SupplyValues;
+  std::array<TPulseSettings, 2> PulseOutputParams;
+  std::array<TAlarmSettings, 2> AlarmParams;
+  std::array<TOutputSettings, 4> OutputParams;
+  TUnitSwitches UnitSwitches;
+  std::array<TUserUnit, 16> UserUnits;
+  TTrendSettings TrendSettings;
+  std::array<std::array<float, 8>, 2> CorrectionFactors;
+  TLimitValues LimitValues;
+  TSystemSettings SystemParams;
+  std::array<float, 8> PresetValues;
+  std::array<uint8_t, 4> DisplayEnable;
+
+  // The globals as they are now, and the globals set from a copy.
+  static TParameterRecords Capture();
+  void Commit() const;
+};
+
 // Every record back to its initial (zero) state; the trend store and table buffer
 // are left as they are. For tests and a fresh start.
 void ResetDeviceData();

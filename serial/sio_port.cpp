@@ -566,40 +566,34 @@ void TSioCustomComPort::SetComNumber(uint16_t n) {
   if (close_failure) std::rethrow_exception(close_failure);
 }
 
+void TSioCustomComPort::ApplyLineParams() {
+  if (phase_ != ppOpen) return;
+  RaiseForCode(this, dispatcher_->SetLineParams(static_cast<uint32_t>(baud_), parity_, data_bits_,
+                                                stop_bits_));
+}
+
 void TSioCustomComPort::SetBaud(int32_t baud) {
   if (baud == baud_) return;
   baud_ = baud;
-  if (phase_ == ppOpen) {
-    RaiseForCode(this, dispatcher_->SetLineParams(static_cast<uint32_t>(baud_), parity_, data_bits_,
-                                                  stop_bits_));
-  }
+  ApplyLineParams();
 }
 
 void TSioCustomComPort::SetParity(TParity parity) {
   if (parity == parity_) return;
   parity_ = parity;
-  if (phase_ == ppOpen) {
-    RaiseForCode(this, dispatcher_->SetLineParams(static_cast<uint32_t>(baud_), parity_, data_bits_,
-                                                  stop_bits_));
-  }
+  ApplyLineParams();
 }
 
 void TSioCustomComPort::SetDataBits(uint16_t bits) {
   if (bits == data_bits_) return;
   data_bits_ = bits;
-  if (phase_ == ppOpen) {
-    RaiseForCode(this, dispatcher_->SetLineParams(static_cast<uint32_t>(baud_), parity_, data_bits_,
-                                                  stop_bits_));
-  }
+  ApplyLineParams();
 }
 
 void TSioCustomComPort::SetStopBits(uint16_t bits) {
   if (bits == stop_bits_) return;
   stop_bits_ = bits;
-  if (phase_ == ppOpen) {
-    RaiseForCode(this, dispatcher_->SetLineParams(static_cast<uint32_t>(baud_), parity_, data_bits_,
-                                                  stop_bits_));
-  }
+  ApplyLineParams();
 }
 
 void TSioCustomComPort::SetInSize(uint16_t size) {

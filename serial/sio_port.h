@@ -257,6 +257,8 @@ class TSioCustomComPort : public TSioBaseComponent {
   void FinishClose();
   bool Force() const { return force_; }
   void ApplyFlowLimits(bool hardware);
+  // Sends the four line settings to the device while open.
+  void ApplyLineParams();
   void ApplyLogState(TTraceLogState value, bool tracing);
   bool DataOperationsBlocked() const;
 

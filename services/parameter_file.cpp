@@ -32,55 +32,16 @@ constexpr const char* kMemoEnd = "@";
 
 // Everything a parameter file holds, so that a load can be read completely before
 // any of it becomes the current set.
-struct TParameterSet {
-  std::array<dl::TTemperatureSettings, 2> TempParams;
-  std::array<dl::TPressureSettings, 2> PressureParams;
-  std::array<dl::TFlowSettings, 2> FlowParams;
-  std::array<dl::TDpSettings, 2> FlowParams2;
-  std::array<dl::TMediumSettings, 2> MediumParams;
-  dl::TGasComposition GasCommon;
-  std::array<dl::TSupplySettings, 2> SupplyValues;
-  std::array<dl::TPulseSettings, 2> PulseOutputParams;
-  std::array<dl::TAlarmSettings, 2> AlarmParams;
-  std::array<dl::TOutputSettings, 4> OutputParams;
-  dl::TUnitSwitches UnitSwitches;
-  std::array<dl::TUserUnit, 16> UserUnits;
-  dl::TTrendSettings TrendSettings;
-  std::array<std::array<float, 8>, 2> CorrectionFactors;
-  dl::TLimitValues LimitValues;
-  dl::TSystemSettings SystemParams;
-  std::array<float, 8> PresetValues;
-  std::array<uint8_t, 4> DisplayEnable;
+struct TParameterSet : dl::TParameterRecords {
   std::vector<std::string> Memo;
 };
 
 TParameterSet CurrentSet() {
-  return {dl::TempParams,    dl::PressureParams,    dl::FlowParams,         dl::FlowParams2,
-          dl::MediumParams,  dl::GasCommon,         dl::SupplyValues,       dl::PulseOutputParams,
-          dl::AlarmParams,   dl::OutputParams,      dl::UnitSwitches,       dl::UserUnits,
-          dl::TrendSettings, dl::CorrectionFactors, dl::LimitValues,        dl::SystemParams,
-          dl::PresetValues,  dl::DisplayEnable,     AppWindow().MemoLines()};
+  return {dl::TParameterRecords::Capture(), AppWindow().MemoLines()};
 }
 
 void Commit(const TParameterSet& p) {
-  dl::TempParams = p.TempParams;
-  dl::PressureParams = p.PressureParams;
-  dl::FlowParams = p.FlowParams;
-  dl::FlowParams2 = p.FlowParams2;
-  dl::MediumParams = p.MediumParams;
-  dl::GasCommon = p.GasCommon;
-  dl::SupplyValues = p.SupplyValues;
-  dl::PulseOutputParams = p.PulseOutputParams;
-  dl::AlarmParams = p.AlarmParams;
-  dl::OutputParams = p.OutputParams;
-  dl::UnitSwitches = p.UnitSwitches;
-  dl::UserUnits = p.UserUnits;
-  dl::TrendSettings = p.TrendSettings;
-  dl::CorrectionFactors = p.CorrectionFactors;
-  dl::LimitValues = p.LimitValues;
-  dl::SystemParams = p.SystemParams;
-  dl::PresetValues = p.PresetValues;
-  dl::DisplayEnable = p.DisplayEnable;
+  p.TParameterRecords::Commit();
   AppWindow().SetMemoLines(p.Memo);
 }
 

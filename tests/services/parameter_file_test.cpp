@@ -62,54 +62,7 @@ TEST(ShortFileNameTest, KeepsHeadAndTailAroundTheSeparators) {
 // ---------------------------------------------------------------------------
 // Every field a parameter file holds, visited pairwise on two copies of the records.
 
-struct Records {
-  std::array<dl::TTemperatureSettings, 2> temp;
-  std::array<dl::TPressureSettings, 2> pressure;
-  std::array<dl::TFlowSettings, 2> flow;
-  std::array<dl::TDpSettings, 2> dp;
-  std::array<dl::TMediumSettings, 2> medium;
-  dl::TGasComposition gas;
-  std::array<dl::TSupplySettings, 2> supply;
-  std::array<dl::TPulseSettings, 2> pulse;
-  std::array<dl::TAlarmSettings, 2> alarm;
-  std::array<dl::TOutputSettings, 4> output;
-  dl::TUnitSwitches switches;
-  std::array<dl::TUserUnit, 16> units;
-  dl::TTrendSettings trend;
-  std::array<std::array<float, 8>, 2> correction;
-  dl::TLimitValues limits;
-  dl::TSystemSettings system;
-  std::array<float, 8> presets;
-  std::array<uint8_t, 4> display;
-
-  static Records Capture() {
-    return {dl::TempParams,    dl::PressureParams,    dl::FlowParams,   dl::FlowParams2,
-            dl::MediumParams,  dl::GasCommon,         dl::SupplyValues, dl::PulseOutputParams,
-            dl::AlarmParams,   dl::OutputParams,      dl::UnitSwitches, dl::UserUnits,
-            dl::TrendSettings, dl::CorrectionFactors, dl::LimitValues,  dl::SystemParams,
-            dl::PresetValues,  dl::DisplayEnable};
-  }
-  void Restore() const {
-    dl::TempParams = temp;
-    dl::PressureParams = pressure;
-    dl::FlowParams = flow;
-    dl::FlowParams2 = dp;
-    dl::MediumParams = medium;
-    dl::GasCommon = gas;
-    dl::SupplyValues = supply;
-    dl::PulseOutputParams = pulse;
-    dl::AlarmParams = alarm;
-    dl::OutputParams = output;
-    dl::UnitSwitches = switches;
-    dl::UserUnits = units;
-    dl::TrendSettings = trend;
-    dl::CorrectionFactors = correction;
-    dl::LimitValues = limits;
-    dl::SystemParams = system;
-    dl::PresetValues = presets;
-    dl::DisplayEnable = display;
-  }
-};
+using Records = dl::TParameterRecords;
 
 // v(name, field of a, field of b) for every field written to the file; the unit
 // rows copied after "UserEinheiten" and the device-only system bytes are left out.
@@ -117,8 +70,8 @@ template <class V>
 void VisitFileFields(Records& a, Records& b, V&& v) {
   for (size_t i = 0; i < 2; ++i) {
     const std::string c = std::to_string(i);
-    auto& ta = a.temp[i];
-    auto& tb = b.temp[i];
+    auto& ta = a.TempParams[i];
+    auto& tb = b.TempParams[i];
     v("T" + c + ".Dummy1", ta.Dummy1, tb.Dummy1);
     v("T" + c + ".Dummy2", ta.Dummy2, tb.Dummy2);
     v("T" + c + ".Kind", ta.Kind, tb.Kind);
@@ -130,8 +83,8 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("T" + c + ".Toff", ta.Toff, tb.Toff);
     v("T" + c + ".Konst", ta.Konst, tb.Konst);
     v("T" + c + ".Dummy3", ta.Dummy3, tb.Dummy3);
-    auto& pa = a.pressure[i];
-    auto& pb = b.pressure[i];
+    auto& pa = a.PressureParams[i];
+    auto& pb = b.PressureParams[i];
     v("P" + c + ".Dummy1", pa.Dummy1, pb.Dummy1);
     v("P" + c + ".Dummy2", pa.Dummy2, pb.Dummy2);
     v("P" + c + ".Kind", pa.Kind, pb.Kind);
@@ -143,8 +96,8 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("P" + c + ".Konst", pa.Konst, pb.Konst);
     v("P" + c + ".Dummy3", pa.Dummy3, pb.Dummy3);
     v("P" + c + ".Dummy4", pa.Dummy4, pb.Dummy4);
-    auto& fa = a.flow[i];
-    auto& fb = b.flow[i];
+    auto& fa = a.FlowParams[i];
+    auto& fb = b.FlowParams[i];
     v("Flow" + c + ".Eq", fa.Eq, fb.Eq);
     v("Flow" + c + ".Kind", fa.Kind, fb.Kind);
     v("Flow" + c + ".MaxFreq", fa.MaxFreq, fb.MaxFreq);
@@ -155,8 +108,8 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("Flow" + c + ".BTemp", fa.BTemp, fb.BTemp);
     v("Flow" + c + ".Schleich", fa.Schleich, fb.Schleich);
     v("Flow" + c + ".Exp_zahl", fa.Exp_zahl, fb.Exp_zahl);
-    auto& da = a.dp[i];
-    auto& db = b.dp[i];
+    auto& da = a.FlowParams2[i];
+    auto& db = b.FlowParams2[i];
     v("Des" + c + ".DesQN", da.DesQN, db.DesQN);
     v("Des" + c + ".DesT", da.DesT, db.DesT);
     v("Des" + c + ".Desp", da.Desp, db.Desp);
@@ -165,8 +118,8 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("Des" + c + ".Desdp2", da.Desdp2, db.Desdp2);
     v("Des" + c + ".Desdp3", da.Desdp3, db.Desdp3);
     v("Des" + c + ".Desdp4", da.Desdp4, db.Desdp4);
-    auto& ma = a.medium[i];
-    auto& mb = b.medium[i];
+    auto& ma = a.MediumParams[i];
+    auto& mb = b.MediumParams[i];
     v("Med" + c + ".Dummy1", ma.Dummy1, mb.Dummy1);
     v("Med" + c + ".Dummy2", ma.Dummy2, mb.Dummy2);
     v("Med" + c + ".Ready", ma.Ready, mb.Ready);
@@ -178,21 +131,21 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("Med" + c + ".BRho", ma.BRho, mb.BRho);
     v("Med" + c + ".WKapa", ma.WKapa, mb.WKapa);
     v("Med" + c + ".Satt_Tol", ma.Satt_Tol, mb.Satt_Tol);
-    auto& sa = a.supply[i];
-    auto& sb = b.supply[i];
+    auto& sa = a.SupplyValues[i];
+    auto& sb = b.SupplyValues[i];
     v("Bez" + c + ".T0", sa.T0, sb.T0);
     v("Bez" + c + ".p0", sa.p0, sb.p0);
     v("Bez" + c + ".h0", sa.h0, sb.h0);
     v("Bez" + c + ".Faktor", sa.Faktor, sb.Faktor);
-    auto& ia = a.pulse[i];
-    auto& ib = b.pulse[i];
+    auto& ia = a.PulseOutputParams[i];
+    auto& ib = b.PulseOutputParams[i];
     v("Imp" + c + ".Dummy1", ia.Dummy1, ib.Dummy1);
     v("Imp" + c + ".Dummy2", ia.Dummy2, ib.Dummy2);
     v("Imp" + c + ".Dummy3", ia.Dummy3, ib.Dummy3);
     v("Imp" + c + ".Kind", ia.Kind, ib.Kind);
     v("Imp" + c + ".Compare", ia.Compare, ib.Compare);
-    auto& aa = a.alarm[i];
-    auto& ab = b.alarm[i];
+    auto& aa = a.AlarmParams[i];
+    auto& ab = b.AlarmParams[i];
     v("Alm" + c + ".Dummy1", aa.Dummy1, ab.Dummy1);
     v("Alm" + c + ".Dummy2", aa.Dummy2, ab.Dummy2);
     v("Alm" + c + ".Param", aa.Param, ab.Param);
@@ -201,17 +154,17 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v("Alm" + c + ".Max", aa.Max, ab.Max);
     v("Alm" + c + ".Dummy3", aa.Dummy3, ab.Dummy3);
     for (size_t k = 0; k < 8; ++k) {
-      v("FlowKorr" + c + ".Stelle" + std::to_string(k), a.correction[i][k], b.correction[i][k]);
+      v("FlowKorr" + c + ".Stelle" + std::to_string(k), a.CorrectionFactors[i][k], b.CorrectionFactors[i][k]);
     }
   }
-  v("EG.Ho", a.gas.Ho, b.gas.Ho);
-  v("EG.CO2", a.gas.CO2, b.gas.CO2);
-  v("EG.H2", a.gas.H2, b.gas.H2);
-  v("EG.Rho", a.gas.Rho, b.gas.Rho);
+  v("EG.Ho", a.GasCommon.Ho, b.GasCommon.Ho);
+  v("EG.CO2", a.GasCommon.CO2, b.GasCommon.CO2);
+  v("EG.H2", a.GasCommon.H2, b.GasCommon.H2);
+  v("EG.Rho", a.GasCommon.Rho, b.GasCommon.Rho);
   for (size_t i = 0; i < 4; ++i) {
     const std::string c = "Aus" + std::to_string(i);
-    auto& oa = a.output[i];
-    auto& ob = b.output[i];
+    auto& oa = a.OutputParams[i];
+    auto& ob = b.OutputParams[i];
     v(c + ".Dummy1", oa.Dummy1, ob.Dummy1);
     v(c + ".Dummy2", oa.Dummy2, ob.Dummy2);
     v(c + ".Konstant", oa.Konstant, ob.Konstant);
@@ -220,33 +173,33 @@ void VisitFileFields(Records& a, Records& b, V&& v) {
     v(c + ".Max", oa.Max, ob.Max);
     v(c + ".Err", oa.Err, ob.Err);
   }
-  v("Dis.Kind", a.switches.Kind, b.switches.Kind);
-  v("Dis.Einheiten", a.switches.Einheiten, b.switches.Einheiten);
-  v("Dis.First", a.switches.First, b.switches.First);
-  v("Dis.CalcError", a.switches.CalcError, b.switches.CalcError);
+  v("Dis.Kind", a.UnitSwitches.Kind, b.UnitSwitches.Kind);
+  v("Dis.Einheiten", a.UnitSwitches.Einheiten, b.UnitSwitches.Einheiten);
+  v("Dis.First", a.UnitSwitches.First, b.UnitSwitches.First);
+  v("Dis.CalcError", a.UnitSwitches.CalcError, b.UnitSwitches.CalcError);
   for (size_t i = 0; i < 16; ++i) {
-    v("UserEinheiten" + std::to_string(i), a.units[i].Variant, b.units[i].Variant);
+    v("UserEinheiten" + std::to_string(i), a.UserUnits[i].Variant, b.UserUnits[i].Variant);
   }
-  v("Trend.Dummy1", a.trend.Dummy1, b.trend.Dummy1);
-  v("Trend.Dummy2", a.trend.Dummy2, b.trend.Dummy2);
-  v("Trend.Param", a.trend.Param, b.trend.Param);
-  v("Trend.Time", a.trend.Time, b.trend.Time);
-  v("Grenzwerte.U_Max", a.limits.U_Max, b.limits.U_Max);
-  v("Grenzwerte.U_Min", a.limits.U_Min, b.limits.U_Min);
-  v("Grenzwerte.L_Max", a.limits.L_Max, b.limits.L_Max);
-  v("Grenzwerte.L_Min", a.limits.L_Min, b.limits.L_Min);
-  v("System.Anzahl", a.system.Anzahl, b.system.Anzahl);
-  v("System.Kind", a.system.Kind, b.system.Kind);
-  v("System.Lang", a.system.Lang, b.system.Lang);
-  v("System.Dummy3", a.system.Dummy3, b.system.Dummy3);
-  v("System.Dummy4", a.system.Dummy4, b.system.Dummy4);
-  v("System.Faktor", a.system.Faktor, b.system.Faktor);
-  v("System.Dummy6", a.system.Dummy6, b.system.Dummy6);
+  v("Trend.Dummy1", a.TrendSettings.Dummy1, b.TrendSettings.Dummy1);
+  v("Trend.Dummy2", a.TrendSettings.Dummy2, b.TrendSettings.Dummy2);
+  v("Trend.Param", a.TrendSettings.Param, b.TrendSettings.Param);
+  v("Trend.Time", a.TrendSettings.Time, b.TrendSettings.Time);
+  v("Grenzwerte.U_Max", a.LimitValues.U_Max, b.LimitValues.U_Max);
+  v("Grenzwerte.U_Min", a.LimitValues.U_Min, b.LimitValues.U_Min);
+  v("Grenzwerte.L_Max", a.LimitValues.L_Max, b.LimitValues.L_Max);
+  v("Grenzwerte.L_Min", a.LimitValues.L_Min, b.LimitValues.L_Min);
+  v("System.Anzahl", a.SystemParams.Anzahl, b.SystemParams.Anzahl);
+  v("System.Kind", a.SystemParams.Kind, b.SystemParams.Kind);
+  v("System.Lang", a.SystemParams.Lang, b.SystemParams.Lang);
+  v("System.Dummy3", a.SystemParams.Dummy3, b.SystemParams.Dummy3);
+  v("System.Dummy4", a.SystemParams.Dummy4, b.SystemParams.Dummy4);
+  v("System.Faktor", a.SystemParams.Faktor, b.SystemParams.Faktor);
+  v("System.Dummy6", a.SystemParams.Dummy6, b.SystemParams.Dummy6);
   for (size_t k = 0; k < 8; ++k) {
-    v("Vorgabe" + std::to_string(k + 1), a.presets[k], b.presets[k]);
+    v("Vorgabe" + std::to_string(k + 1), a.PresetValues[k], b.PresetValues[k]);
   }
   for (size_t k = 0; k < 4; ++k) {
-    v("Enable" + std::to_string(k + 1), a.display[k], b.display[k]);
+    v("Enable" + std::to_string(k + 1), a.DisplayEnable[k], b.DisplayEnable[k]);
   }
 }
 
@@ -273,10 +226,10 @@ void FillRecords(uint8_t byte_base, float float_value) {
       f = static_cast<T>(byte_base + n);
     }
   });
-  r.limits = {1.4f, 1.3f, 0.2f, 0.15f};
-  for (size_t i = 0; i < 16; ++i) r.units[i].Variant = 0;
-  r.system.KindMask = 0xFF;
-  r.Restore();
+  r.LimitValues = {1.4f, 1.3f, 0.2f, 0.15f};
+  for (size_t i = 0; i < 16; ++i) r.UserUnits[i].Variant = 0;
+  r.SystemParams.KindMask = 0xFF;
+  r.Commit();
 }
 
 // Files of the tests are written with LF; the reader takes both line ends.
@@ -358,12 +311,12 @@ TEST_F(ParameterFileTest, RoundTripRestoresEveryFieldToSevenDigitsAndTheMemo) {
       f = static_cast<T>((nb++ * 37 + 255) % 256);  // 255, 36, 73, ...
     }
   });
-  r.limits = {1.25f, 1.5f, 0.125f, 0.25f};  // the bounds of the kept ranges
-  r.units[0].Variant = 2;                   // K
-  r.units[4].Variant = 11;                  // lb/s
-  r.units[15].Variant = 0;
-  r.system.KindMask = 0xFF;
-  r.Restore();
+  r.LimitValues = {1.25f, 1.5f, 0.125f, 0.25f};  // the bounds of the kept ranges
+  r.UserUnits[0].Variant = 2;                   // K
+  r.UserUnits[4].Variant = 11;                  // lb/s
+  r.UserUnits[15].Variant = 0;
+  r.SystemParams.KindMask = 0xFF;
+  r.Commit();
   window.memo = {"Anlage Nord", "Zähler 2: 12,5 m³", "", "Kind=3 ; kein Abschnitt", "Ende"};
   const std::vector<std::string> memo = window.memo;
 
@@ -639,22 +592,22 @@ TEST_F(ParameterFileTest, EachDeviceTypeLoadsOnlyWhatItHas) {
 
     for (size_t i = 0; i < 2; ++i) {
       const Records& want = i == 0 ? file : want2;
-      EXPECT_EQ(dl::TempParams[i].Konst, want.temp[i].Konst) << i;
-      EXPECT_EQ(dl::TempParams[i].Kind, want.temp[i].Kind) << i;
-      EXPECT_EQ(dl::PressureParams[i].Dummy4, want.pressure[i].Dummy4) << i;
-      EXPECT_EQ(dl::FlowParams[i].MaxFreq, want.flow[i].MaxFreq) << i;
-      EXPECT_EQ(dl::FlowParams2[i].Desdp4, want.dp[i].Desdp4) << i;
-      EXPECT_EQ(dl::MediumParams[i].Ready, want.medium[i].Ready) << i;
-      EXPECT_EQ(dl::SupplyValues[i].Faktor, want.supply[i].Faktor) << i;
-      EXPECT_EQ(dl::PulseOutputParams[i].Kind, want.pulse[i].Kind) << i;
-      EXPECT_EQ(dl::AlarmParams[i].Param, file.alarm[i].Param) << i;  // always both
-      EXPECT_EQ(dl::CorrectionFactors[i][7], want.correction[i][7]) << i;
+      EXPECT_EQ(dl::TempParams[i].Konst, want.TempParams[i].Konst) << i;
+      EXPECT_EQ(dl::TempParams[i].Kind, want.TempParams[i].Kind) << i;
+      EXPECT_EQ(dl::PressureParams[i].Dummy4, want.PressureParams[i].Dummy4) << i;
+      EXPECT_EQ(dl::FlowParams[i].MaxFreq, want.FlowParams[i].MaxFreq) << i;
+      EXPECT_EQ(dl::FlowParams2[i].Desdp4, want.FlowParams2[i].Desdp4) << i;
+      EXPECT_EQ(dl::MediumParams[i].Ready, want.MediumParams[i].Ready) << i;
+      EXPECT_EQ(dl::SupplyValues[i].Faktor, want.SupplyValues[i].Faktor) << i;
+      EXPECT_EQ(dl::PulseOutputParams[i].Kind, want.PulseOutputParams[i].Kind) << i;
+      EXPECT_EQ(dl::AlarmParams[i].Param, file.AlarmParams[i].Param) << i;  // always both
+      EXPECT_EQ(dl::CorrectionFactors[i][7], want.CorrectionFactors[i][7]) << i;
     }
-    EXPECT_EQ(dl::OutputParams[0].Err, file.output[0].Err);
-    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(dl::OutputParams[i].Param, want2.output[i].Param) << i;
-    EXPECT_EQ(dl::UnitSwitches.Kind, want2.switches.Kind);
-    EXPECT_EQ(dl::UnitSwitches.First, file.switches.First);
-    EXPECT_EQ(dl::TrendSettings.Time, (c.trend ? file : device).trend.Time);
+    EXPECT_EQ(dl::OutputParams[0].Err, file.OutputParams[0].Err);
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(dl::OutputParams[i].Param, want2.OutputParams[i].Param) << i;
+    EXPECT_EQ(dl::UnitSwitches.Kind, want2.UnitSwitches.Kind);
+    EXPECT_EQ(dl::UnitSwitches.First, file.UnitSwitches.First);
+    EXPECT_EQ(dl::TrendSettings.Time, (c.trend ? file : device).TrendSettings.Time);
     EXPECT_EQ(dl::SystemParams.SystemTypeFlags, c.flags);
   }
 }
@@ -830,8 +783,8 @@ TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
     VisitFileFields(before, after,
                     [](const std::string& name, auto& b, auto& a) { EXPECT_EQ(a, b) << name; });
     for (size_t i = 0; i < 16; ++i) {
-      EXPECT_EQ(after.units[i].Symbol, before.units[i].Symbol) << i;
-      EXPECT_EQ(after.units[i].Factor, before.units[i].Factor) << i;
+      EXPECT_EQ(after.UserUnits[i].Symbol, before.UserUnits[i].Symbol) << i;
+      EXPECT_EQ(after.UserUnits[i].Factor, before.UserUnits[i].Factor) << i;
     }
     EXPECT_EQ(window.memo, (std::vector<std::string>{"alte", "Bemerkung"}));
   }

@@ -33,14 +33,17 @@ TParameterFileError::TParameterFileError(Kind kind, std::string_view section, st
       key_(key),
       value_(value) {}
 
-std::string FloatToGeneral7(double value) {
+std::string FloatToGeneral(double value, int digits) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";  // also -0
+  // 17 digits already hold every double exactly.
+  digits = digits < 1 ? 1 : digits > 17 ? 17 : digits;
 
-  // Scientific with 6 decimals gives the 7 rounded digits, carries included.
-  char buf[40];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
+  // Scientific with digits - 1 decimals gives the rounded digits, carries included.
+  char buf[48];
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
   std::string_view s(buf, static_cast<size_t>(res.ptr - buf));  // "-d.dddddde-XX"
   std::string out;
   if (s.front() == '-') {
@@ -48,42 +51,46 @@ std::string FloatToGeneral7(double value) {
     s.remove_prefix(1);
   }
   const size_t e = s.find('e');
-  std::string digits(1, s.front());
-  digits += s.substr(2, e - 2);
+  std::string mantissa(1, s.front());
+  if (e > 1) mantissa += s.substr(2, e - 2);  // one digit has no point
   std::string_view exp_text = s.substr(e + 1);
   if (exp_text.front() == '+') exp_text.remove_prefix(1);
   int exp = 0;
   std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exp);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const int count = static_cast<int>(digits.size());
+  while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+  const int count = static_cast<int>(mantissa.size());
 
-  // exp >= -5: at least 0.00001; exp <= 6: at most 7 digits before the point.
-  if (exp >= -5 && exp <= 6) {
+  // exp >= -5: at least 0.00001; exp < digits: at most that many digits before the point.
+  if (exp >= -5 && exp < digits) {
     if (exp < 0) {
       out += "0.";
       out.append(static_cast<size_t>(-exp - 1), '0');
-      out += digits;
+      out += mantissa;
     } else {
       const int before = exp + 1;
       if (count <= before) {
-        out += digits;
+        out += mantissa;
         out.append(static_cast<size_t>(before - count), '0');
       } else {
-        out += digits.substr(0, static_cast<size_t>(before));
+        out += mantissa.substr(0, static_cast<size_t>(before));
         out += '.';
-        out += digits.substr(static_cast<size_t>(before));
+        out += mantissa.substr(static_cast<size_t>(before));
       }
     }
   } else {
-    out += digits.front();
+    out += mantissa.front();
     if (count > 1) {
       out += '.';
-      out += digits.substr(1);
+      out += mantissa.substr(1);
     }
     out += 'E';
     out += std::to_string(exp);
   }
   return out;
+}
+
+std::string FloatToGeneral7(double value) {
+  return FloatToGeneral(value, 7);
 }
 
 bool ParseParameterNumber(std::string_view text, double* value) {

@@ -33,13 +33,16 @@ class TParameterFileError : public std::runtime_error {
   std::string value_;
 };
 
-// The general format with 7 significant digits: fixed notation without trailing
-// zeros while the rounded value is at least 0.00001 in magnitude and has at most 7
-// digits before the point, else a mantissa without trailing zeros, "E", a "-" only
-// for negative exponents and the exponent without leading zeros ("1E8", "1.2345E-6").
+// The general format with `digits` significant digits (1..17, outside taken as the
+// nearer end): fixed notation without trailing zeros while the rounded value is at
+// least 0.00001 in magnitude and has at most `digits` digits before the point, else
+// a mantissa without trailing zeros, "E", a "-" only for negative exponents and the
+// exponent without leading zeros ("1E8", "1.2345E-6").
 // 0 gives "0"; not-a-number gives "NAN", infinities "INF" / "-INF" (which the reader
 // rejects, so such a file cannot load as something else).
-// Floats are widened to double first, so 0.1f writes "0.1".
+// Floats are widened to double first, so 0.1f writes "0.1" with 7 digits.
+std::string FloatToGeneral(double value, int digits);
+// FloatToGeneral(value, 7), the format of the parameter files.
 std::string FloatToGeneral7(double value);
 
 // The text as a number: one "," may stand for the first "."; blanks around it are

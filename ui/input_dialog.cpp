@@ -1,19 +1,132 @@
 #include "ui/input_dialog.h"
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QValidator>
+
+#include <optional>
+
+#include "platform/clock.h"
+#include "services/unit_tables.h"
+#include "ui/input_dialog_logic.h"
 #include "ui_input_dialog.h"
 
 namespace ui {
+namespace {
+
+// Upper case for whatever reaches the edit box, pasted text included.
+class TUpperCase : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    input = input.toUpper();
+    return Acceptable;
+  }
+};
+
+QString Text(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+}  // namespace
 
 TInputDlg* InputDlg = nullptr;
 
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(176, 83);
+  form_->Input->setValidator(new TUpperCase(form_->Input));
+  form_->Input->installEventFilter(this);
+  connect(form_->OKBtn, &QPushButton::clicked, this, &TInputDlg::OKBtnClick);
+  connect(form_->CancelBtn, &QPushButton::clicked, this, &TInputDlg::CancelBtnClick);
   if (InputDlg == nullptr) InputDlg = this;
 }
 
 TInputDlg::~TInputDlg() {
   if (InputDlg == this) InputDlg = nullptr;
+}
+
+void TInputDlg::FormActivate() {
+  const services::TUnitRow* row = services::FindUnitRow(Quantity);
+  DisplayValue = ToDisplayUnit(Value, row);
+  DisplayMin = ToDisplayUnit(MinValue, row);
+  DisplayMax = ToDisplayUnit(MaxValue, row);
+  QLineEdit* input = form_->Input;
+  input->setText(Text(InputValueText(DisplayValue, IntegerOnly, Precision)));
+  input->setFocus();
+  input->selectAll();
+  setWindowTitle(Text(InputValueText(DisplayMin, IntegerOnly, Precision)) + " .. " +
+                 Text(InputValueText(DisplayMax, IntegerOnly, Precision)));
+  Cancelled = false;
+}
+
+bool TInputDlg::InputKeyPress(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Backspace:  // always accepted
+    case Qt::Key_Delete:
+    case Qt::Key_Return:  // the buttons' keys
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return false;
+    default:
+      break;
+  }
+  const QString typed = event->text();
+  if (typed.isEmpty()) return false;  // caret keys type no character
+  QLineEdit* input = form_->Input;
+  std::optional<char> accepted;
+  // Control combinations type no digit; refusing them also keeps pastes out.
+  const bool control = (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != 0;
+  if (!control && typed.size() == 1 && typed.front().unicode() < 0x80) {
+    const QString text = input->text();
+    const bool all_selected = input->selectedText().size() == text.size();
+    accepted = FilterInputKey(text.toStdString(), all_selected,
+                              static_cast<char>(typed.front().unicode()), Precision);
+  }
+  if (accepted) input->insert(QString(QChar(*accepted)));
+  return true;
+}
+
+void TInputDlg::OKBtnClick() {
+  const TInputEntry entry =
+      ReadInputEntry(form_->Input->text().toStdString(), DisplayMin, DisplayMax);
+  if (entry.beep) platform::Beep(platform::kBeepInformation);
+  Value = ToDeviceUnit(entry.display_value, services::FindUnitRow(Quantity));
+  accept();
+}
+
+void TInputDlg::CancelBtnClick() {
+  Cancelled = true;
+  reject();
+}
+
+bool TInputDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->Input && event->type() == QEvent::KeyPress) {
+    return InputKeyPress(static_cast<QKeyEvent*>(event));
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TInputDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;  // restored from the task bar, not a new use
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  FormActivate();
+}
+
+void TInputDlg::keyPressEvent(QKeyEvent* event) {
+  // Escape is the Cancel button, so that it sets Cancelled as well.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    form_->CancelBtn->click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace ui

@@ -58,6 +58,33 @@ TEST(FloatToGeneral7Test, WritesSevenSignificantDigitsInFixedOrExponentForm) {
   }
 }
 
+struct DigitsCase {
+  double value;
+  int digits;
+  const char* expected;
+  const char* why;
+};
+
+TEST(FloatToGeneralTest, RoundsToTheGivenDigitsAndMovesTheExponentLimitWithThem) {
+  const std::vector<DigitsCase> cases = {
+      {16.666666f, 5, "16.667", "rounded at the 5th digit"},
+      {12345.0, 5, "12345", "5 digits before the point is still fixed"},
+      {123456.0, 5, "1.2346E5", "6 digits before the point: exponent form"},
+      {99999.5, 5, "1E5", "rounding carries into a 6th digit"},
+      {0.000123456, 5, "0.00012346", "zeros after the point are not significant"},
+      {-273.15f, 5, "-273.15", "a float's binary error vanishes at 5 digits as well"},
+      {1.2345E-6, 5, "1.2345E-6", "below 0.00001 as with 7 digits"},
+      {1.8, 1, "2", "one digit: no point in the mantissa"},
+      {26.0, 1, "3E1", "one digit and two before the point: exponent form"},
+      {0.1, 17, "0.10000000000000001", "17 digits show the double exactly"},
+      {0.1, 30, "0.10000000000000001", "more than 17 digits are taken as 17"},
+      {1.8, 0, "2", "fewer than one digit is taken as one"},
+  };
+  for (const DigitsCase& c : cases) {
+    EXPECT_EQ(FloatToGeneral(c.value, c.digits), c.expected) << c.why;
+  }
+}
+
 // A parameter file with one section "S" holding key "K" = text.
 class ReadValueTest : public ::testing::Test {
  protected:

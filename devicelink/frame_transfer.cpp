@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/main_thread.h"
+#include "platform/text_encoding.h"
 #include "serial/sio_port.h"
 
 namespace devicelink {
@@ -25,19 +26,16 @@ serial::TSioComPort* g_port = nullptr;
 bool g_in_exchange = false;
 
 // Tick comparison that survives the 32-bit wrap.
-bool After(uint32_t t, uint32_t deadline) { return static_cast<int32_t>(t - deadline) > 0; }
-
-std::string Digits(int value, int width) {
-  std::string s = std::to_string(value);
-  return s.size() < static_cast<size_t>(width) ? std::string(width - s.size(), '0') + s : s;
+bool After(uint32_t t, uint32_t deadline) {
+  return static_cast<int32_t>(t - deadline) > 0;
 }
 
 std::string TraceFileName() {
   const platform::LocalDateTime today = platform::Now();
   std::string folder = platform::LocalDataFolder();
   if (!folder.empty()) platform::EnsureFolder(folder);
-  return folder + "/" + Digits(today.year, 4) + "-" + Digits(today.month, 2) + "-" +
-         Digits(today.day, 2) + "-rs232.log";
+  return folder + "/" + platform::ZeroPad(today.year, 4) + "-" + platform::ZeroPad(today.month, 2) +
+         "-" + platform::ZeroPad(today.day, 2) + "-rs232.log";
 }
 
 uint16_t Sum(const uint8_t* bytes, size_t n) {
@@ -57,9 +55,13 @@ class ExchangeGuard {
 
 }  // namespace
 
-void SetComPort(serial::TSioComPort* port) { g_port = port; }
+void SetComPort(serial::TSioComPort* port) {
+  g_port = port;
+}
 
-serial::TSioComPort* ComPort() { return g_port; }
+serial::TSioComPort* ComPort() {
+  return g_port;
+}
 
 void AppendChecksum(std::string& message, size_t maxLength) {
   uint16_t sum = Sum(reinterpret_cast<const uint8_t*>(message.data()), message.size());
@@ -169,7 +171,8 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     uint32_t received = port.BytesAvailable();
     if (received > 0) {
       // Never more than the reply buffer holds; what does not fit is dropped.
-      const uint32_t take = received < reply.size() ? received : static_cast<uint32_t>(reply.size());
+      const uint32_t take =
+          received < reply.size() ? received : static_cast<uint32_t>(reply.size());
       port.ReadBlock(std::span<uint8_t>(reply), take);
       if (take < received) port.FlushInBuffer();
       received = take;
@@ -187,8 +190,9 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
         success = true;
         succeeded_at = attempt;
       } else {
-        log("Error Pr\xC3\xBC" "fsumme " + std::to_string(received) + " von " +
-            std::to_string(expected) + " zeichen");
+        log("Error Pr\xC3\xBC"
+            "fsumme " +
+            std::to_string(received) + " von " + std::to_string(expected) + " zeichen");
         ++ErrorCount;
       }
     } else if (command == kWriteRequest && reply[0] == kRejectByte) {

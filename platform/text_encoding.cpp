@@ -134,4 +134,9 @@ std::string DecodeTextFile(std::string_view bytes) {
   return Cp1252ToUtf8(bytes);
 }
 
+std::string ZeroPad(int value, size_t width) {
+  std::string s = std::to_string(value);
+  return s.size() < width ? std::string(width - s.size(), '0') + s : s;
+}
+
 }  // namespace platform

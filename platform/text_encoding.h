@@ -35,6 +35,10 @@ size_t Utf8Length(std::string_view text);
 std::string PadRightChars(std::string_view text, size_t width);
 std::string PadLeftChars(std::string_view text, size_t width);
 
+// A non-negative number in decimal with leading zeros to at least `width` digits
+// (file names and date texts: "2024-03-05", "05.03.2024").
+std::string ZeroPad(int value, size_t width);
+
 // The text of a file as UTF-8: a UTF-8 byte-order mark is dropped; valid UTF-8 is
 // taken as it is, anything else is read as Windows-1252 (which cannot fail).
 std::string DecodeTextFile(std::string_view bytes);

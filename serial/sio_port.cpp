@@ -678,10 +678,7 @@ void TSioCustomComPort::SetXOffChar(char c) {
   if (phase_ == ppOpen) RaiseForCode(this, dispatcher_->SetFlowChars(xon_char_, xoff_char_));
 }
 
-void TSioCustomComPort::SetBufferFull(uint16_t n) {
-  if (n == buffer_full_ && !force_) return;
-  if (n > in_size_) n = static_cast<uint16_t>(n * 0.9);
-  buffer_full_ = n;
+void TSioCustomComPort::ReapplyFlowOptions() {
   const bool saved = force_;
   force_ = true;
   try {
@@ -694,20 +691,18 @@ void TSioCustomComPort::SetBufferFull(uint16_t n) {
   force_ = saved;
 }
 
+void TSioCustomComPort::SetBufferFull(uint16_t n) {
+  if (n == buffer_full_ && !force_) return;
+  if (n > in_size_) n = static_cast<uint16_t>(n * 0.9);
+  buffer_full_ = n;
+  ReapplyFlowOptions();
+}
+
 void TSioCustomComPort::SetBufferResume(uint16_t n) {
   if (n == buffer_resume_ && !force_) return;
   if (n > buffer_full_) n = static_cast<uint16_t>(buffer_full_ * 0.1);
   buffer_resume_ = n;
-  const bool saved = force_;
-  force_ = true;
-  try {
-    SetHWFlowOptions(hw_flow_options_);
-    SetSWFlowOptions(sw_flow_options_);
-  } catch (...) {
-    force_ = saved;
-    throw;
-  }
-  force_ = saved;
+  ReapplyFlowOptions();
 }
 
 void TSioCustomComPort::SetRS485Mode(bool on) {

@@ -259,6 +259,8 @@ class TSioCustomComPort : public TSioBaseComponent {
   void ApplyFlowLimits(bool hardware);
   // Sends the four line settings to the device while open.
   void ApplyLineParams();
+  // Both flow options again with the force flag, after a limit changed.
+  void ReapplyFlowOptions();
   void ApplyLogState(TTraceLogState value, bool tracing);
   bool DataOperationsBlocked() const;
 

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/text_encoding.h"
+#include "services/value_format.h"
 
 namespace services {
 namespace {
@@ -26,11 +27,6 @@ std::string MadeFolder(int32_t csidl) {
   return platform::EnsureFolder(folder) ? folder : std::string();
 }
 
-std::string TwoDigits(int v) {
-  std::string s = std::to_string(v);
-  return v < 10 ? "0" + s : s;
-}
-
 }  // namespace
 
 std::string GetShellFolderPath(int32_t csidl) {
@@ -44,14 +40,19 @@ std::string GetShellFolderPath(int32_t csidl) {
   }
 }
 
-std::string GetLocalDataFolder() { return MadeFolder(kCsidlLocalAppData); }
+std::string GetLocalDataFolder() {
+  return MadeFolder(kCsidlLocalAppData);
+}
 
-std::string GetDocumentsFolder() { return MadeFolder(kCsidlPersonal); }
+std::string GetDocumentsFolder() {
+  return MadeFolder(kCsidlPersonal);
+}
 
 std::string ErrorLogTimeText() {
-  platform::LocalDateTime now = platform::Now();
-  return TwoDigits(now.day) + "." + TwoDigits(now.month) + "." + std::to_string(now.year) + " " +
-         TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second);
+  const platform::LocalDateTime now = platform::Now();
+  return DeviceTimeToText({static_cast<uint16_t>(now.year), static_cast<uint16_t>(now.month),
+                           static_cast<uint16_t>(now.day), static_cast<uint16_t>(now.hour),
+                           static_cast<uint16_t>(now.minute), static_cast<uint16_t>(now.second)});
 }
 
 void AppendErrorLog(const std::string& message) {

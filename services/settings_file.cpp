@@ -9,6 +9,7 @@
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "platform/text_encoding.h"
 #include "platform/win_errors.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
@@ -25,11 +26,6 @@ namespace {
 constexpr const char* kSettings = "Einstellungen";
 constexpr const char* kSystem = "System";
 constexpr const char* kDebug = "Debug";
-
-std::string Digits(int value, int width) {
-  std::string s = std::to_string(value);
-  return s.size() < static_cast<size_t>(width) ? std::string(width - s.size(), '0') + s : s;
-}
 
 int32_t InRange(int32_t value, int32_t low, int32_t high, int32_t otherwise) {
   return value >= low && value <= high ? value : otherwise;
@@ -84,9 +80,10 @@ void ReadSettings() {
   MemDiagSwitch = ReadIntWithDefault(*ini, kDebug, "MemDiag", 0);
   if (MemDiagSwitch != 0) {
     const platform::LocalDateTime now = platform::Now();
-    MemDiagLogName = GetLocalDataFolder() + "/" + Digits(now.year, 4) + "-" + Digits(now.month, 2) +
-                     "-" + Digits(now.day, 2) + "-" + Digits(now.hour, 2) + "-" +
-                     Digits(now.minute, 2) + "-" + Digits(now.second, 2) + "_memDiag.log";
+    MemDiagLogName = GetLocalDataFolder() + "/" + platform::ZeroPad(now.year, 4) + "-" +
+                     platform::ZeroPad(now.month, 2) + "-" + platform::ZeroPad(now.day, 2) + "-" +
+                     platform::ZeroPad(now.hour, 2) + "-" + platform::ZeroPad(now.minute, 2) + "-" +
+                     platform::ZeroPad(now.second, 2) + "_memDiag.log";
   }
   devicelink::TraceLevel = ReadIntWithDefault(*ini, kDebug, "RS232", 0);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "platform/text_encoding.h"
 #include "services/unit_tables.h"
 
 namespace services {
@@ -23,11 +24,6 @@ std::string Decimal(int value) {
   char buf[16];
   const auto r = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, r.ptr);
-}
-
-std::string TwoDigits(unsigned value) {
-  std::string s = Decimal(static_cast<int>(value));
-  return value < 10 ? "0" + s : s;
 }
 
 }  // namespace
@@ -90,8 +86,9 @@ std::string DeviceTimeToText(const devicelink::TDeviceClock& clock) {
   if (clock.Day == 0 || clock.Day >= 32 || clock.Month == 0 || clock.Month >= 13) {
     return "??.??.???? ??:??:??";
   }
-  return TwoDigits(clock.Day) + "." + TwoDigits(clock.Month) + "." + Decimal(clock.Year) + " " +
-         TwoDigits(clock.Hour) + ":" + TwoDigits(clock.Minute) + ":" + TwoDigits(clock.Second);
+  return platform::ZeroPad(clock.Day, 2) + "." + platform::ZeroPad(clock.Month, 2) + "." +
+         Decimal(clock.Year) + " " + platform::ZeroPad(clock.Hour, 2) + ":" +
+         platform::ZeroPad(clock.Minute, 2) + ":" + platform::ZeroPad(clock.Second, 2);
 }
 
 }  // namespace services

@@ -251,13 +251,7 @@ int32_t TSioBaseDispatcher::OpenDevice(const std::string& name, uint32_t baud, u
     return code;
   }
   RefreshLineErrors();
-  {
-    std::lock_guard lock(line_lock_);
-    tracing_on_ = false;
-    trace_.clear();
-    trace_pos_ = 0;
-    trace_wrapped_ = false;
-  }
+  trace_.AbortTracing();
   open_time_ = platform::GetTickCount();
   logging_on_ = false;
   log_budget_ = 0;
@@ -515,10 +509,7 @@ int32_t TSioBaseDispatcher::GetBlock(uint8_t* buffer, int32_t count) {
       }
     }
   }
-  if (r > 0 && tracing_on_) {
-    std::lock_guard lock(line_lock_);
-    for (int32_t i = 0; i < r; ++i) AddTraceEntry('R', buffer[i]);
-  }
+  if (r > 0 && trace_.TracingOn()) trace_.Add('R', buffer, static_cast<size_t>(r));
   return r;
 }
 
@@ -577,10 +568,7 @@ int32_t TSioBaseDispatcher::PutBlock(const uint8_t* data, int32_t count) {
   }
   int32_t logged = std::max(written, 0);
   if (logging_on_) AddLogEntry(ltDispatch, lstWriteCom, logged, data, logged);
-  if (tracing_on_ && logged > 0) {
-    std::lock_guard lock(line_lock_);
-    for (int32_t i = 0; i < logged; ++i) AddTraceEntry('T', data[i]);
-  }
+  if (logged > 0 && trace_.TracingOn()) trace_.Add('T', data, static_cast<size_t>(logged));
   return result;
 }
 
@@ -716,20 +704,6 @@ void TSioBaseDispatcher::ThreadFinished(TSioThreadKind kind, int32_t result) {
     release_after_dispatch_thread_ = false;
   }
   if (--active_threads_ == 0) threads_running_ = false;
-}
-
-// ---------------------------------------------------------------------------
-// Trace
-
-void TSioBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
-  std::lock_guard lock(line_lock_);
-  if (trace_.empty()) return;
-  trace_[trace_pos_ * 2] = static_cast<uint8_t>(kind);
-  trace_[trace_pos_ * 2 + 1] = byte;
-  if (++trace_pos_ * 2 >= trace_.size()) {
-    trace_pos_ = 0;
-    trace_wrapped_ = true;
-  }
 }
 
 }  // namespace serial

@@ -1,11 +1,12 @@
 // The device-independent half of an open serial port: line settings, modem and
 // line status, the receive ring that the dispatch thread fills, output
-// accounting, flow control, triggers and their delivery, and the dispatch log.
+// accounting, flow control, triggers and their delivery, the trace and the
+// dispatch log.
 // A device layer derives from TSioBaseDispatcher and supplies the device slots;
 // its destructor must call ShutdownDispatcher() first, while its slots still work.
 //
 // Locks: the line lock (line settings, modem and line status, triggers, handler
-// lists, trace and log file), the output lock (output ring and accounting) and
+// lists, log file), the output lock (output ring and accounting) and
 // the ring lock (receive ring, get counts). None of the three is ever taken while
 // another of them is held; the queues' own locks and the port list lock are taken
 // inside them only. Handlers are always called with no lock held.
@@ -26,6 +27,7 @@
 #include "serial/sio_buffers.h"
 #include "serial/sio_event.h"
 #include "serial/sio_misc.h"
+#include "serial/sio_trace_buffer.h"
 
 namespace serial {
 
@@ -343,9 +345,8 @@ class TSioBaseDispatcher {
   static std::string LogTimeText(uint32_t milliseconds);
   static std::string OSVersionText();
 
-  // ---- Tracing switch (the trace buffer records bytes taken and handed over).
-  bool TracingOn() const { return tracing_on_; }
-  void AddTraceEntry(char kind, uint8_t byte);
+  // ---- Trace of the bytes GetBlock takes and PutBlock hands over.
+  TSioTraceBuffer& Trace() { return trace_; }
 
   // ---- State.
   TSioBaseComponent* Owner() const { return owner_; }
@@ -479,11 +480,7 @@ class TSioBaseDispatcher {
 
   TIOQueue input_queue_;
 
-  // Trace (line lock).
-  std::atomic<bool> tracing_on_{false};
-  std::vector<uint8_t> trace_;
-  uint32_t trace_pos_ = 0;
-  bool trace_wrapped_ = false;
+  TSioTraceBuffer trace_;
 
   // Log.
   std::atomic<bool> logging_on_{false};

@@ -498,13 +498,7 @@ void TSioCustomComPort::ReadBlock(std::span<uint8_t> buffer, uint32_t count) {
   if (count == 0) return;
   // A failed port holds nothing, as its count says.
   if (DeviceFailed()) Raise(ecBufferIsEmpty);
-  int32_t r = d->GetBlock(buffer.data(), static_cast<int32_t>(count));
-  if (r > 0) {
-    if (auto* w = dynamic_cast<TSioWin32Dispatcher*>(d); w && w->Trace().TracingOn()) {
-      w->Trace().Add('R', buffer.data(), static_cast<size_t>(r));
-    }
-  }
-  RaiseForCode(this, r);
+  RaiseForCode(this, d->GetBlock(buffer.data(), static_cast<int32_t>(count)));
 }
 
 void TSioCustomComPort::WriteText(std::string_view bytes) {
@@ -753,19 +747,14 @@ void TSioCustomComPort::ApplyLogState(TTraceLogState v, bool tracing) {
   const TTraceLogState c = state;
   const bool live = c == tlOn || c == tlPause;
   TSioBaseDispatcher* d = dispatcher_.get();
-  TSioTraceBuffer* trace = nullptr;
-  if (tracing) {
-    auto* w = dynamic_cast<TSioWin32Dispatcher*>(d);
-    if (w) trace = &w->Trace();
-  }
+  TSioTraceBuffer& trace = d->Trace();
   const std::string& name = tracing ? TraceName : LogName;
   const bool hex = tracing ? TraceHex : LogHex;
   const bool all_hex = tracing ? TraceAllHex : LogAllHex;
-  auto start = [&] { tracing ? (trace ? trace->StartTracing() : void()) : d->StartLogging(); };
+  auto start = [&] { tracing ? trace.StartTracing() : d->StartLogging(); };
   auto write = [&](bool append) -> int32_t {
     if (tracing) {
-      if (!trace) return 0;
-      return append ? trace->AppendTrace(name, hex, all_hex) : trace->DumpTrace(name, hex, all_hex);
+      return append ? trace.AppendTrace(name, hex, all_hex) : trace.DumpTrace(name, hex, all_hex);
     }
     return append ? d->AppendLog(name, hex, all_hex) : d->DumpLog(name, hex, all_hex);
   };
@@ -773,7 +762,7 @@ void TSioCustomComPort::ApplyLogState(TTraceLogState v, bool tracing) {
     case tlOff:
       if (!live) return;
       if (tracing) {
-        if (trace) trace->AbortTracing();
+        trace.AbortTracing();
       } else {
         d->AbortLogging();
       }
@@ -783,7 +772,7 @@ void TSioCustomComPort::ApplyLogState(TTraceLogState v, bool tracing) {
       if (c == tlPause) {
         start();
       } else if (tracing) {
-        if (trace) RaiseForCode(this, trace->InitTracing(trace_size_));
+        RaiseForCode(this, trace.InitTracing(trace_size_));
       } else {
         d->InitLogging(log_size_);
       }
@@ -803,7 +792,7 @@ void TSioCustomComPort::ApplyLogState(TTraceLogState v, bool tracing) {
     case tlClear:
       if (!live) return;
       if (tracing) {
-        if (trace) trace->ClearTracing();
+        trace.ClearTracing();
       } else {
         d->ClearLogging();
       }
@@ -811,7 +800,7 @@ void TSioCustomComPort::ApplyLogState(TTraceLogState v, bool tracing) {
     case tlPause:
       if (c != tlOn) return;
       if (tracing) {
-        if (trace) trace->StopTracing();
+        trace.StopTracing();
       } else {
         d->StopLogging();
       }

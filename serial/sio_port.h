@@ -73,7 +73,6 @@ void SetPortSelectionDialog(TPortSelectionDialog dialog);
 using TDispatcherFactory =
     std::function<std::unique_ptr<TSioBaseDispatcher>(TSioCustomComPort& port)>;
 
-constexpr uint32_t kMaxTraceSize = 4000000;
 constexpr uint32_t kComWindowCloseMessage = 0x7E0A;
 constexpr uint32_t kPortOpenedMessage = 0x7E08;
 constexpr uint32_t kPortClosedMessage = 0x7E09;

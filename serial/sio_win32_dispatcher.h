@@ -3,7 +3,7 @@
 // status). Received bytes and line events reach the dispatch thread through the
 // input queue; bytes to send go through the output ring to the write thread.
 //
-// Buffers (rings, queues, trace) live until the dispatcher is destroyed or the
+// Buffers (rings, queues) live until the dispatcher is destroyed or the
 // closing thread has joined every port thread: after a device failure the
 // threads end by themselves while the port still reads as open, and nothing may
 // be freed under a caller's feet then.
@@ -40,32 +40,6 @@ class TWakeFd {
 
  private:
   int fd_ = -1;
-};
-
-// The trace: the last bytes handed over ('T') and taken ('R') as (kind, byte)
-// pairs in a ring, written to a text file on demand.
-class TSioTraceBuffer {
- public:
-  // -1002 (and tracing stays off) for a size above 4,000,000 entries.
-  int32_t InitTracing(uint32_t size);
-  void ClearTracing();
-  void AbortTracing();
-  void StartTracing();
-  void StopTracing() { on_ = false; }
-  bool TracingOn() const { return on_; }
-  void Add(char kind, const uint8_t* bytes, size_t count);
-  // 0 or the negated I/O error.
-  int32_t DumpTrace(const std::string& file_name, bool hex, bool all_hex);
-  int32_t AppendTrace(const std::string& file_name, bool hex, bool all_hex);
-
- private:
-  int32_t WriteTraceFile(const std::string& file_name, bool append, bool hex, bool all_hex);
-  mutable std::mutex lock_;
-  std::atomic<bool> on_{false};
-  std::vector<uint8_t> buffer_;  // size * 2
-  uint32_t size_ = 0;
-  uint32_t pos_ = 0;
-  bool wrapped_ = false;
 };
 
 class TSioWin32Dispatcher : public TSioBaseDispatcher {
@@ -107,8 +81,6 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   // The window procedure of the port runs a delivery from the dispatch thread,
   // which waits for it: a close from inside must not wait for that thread.
   void NoteUiDelivery(bool entering) { ui_delivery_depth_ += entering ? 1 : -1; }
-
-  TSioTraceBuffer& Trace() { return trace_; }
 
  private:
   friend class TSioDispatcherThread;
@@ -154,8 +126,6 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   std::atomic<bool> modem_supported_{true};
   std::atomic<bool> counts_supported_{true};
   platform::CommCounts reported_counts_;  // output lock: what GetDeviceErrors last saw
-
-  TSioTraceBuffer trace_;
 };
 
 // Processes one round of pending UI-thread messages (callers loop on it until the

@@ -44,6 +44,25 @@ void ShowLinkState() {
   }
 }
 
+// A port number that does not exist here goes to the port's selection dialog
+// (the port asks when it has no number), which offers the ports that do. Any
+// other way out than a chosen port leaves the number as it was.
+void OpenOrChoosePort(serial::TSioComPort& port) {
+  try {
+    port.SetOpen(true);
+  } catch (const serial::EBadId&) {
+    if (!port.PromptForPort()) throw;
+    const uint16_t configured = port.ComNumber();
+    port.SetComNumber(0);
+    try {
+      port.SetOpen(true);
+    } catch (...) {
+      port.SetComNumber(configured);
+      throw;
+    }
+  }
+}
+
 }  // namespace
 
 void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
@@ -62,7 +81,7 @@ void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
     if (!port.Open()) {
       platform::Sleep(kSettleMs);
       platform::ProcessMessages();
-      port.SetOpen(true);
+      OpenOrChoosePort(port);
     }
     devicelink::DeviceOnline = port.Open();
   } catch (const std::exception&) {

@@ -11,9 +11,11 @@
 #include "platform/ini_file.h"
 #include "platform/main_thread.h"
 #include "platform/single_instance.h"
+#include "serial/sio_port.h"
 #include "services/app_window.h"
 #include "services/settings_file.h"
 #include "ui/chart_window.h"
+#include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
 #include "ui/main_window.h"
@@ -37,9 +39,12 @@ TProgram::TProgram(std::string program_folder) : program_folder_(std::move(progr
 TProgram::~TProgram() {
   // The dialogs belong to the main window and go with it.
   delete main_;
+  serial::SetPortSelectionDialog(nullptr);
 }
 
 std::optional<int> TProgram::Start() {
+  // A configured port that does not exist asks for one that does.
+  serial::SetPortSelectionDialog(SelectComPort);
   main_ = new Tfrm_Main(program_folder_);
   try {
     if (!main_->FormCreate()) return 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "tests/devicelink/link_fixture.h"
 #include "tests/services/fake_app_window.h"
@@ -97,6 +98,48 @@ TEST_F(PortOpeningTest, MissingPortLeavesTheProgramOfflineSilently) {
   EXPECT_FALSE(DeviceOnline);
   EXPECT_FALSE(port_->Open());
   EXPECT_TRUE(app_.boxes.empty());
+}
+
+// A port number that does not exist asks through the port's selection dialog;
+// a port that exists, even one held elsewhere, does not.
+TEST_F(PortOpeningTest, OnlyAMissingPortAsksForAnother) {
+  struct Case {
+    const char* name;
+    uint32_t com;
+    bool held_elsewhere;
+    uint16_t answer;  // the dialog's choice; 0 cancels
+    int asked;
+    bool online;
+    uint16_t number_after;
+  };
+  const Case cases[] = {
+      {"missing, COM1 chosen", 5, false, 1, 1, true, 1},
+      {"missing, cancelled", 5, false, 0, 1, false, 5},
+      {"present", 1, false, 1, 0, true, 1},
+      {"held by another program", 1, true, 1, 0, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int asked = 0;
+    serial::SetPortSelectionDialog([&](uint16_t& n) {
+      ++asked;
+      n = c.answer;
+      return n != 0;
+    });
+    serial::TSioComPort other;
+    if (c.held_elsewhere) {
+      other.SetComNumber(1);
+      other.SetOpen(true);
+    }
+    OpenComPort(c.com, 5);
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(DeviceOnline, c.online);
+    EXPECT_EQ(port_->Open(), c.online);
+    EXPECT_EQ(port_->ComNumber(), c.number_after);
+    EXPECT_TRUE(app_.boxes.empty());
+    port_->SetOpen(false);
+  }
+  serial::SetPortSelectionDialog(nullptr);
 }
 
 class SteamPortOpeningTest : public PortOpeningTest {

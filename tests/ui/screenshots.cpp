@@ -19,6 +19,7 @@
 #include "platform/main_thread.h"
 #include "services/app_state.h"
 #include "ui/about_box.h"
+#include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
 #include "ui/main_window.h"
 #include "ui/password_dialog.h"
@@ -84,6 +85,9 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   w.mnu_EinstellungenClick();
   if (ui::PasswordDlg != nullptr) ui::ExecModal(*ui::PasswordDlg);
   w.mnu_InfoClick();
+  // As a configured port that does not exist brings it up.
+  uint16_t chosen = 0;
+  ui::SelectComPort(chosen);
   ui::SetModalHook(nullptr);
   // The splash as it shows over the window.
   w.AboutBox()->show();

@@ -88,8 +88,9 @@ bool ReadIntegratorHistory() {
   uint8_t slot[2];
   for (int c = 0; c < 2; ++c) {
     const uint8_t pointer = static_cast<uint8_t>(data.at(c));
-    if (pointer >= kArchiveSlots) throw std::out_of_range("archive ring pointer out of range");
-    // The pointer names the slot written next; the newest is the one before it.
+    // The pointer names the slot written next; the newest is the one before it. A
+    // pointer of 8 has just run past the last slot, which is then the newest.
+    if (pointer > kArchiveSlots) throw std::out_of_range("archive ring pointer out of range");
     slot[c] = Previous(pointer);
   }
 

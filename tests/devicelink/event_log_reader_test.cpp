@@ -80,10 +80,27 @@ TEST_F(EventLogReaderTest, ArchiveIsReadNewestFirstFromTheRingPointers) {
   EXPECT_EQ(window_.progress_position, 16);
 }
 
+TEST_F(EventLogReaderTest, ArchivePointerEightMakesTheLastSlotTheNewest) {
+  sim_->WriteMemory(flowsim::map::kArchivePointers, Bytes({8, 0}));
+  ASSERT_TRUE(ReadIntegratorHistory());
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 17u);
+  for (int c = 0; c < 2; ++c) {
+    for (int f = 0; f < 8; ++f) {
+      EXPECT_EQ(Address(requests[1 + 8 * c + f]), flowsim::map::ArchiveRecord(c, 7 - f))
+          << c << " " << f;
+    }
+  }
+}
+
 TEST_F(EventLogReaderTest, ArchivePointerOutsideTheRingIsAnError) {
-  sim_->WriteMemory(flowsim::map::kArchivePointers, Bytes({2, 8}));
-  EXPECT_THROW(ReadIntegratorHistory(), std::out_of_range);
-  EXPECT_EQ(sim_->RequestCount(), 1u);
+  for (uint8_t pointer : {9, 255}) {
+    SCOPED_TRACE(pointer);
+    sim_->ClearRequests();
+    sim_->WriteMemory(flowsim::map::kArchivePointers, Bytes({2, pointer}));
+    EXPECT_THROW(ReadIntegratorHistory(), std::out_of_range);
+    EXPECT_EQ(sim_->RequestCount(), 1u);
+  }
 }
 
 TEST_F(EventLogReaderTest, ArchiveStopsAtTheFirstFailure) {

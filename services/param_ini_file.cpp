@@ -96,10 +96,18 @@ std::string FloatToGeneral7(double value) {
 bool ParseParameterNumber(std::string_view text, double* value) {
   std::string s(TrimBlanks(text));
   if (const size_t comma = s.find(','); comma != std::string::npos) s[comma] = '.';
-  // from_chars takes no blanks, no "+" and, with the general format, no hexadecimal;
-  // it does take "inf", "infinity" and "nan" in any format, hence the finite test.
+  // A hand-edited file may write "+5"; from_chars takes no "+", so it is dropped
+  // here, once, and a sign after it is still refused.
+  size_t start = 0;
+  if (!s.empty() && s.front() == '+') {
+    start = 1;
+    if (s.size() > 1 && (s[1] == '-' || s[1] == '+')) return false;
+  }
+  // from_chars takes no blanks and, with the general format, no hexadecimal; it does
+  // take "inf", "infinity" and "nan" in any format, hence the finite test.
   double v = 0;
-  const auto res = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+  const auto res =
+      std::from_chars(s.data() + start, s.data() + s.size(), v, std::chars_format::general);
   if (res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v)) return false;
   *value = v;
   return true;

@@ -45,9 +45,10 @@ std::string FloatToGeneral(double value, int digits);
 // FloatToGeneral(value, 7), the format of the parameter files.
 std::string FloatToGeneral7(double value);
 
-// The text as a number: one "," may stand for the first "."; blanks around it are
-// allowed; nothing else ("nan", "inf", hexadecimal, a "+" sign, trailing text and
-// values beyond the range of double are not numbers). False when it is not one.
+// The text as a number: one "," may stand for the first "."; blanks around it and
+// one leading "+" are allowed; nothing else ("nan", "inf", hexadecimal, a second
+// sign, trailing text and values beyond the range of double are not numbers).
+// False when it is not one.
 bool ParseParameterNumber(std::string_view text, double* value);
 
 class TParamIniFile : public platform::TIniFile {

@@ -111,6 +111,11 @@ TEST_F(ReadValueTest, AcceptsDecimalNumbersWithPointOrOneComma) {
       {"\t-4\t", -4},
       {"12345678", 12345678},
       {"1.6666667E-5", 1.6666667E-5},
+      {"+5", 5},
+      {"+1", 1},
+      {" +0,5 ", 0.5},
+      {"+.5", 0.5},
+      {"+2E3", 2000},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(File(text).ReadFloatValue("S", "K", "0"), expected) << text;
@@ -126,7 +131,8 @@ TEST_F(ReadValueTest, MissingKeyTakesTheDefaultText) {
 TEST_F(ReadValueTest, RejectsWhatIsNotAPlainDecimalNumber) {
   const std::vector<std::string> bad = {
       "nan", "NaN",   "inf",  "-inf",  "Infinity", "0x10", "0x1p3", "1.5abc", "",      "abc", "1 5",
-      "+1",  "1,5,0", "1.5.", "1e999", "--1",      "1e",   ",",     "-",      "1e5.5", "5%",
+      "+-1", "1,5,0", "1.5.", "1e999", "--1",      "1e",   ",",     "-",      "1e5.5", "5%",
+      "+",   "++1",   "-+1",  "+ 1",   "+nan",     "+inf",
   };
   for (const std::string& text : bad) {
     try {

@@ -550,13 +550,17 @@ TEST_F(ParameterFileTest, LoadCorrectsFactorsLimitsAndSystemType) {
   EXPECT_EQ(unknown.Factor, 9.0f);
 }
 
-TEST_F(ParameterFileTest, DecimalCommaLoadsAsPoint) {
+// What a hand-edited file may hold: a decimal comma, a leading "+".
+TEST_F(ParameterFileTest, DecimalCommaAndPlusSignLoadAsNumbers) {
   const std::string path = Path("komma.PEG");
-  WriteBytes(path, Lines({"[T_User0]", "Min=1,5", "Kind=3,7", "[P_User1]", "Hyd=-0,125", "[System]",
-                          "Dummy4=-12,9", "[FlowKorr_1]", "Stelle0=2,5E0"}));
+  WriteBytes(path, Lines({"[T_User0]", "Min=1,5", "Kind=3,7", "Max=+5", "Eq=+2", "[P_User1]",
+                          "Hyd=-0,125", "[System]", "Dummy4=-12,9", "[FlowKorr_1]",
+                          "Stelle0=2,5E0"}));
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(dl::TempParams[0].Min, 1.5f);
   EXPECT_EQ(dl::TempParams[0].Kind, 3);
+  EXPECT_EQ(dl::TempParams[0].Max, 5.0f);
+  EXPECT_EQ(dl::TempParams[0].Eq, 2);
   EXPECT_EQ(dl::PressureParams[1].Hyd, -0.125f);
   EXPECT_EQ(dl::SystemParams.Dummy4, -12);
   EXPECT_EQ(dl::CorrectionFactors[0][0], 2.5f);

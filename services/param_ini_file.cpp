@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "services/decimal_text.h"
+
 namespace services {
 namespace {
 
@@ -41,10 +43,8 @@ std::string FloatToGeneral(double value, int digits) {
   digits = digits < 1 ? 1 : digits > 17 ? 17 : digits;
 
   // Scientific with digits - 1 decimals gives the rounded digits, carries included.
-  char buf[48];
-  const auto res =
-      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
-  std::string_view s(buf, static_cast<size_t>(res.ptr - buf));  // "-d.dddddde-XX"
+  const std::string scientific = DecimalText(value, std::chars_format::scientific, digits - 1);
+  std::string_view s(scientific);  // "-d.dddddde-XX"
   std::string out;
   if (s.front() == '-') {
     out = "-";

@@ -40,7 +40,8 @@ class TParameterFileError : public std::runtime_error {
 // exponent without leading zeros ("1E8", "1.2345E-6").
 // 0 gives "0"; not-a-number gives "NAN", infinities "INF" / "-INF" (which the reader
 // rejects, so such a file cannot load as something else).
-// Floats are widened to double first, so 0.1f writes "0.1" with 7 digits.
+// Floats are widened to double first, so 0.1f writes "0.1" with 7 digits. Exact
+// halves round away from zero (1.2578125 writes "1.257813").
 std::string FloatToGeneral(double value, int digits);
 // FloatToGeneral(value, 7), the format of the parameter files.
 std::string FloatToGeneral7(double value);

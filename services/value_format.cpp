@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/text_encoding.h"
+#include "services/decimal_text.h"
 #include "services/unit_tables.h"
 
 namespace services {
@@ -12,12 +13,10 @@ namespace {
 
 constexpr std::size_t kValueField = 9;
 
-// Fixed notation, 4 decimals, "." as separator: std::to_chars ignores the locale.
+// Fixed notation, 4 decimals, "." as separator whatever the locale; widening to
+// double keeps the float's value exactly.
 std::string Fixed4(float value) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 4);
-  if (r.ec != std::errc{}) return "NAN";  // cannot happen for a finite float
-  return std::string(buf, r.ptr);
+  return DecimalText(value, std::chars_format::fixed, 4);
 }
 
 std::string Decimal(int value) {

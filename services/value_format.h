@@ -15,8 +15,8 @@ namespace services {
 // 8 blanks.
 std::string GetUnitText(uint8_t kind, bool trim);
 
-// The value in the display unit: fixed notation with 4 decimals right-aligned in at
-// least 9 characters, scaled by powers of 1000 into (0.001, 1000) and followed by
+// The value in the display unit: fixed notation with 4 decimals (exact halves away
+// from zero: 1.28125 shows 1.2813) right-aligned in at least 9 characters, scaled by powers of 1000 into (0.001, 1000) and followed by
 // the exponent ("E-3", "E+3", ...) or three blanks; then, when withUnit is 1 and the
 // kind is not 255, the unit text (trimmed when trimUnit is not 0).
 // A value that is or becomes not finite gives "NAN", without unit.

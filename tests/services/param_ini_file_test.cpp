@@ -47,6 +47,12 @@ TEST(FloatToGeneral7Test, WritesSevenSignificantDigitsInFixedOrExponentForm) {
       {-1.5E-7, "-1.5E-7", "negative mantissa and exponent"},
       {123.456789, "123.4568", "rounded at the 7th digit"},
       {0.5, "0.5", "leading zero before the point"},
+      {1.2578125f, "1.257813", "exact half after an even digit: away from zero"},
+      {-1.2578125f, "-1.257813", "negative exact half: away from zero"},
+      {1.1171875f, "1.117188", "exact half after an odd digit"},
+      {1234566.5f, "1234567", "exact half at the first decimal"},
+      {1.28125f, "1.28125", "fewer than 7 digits: nothing to round"},
+      {1.2578124f, "1.257812", "the float nearest 1.2578124 lies below the half"},
       {std::numeric_limits<float>::max(), "3.402823E38", "largest float"},
       {std::numeric_limits<float>::denorm_min(), "1.401298E-45", "smallest float"},
       {std::numeric_limits<double>::quiet_NaN(), "NAN", "not a number"},
@@ -79,6 +85,10 @@ TEST(FloatToGeneralTest, RoundsToTheGivenDigitsAndMovesTheExponentLimitWithThem)
       {0.1, 17, "0.10000000000000001", "17 digits show the double exactly"},
       {0.1, 30, "0.10000000000000001", "more than 17 digits are taken as 17"},
       {1.8, 0, "2", "fewer than one digit is taken as one"},
+      {2.5, 1, "3", "exact half, one digit: away from zero"},
+      {-0.125, 2, "-0.13", "negative exact half, two digits"},
+      {9.5, 1, "1E1", "an exact half carries into the exponent"},
+      {0.375, 2, "0.38", "exact half after an odd digit"},
   };
   for (const DigitsCase& c : cases) {
     EXPECT_EQ(FloatToGeneral(c.value, c.digits), c.expected) << c.why;

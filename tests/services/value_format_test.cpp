@@ -135,6 +135,23 @@ const std::vector<FormatCase>& FormatCases() {
       {"every step in float: 16.3964 in double", kFahrenheit, QK::Temperature, 1, 1, 9091.36f,
        "  16.3965E+3 °F"},
 
+      // Exact halves at the 4th decimal round away from zero; to_chars alone would
+      // take the ones before an even digit down. The others are no exact halves.
+      {"1.28125 exact half up", kGas, QK::PlainNumber, 0, 0, 1.28125f, "   1.2813   "},
+      {"0.03125 exact half up", kGas, QK::PlainNumber, 0, 0, 0.03125f, "   0.0313   "},
+      {"-1.28125 exact half away from zero", kGas, QK::PlainNumber, 0, 0, -1.28125f,
+       "  -1.2813   "},
+      {"0.09375 exact half after an odd digit", kGas, QK::PlainNumber, 0, 0, 0.09375f,
+       "   0.0938   "},
+      {"1281.25 scaled to the exact half 1.28125", kGas, QK::PlainNumber, 0, 0, 1281.25f,
+       "   1.2813E+3"},
+      {"1.00005 is 1.0000499.. in float", kGas, QK::PlainNumber, 0, 0, 1.00005f, "   1.0000   "},
+      {"2.00005 is 2.0000500.. in float", kGas, QK::PlainNumber, 0, 0, 2.00005f, "   2.0001   "},
+      {"1.2578125 has no half at the 4th decimal", kGas, QK::PlainNumber, 0, 0, 1.2578125f,
+       "   1.2578   "},
+      {"limit 1.28125 in bar", {.user_on = true, .user_kind = 1, .user_variant = 1},
+       QK::Pressure, 1, 1, 128.125f, "   1.2813    bar"},
+
       // Extremes.
       {"3e38", kGas, QK::PlainNumber, 0, 0, 3e38f, " 300.0000E+36"},
       {"largest float", kGas, QK::PlainNumber, 0, 0, std::numeric_limits<float>::max(),

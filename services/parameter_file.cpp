@@ -399,11 +399,7 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
     dl::TUserUnit& unit = p.UserUnits.at(i);
     in(Indexed("UserEinheiten", i)).b("Kind", unit.Variant, "0");
     if (const TUnitRow* row = FindUserUnitRow(static_cast<uint8_t>(i), unit.Variant)) {
-      unit.SymbolLength = row->SymbolLength;
-      unit.Decimals = static_cast<uint8_t>(row->Decimals);
-      unit.Symbol = row->Symbol;
-      unit.Factor = row->Factor;
-      unit.Offset = row->Offset;
+      unit = UserUnitOf(*row);
     }
   }
   if ((flags & dl::kNoTrendFlags) == 0) Trend(in("Trend_User"), p.TrendSettings);
@@ -603,11 +599,7 @@ void ResetParameters() {
   }
   dl::UnitSwitches = {};
   const auto& table = steam ? SteamUnitTable : GasUnitTable;
-  for (size_t i = 0; i < dl::UserUnits.size(); ++i) {
-    const TUnitRow& row = table.at(i);
-    dl::UserUnits.at(i) = {row.Variant, row.SymbolLength, static_cast<uint8_t>(row.Decimals),
-                           row.Symbol,  row.Factor,       row.Offset};
-  }
+  for (size_t i = 0; i < dl::UserUnits.size(); ++i) dl::UserUnits.at(i) = UserUnitOf(table.at(i));
   dl::TrendSettings = {0, 0, 0, 60};
   for (auto& factors : dl::CorrectionFactors) factors.fill(1.0f);
   dl::LimitValues = {1.4125f, 1.375f, 0.24f, 0.225f};

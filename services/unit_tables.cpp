@@ -94,9 +94,10 @@ const std::array<TUnitRow, kUserUnitRows> UserUnitTable = {{
     User(7, 3, "l/h",   3, '2', 1000.0f,        0.0f,    "l/h"),
     User(7, 4, "l/M",   3, '2', 16.666666f,     0.0f,    "l/min"),
     User(7, 5, "l/s",   3, '2', 0.2777778f,     0.0f,    "l/s"),
-    User(7, 6, "CF/h",  4, '2', 38.0441f,       0.0f,    "CF/h"),
-    User(7, 7, "CF/M",  4, '2', 0.6340683f,     0.0f,    "CF/min"),
-    User(7, 8, "CF/s",  4, '2', 0.010567806f,   0.0f,    "CF/s"),
+    // Actual cubic feet (35.31467 per m3), not the standard cubic feet of kind 3.
+    User(7, 6, "CF/h",  4, '2', 35.31467f,      0.0f,    "CF/h"),
+    User(7, 7, "CF/M",  4, '2', 0.5885778f,     0.0f,    "CF/min"),
+    User(7, 8, "CF/s",  4, '2', 0.009809630f,   0.0f,    "CF/s"),
 
     User(8, 0, "kW",    2, '2', 1.0f,           0.0f,    "kW"),
     User(8, 1, "MW",    2, '2', 0.001f,         0.0f,    "MW"),
@@ -176,6 +177,11 @@ const TUnitRow* FindUserUnitRow(uint8_t kind, uint8_t variant) {
     if (medium_ok && row.Kind == kind && row.Variant == variant) return &row;
   }
   return nullptr;
+}
+
+devicelink::TUserUnit UserUnitOf(const TUnitRow& row) {
+  return {row.Variant, row.SymbolLength, static_cast<uint8_t>(row.Decimals),
+          row.Symbol,  row.Factor,       row.Offset};
 }
 
 const TUnitRow* FindUnitRow(uint8_t kind) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "devicelink/device_data.h"
+
 namespace services {
 
 // What a number measures; the index of its row in the gas and steam tables and of
@@ -71,5 +73,9 @@ const TUnitRow* FindUnitRow(uint8_t kind);
 // The user-table row of kind and variant valid for the current Medium; nullptr when
 // the table has none.
 const TUnitRow* FindUserUnitRow(uint8_t kind, uint8_t variant);
+
+// The entry of devicelink::UserUnits that selects the row: its variant, and the
+// symbol, symbol length, decimals, factor and offset the device displays it with.
+devicelink::TUserUnit UserUnitOf(const TUnitRow& row);
 
 }  // namespace services

@@ -6,8 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/wire_values.h"
 #include "services/app_state.h"
+#include "tests/devicelink/link_fixture.h"
 
 namespace services {
 namespace {
@@ -113,76 +116,120 @@ TEST_F(UnitTablesTest, EveryRowIsWellFormed) {
   for (const TUnitRow& r : SteamUnitTable) check(r, false);
 }
 
+// Every row in table order, as the device and the operator know it.
 TEST_F(UnitTablesTest, UserRowsAsListed) {
   struct Case {
     uint8_t kind;
     uint8_t variant;
     std::string symbol;  // without padding
+    uint8_t symbol_length;
+    char decimals;
     float factor;
     float offset;
     std::string text;  // without padding
   };
+  // clang-format off
   const Case cases[] = {
-      {0, 1, "°F", 1.8f, 32.0f, "°F"},
-      {0, 2, "K", 1.0f, 273.15f, "K"},
-      {1, 1, "bar", 0.01f, 0, "bar"},
-      {1, 2, "mbar", 10.0f, 0, "mbar"},
-      {1, 3, "psi", 0.1450377f, 0, "psi"},
-      {1, 4, "mWS", 0.1019716f, 0, "mWS"},
-      {2, 0, "kg/m3", 1.0f, 0, "kg/m³"},
-      {2, 1, "kg/l", 0.001f, 0, "kg/l"},
-      {2, 2, "g/m3", 1000.0f, 0, "g/m³"},
-      {3, 1, "Nm3/M", 0.016666668f, 0, "Nm³/min"},
-      {3, 2, "Nm3/s", 0.00027777778f, 0, "Nm³/s"},
-      {3, 4, "Nl/M", 16.666666f, 0, "Nl/min"},
-      {3, 6, "SCF/h", 38.0441f, 0, "SCF/h"},
-      {3, 7, "SCF/M", 0.6340683f, 0, "SCF/min"},
-      {3, 8, "SCF/s", 0.010567806f, 0, "SCF/s"},
-      {4, 5, "g/s", 0.2777778f, 0, "g/s"},
-      {4, 6, "t/h", 0.001f, 0, "t/h"},
-      {4, 7, "t/M", 1.6666667E-5f, 0, "t/min"},
-      {4, 8, "t/s", 2.777778E-7f, 0, "t/s"},
-      {4, 9, "lb/h", 2.2046196f, 0, "lb/h"},
-      {4, 10, "lb/M", 0.036743663f, 0, "lb/min"},
-      {4, 11, "lb/s", 0.00061239436f, 0, "lb/s"},
-      {5, 0, "Nm3", 1.0f, 0, "Nm³"},
-      {5, 1, "l", 1000.0f, 0, "Nl"},
-      {5, 2, "SCF", 38.0441f, 0, "SCF"},
-      {6, 1, "g", 1000.0f, 0, "g"},
-      {6, 2, "t", 0.001f, 0, "t"},
-      {6, 3, "lb", 2.2046196f, 0, "lb"},
-      {7, 0, "m3/h", 1.0f, 0, "m³/h"},
-      {7, 3, "l/h", 1000.0f, 0, "l/h"},
-      {7, 5, "l/s", 0.2777778f, 0, "l/s"},
-      {7, 7, "CF/M", 0.6340683f, 0, "CF/min"},
-      {7, 8, "CF/s", 0.010567806f, 0, "CF/s"},
-      {8, 1, "MW", 0.001f, 0, "MW"},
-      {8, 3, "PS", 1.3596216f, 0, "PS"},
-      {8, 4, "cal/s", 238.8459f, 0, "cal/s"},
-      {8, 5, "kcl/h", 859.8452f, 0, "kcal/h"},
-      {9, 2, "J", 3600000.0f, 0, "J"},
-      {9, 3, "kJ", 3600.0f, 0, "kJ"},
-      {9, 4, "MJ", 3.6f, 0, "MJ"},
-      {9, 5, "GJ", 0.0036f, 0, "GJ"},
-      {9, 6, "cal", 859845.25f, 0, "cal"},
-      {9, 7, "kcal", 859.8452f, 0, "kcal"},
-      {9, 8, "Btu", 3412.128f, 0, "Btu"},
-      {10, 0, "Imp/l", 1.0f, 0, "Imp/l"},
-      {11, 0, "1/K", 1.0f, 0, "1/K"},
-      {12, 0, "Wh/m3", 1000.0f, 0, "Wh/m³"},
-      {13, 0, "mol%", 1.0f, 0, "mol%"},
-      {14, 0, "J/kgK", 1000.0f, 0, "J/kgK"},
-      {15, 0, "K", 1.0f, 0, "K"},
-      {16, 0, "Hz", 1.0f, 0, "Hz"},
-      {17, 0, "mA", 1.0f, 0, "mA"},
+      {0, 0, "°C", 2, '2', 1.0f, 0.0f, "°C"},
+      {0, 1, "°F", 2, '2', 1.8f, 32.0f, "°F"},
+      {0, 2, "K", 1, '2', 1.0f, 273.15f, "K"},
+      {1, 0, "kPa", 3, '2', 1.0f, 0.0f, "kPa"},
+      {1, 1, "bar", 3, '2', 0.01f, 0.0f, "bar"},
+      {1, 2, "mbar", 4, '2', 10.0f, 0.0f, "mbar"},
+      {1, 3, "psi", 3, '2', 0.1450377f, 0.0f, "psi"},
+      {1, 4, "mWS", 3, '2', 0.1019716f, 0.0f, "mWS"},
+      {2, 0, "kg/m3", 5, '4', 1.0f, 0.0f, "kg/m³"},
+      {2, 1, "kg/l", 4, '4', 0.001f, 0.0f, "kg/l"},
+      {2, 2, "g/m3", 4, '4', 1000.0f, 0.0f, "g/m³"},
+      {3, 0, "Nm3/h", 5, '2', 1.0f, 0.0f, "Nm³/h"},
+      {3, 1, "Nm3/M", 5, '2', 0.016666668f, 0.0f, "Nm³/min"},
+      {3, 2, "Nm3/s", 5, '2', 0.00027777778f, 0.0f, "Nm³/s"},
+      {3, 3, "Nl/h", 4, '2', 1000.0f, 0.0f, "Nl/h"},
+      {3, 4, "Nl/M", 4, '2', 16.666666f, 0.0f, "Nl/min"},
+      {3, 5, "Nl/s", 4, '2', 0.2777778f, 0.0f, "Nl/s"},
+      {3, 6, "SCF/h", 5, '2', 38.0441f, 0.0f, "SCF/h"},
+      {3, 7, "SCF/M", 5, '2', 0.6340683f, 0.0f, "SCF/min"},
+      {3, 8, "SCF/s", 5, '2', 0.010567806f, 0.0f, "SCF/s"},
+      {4, 0, "kg/h", 4, '2', 1.0f, 0.0f, "kg/h"},
+      {4, 1, "kg/M", 4, '2', 0.016666668f, 0.0f, "kg/min"},
+      {4, 2, "kg/s", 4, '2', 0.00027777778f, 0.0f, "kg/s"},
+      {4, 3, "g/h", 3, '2', 1000.0f, 0.0f, "g/h"},
+      {4, 4, "g/M", 3, '2', 16.666666f, 0.0f, "g/min"},
+      {4, 5, "g/s", 3, '2', 0.2777778f, 0.0f, "g/s"},
+      {4, 6, "t/h", 3, '2', 0.001f, 0.0f, "t/h"},
+      {4, 7, "t/M", 3, '2', 1.6666667E-5f, 0.0f, "t/min"},
+      {4, 8, "t/s", 3, '2', 2.777778E-7f, 0.0f, "t/s"},
+      {4, 9, "lb/h", 4, '2', 2.2046196f, 0.0f, "lb/h"},
+      {4, 10, "lb/M", 4, '2', 0.036743663f, 0.0f, "lb/min"},
+      {4, 11, "lb/s", 4, '2', 0.00061239436f, 0.0f, "lb/s"},
+      {5, 0, "Nm3", 3, '2', 1.0f, 0.0f, "Nm³"},
+      {5, 1, "l", 1, '2', 1000.0f, 0.0f, "Nl"},
+      {5, 2, "SCF", 3, '2', 38.0441f, 0.0f, "SCF"},
+      {6, 0, "kg", 2, '2', 1.0f, 0.0f, "kg"},
+      {6, 1, "g", 1, '2', 1000.0f, 0.0f, "g"},
+      {6, 2, "t", 1, '2', 0.001f, 0.0f, "t"},
+      {6, 3, "lb", 2, '2', 2.2046196f, 0.0f, "lb"},
+      {7, 0, "m3/h", 4, '2', 1.0f, 0.0f, "m³/h"},
+      {7, 1, "m3/M", 4, '2', 0.016666668f, 0.0f, "m³/min"},
+      {7, 2, "m3/s", 4, '2', 0.00027777778f, 0.0f, "m³/s"},
+      {7, 3, "l/h", 3, '2', 1000.0f, 0.0f, "l/h"},
+      {7, 4, "l/M", 3, '2', 16.666666f, 0.0f, "l/min"},
+      {7, 5, "l/s", 3, '2', 0.2777778f, 0.0f, "l/s"},
+      {7, 6, "CF/h", 4, '2', 35.31467f, 0.0f, "CF/h"},
+      {7, 7, "CF/M", 4, '2', 0.5885778f, 0.0f, "CF/min"},
+      {7, 8, "CF/s", 4, '2', 0.009809630f, 0.0f, "CF/s"},
+      {8, 0, "kW", 2, '2', 1.0f, 0.0f, "kW"},
+      {8, 1, "MW", 2, '2', 0.001f, 0.0f, "MW"},
+      {8, 2, "W", 1, '2', 1000.0f, 0.0f, "W"},
+      {8, 3, "PS", 2, '2', 1.3596216f, 0.0f, "PS"},
+      {8, 4, "cal/s", 5, '2', 238.8459f, 0.0f, "cal/s"},
+      {8, 5, "kcl/h", 5, '2', 859.8452f, 0.0f, "kcal/h"},
+      {9, 0, "kWh", 3, '2', 1.0f, 0.0f, "kWh"},
+      {9, 1, "MWh", 3, '2', 0.001f, 0.0f, "MWh"},
+      {9, 2, "J", 1, '2', 3600000.0f, 0.0f, "J"},
+      {9, 3, "kJ", 2, '2', 3600.0f, 0.0f, "kJ"},
+      {9, 4, "MJ", 3, '2', 3.6f, 0.0f, "MJ"},
+      {9, 5, "GJ", 3, '2', 0.0036f, 0.0f, "GJ"},
+      {9, 6, "cal", 3, '2', 859845.25f, 0.0f, "cal"},
+      {9, 7, "kcal", 4, '2', 859.8452f, 0.0f, "kcal"},
+      {9, 8, "Btu", 3, '2', 3412.128f, 0.0f, "Btu"},
+      {10, 0, "Imp/l", 5, '2', 1.0f, 0.0f, "Imp/l"},
+      {11, 0, "1/K", 3, '2', 1.0f, 0.0f, "1/K"},
+      {12, 0, "Wh/m3", 5, '2', 1000.0f, 0.0f, "Wh/m³"},
+      {13, 0, "mol%", 4, '2', 1.0f, 0.0f, "mol%"},
+      {14, 0, "J/kgK", 5, '2', 1000.0f, 0.0f, "J/kgK"},
+      {15, 0, "K", 1, '2', 1.0f, 0.0f, "K"},
+      {16, 0, "Hz", 2, '2', 1.0f, 0.0f, "Hz"},
+      {17, 0, "mA", 2, '2', 1.0f, 0.0f, "mA"},
   };
-  for (const Case& c : cases) {
-    const TUnitRow* r = FindUserUnitRow(c.kind, c.variant);
-    ASSERT_NE(r, nullptr) << int(c.kind) << "/" << int(c.variant);
-    EXPECT_EQ(Trim(r->Symbol), c.symbol) << Where(*r);
-    EXPECT_EQ(r->Factor, c.factor) << Where(*r);
-    EXPECT_EQ(r->Offset, c.offset) << Where(*r);
-    EXPECT_EQ(Trim(r->Text), c.text) << Where(*r);
+  // clang-format on
+  ASSERT_EQ(std::size(cases), UserUnitTable.size());
+  for (std::size_t i = 0; i < UserUnitTable.size(); ++i) {
+    const Case& c = cases[i];
+    const TUnitRow& r = UserUnitTable.at(i);
+    SCOPED_TRACE(Where(r));
+    EXPECT_EQ(r.Kind, c.kind);
+    EXPECT_EQ(r.Variant, c.variant);
+    EXPECT_EQ(Trim(r.Symbol), c.symbol);
+    EXPECT_EQ(r.SymbolLength, c.symbol_length);
+    EXPECT_EQ(r.Decimals, c.decimals);
+    EXPECT_EQ(r.Factor, c.factor);
+    EXPECT_EQ(r.Offset, c.offset);
+    EXPECT_EQ(Trim(r.Text), c.text);
+  }
+}
+
+// An operating volume is an actual volume: one cubic metre is 35.31467 cubic feet
+// at any temperature, unlike the standard cubic feet of the SCF rows.
+TEST_F(UnitTablesTest, OperatingCubicFeetAreActualCubicFeet) {
+  for (uint8_t step = 0; step < 3; ++step) {  // per hour, minute, second
+    const TUnitRow* cubic_metres = FindUserUnitRow(QK::OperatingVolumeFlow, step);
+    const TUnitRow* cubic_feet = FindUserUnitRow(QK::OperatingVolumeFlow, 6 + step);
+    const TUnitRow* standard = FindUserUnitRow(QK::StandardVolumeFlow, 6 + step);
+    ASSERT_TRUE(cubic_metres && cubic_feet && standard);
+    const double expected = 35.31467 * cubic_metres->Factor;
+    EXPECT_LT(std::fabs(cubic_feet->Factor - expected), 1e-6 * expected) << Where(*cubic_feet);
+    EXPECT_NE(cubic_feet->Factor, standard->Factor) << Where(*cubic_feet);
   }
 }
 
@@ -278,6 +325,33 @@ TEST_F(UnitTablesTest, FindUserUnitRowServesBothMedia) {
     EXPECT_EQ(FindUserUnitRow(QK::Current, 0), &UserUnitTable.back());
     EXPECT_EQ(FindUserUnitRow(QK::MassFlow, 11), &UserUnitTable.at(31));
   }
+}
+
+class UserUnitWireTest : public devicelink::testing::LinkTest {
+ protected:
+  void TearDown() override {
+    Medium = 0;
+    LinkTest::TearDown();
+  }
+};
+
+// The device converts with the factor it is sent: CF/h must reach it as 35.31467.
+TEST_F(UserUnitWireTest, CubicFeetPerHourReachTheDeviceWithTheActualFactor) {
+  const TUnitRow* row = FindUserUnitRow(QK::OperatingVolumeFlow, 6);
+  ASSERT_NE(row, nullptr);
+  devicelink::UserUnits.at(QK::OperatingVolumeFlow) = UserUnitOf(*row);
+  ASSERT_TRUE(devicelink::WriteUserUnit(QK::OperatingVolumeFlow));
+
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const std::vector<uint8_t>& frame = requests[0].request;
+  ASSERT_EQ(frame.size(), 4u + 16u + 2u);
+  EXPECT_EQ(frame[1] << 8 | frame[2], 0x9000 + 16 * QK::OperatingVolumeFlow);
+  const std::string data(frame.begin() + 4, frame.begin() + 20);
+  EXPECT_EQ(data.substr(0, 3), std::string("\x06\x04") + '2');  // variant, length, decimals
+  EXPECT_EQ(data.substr(3, 5), " CF/h");
+  EXPECT_EQ(data.substr(8, 4), devicelink::SingleToBytes(35.31467f));
+  EXPECT_EQ(data.substr(12, 4), devicelink::SingleToBytes(0.0f));
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ const std::vector<FormatCase>& FormatCases() {
        0.0f, " 273.1500    K"},
       {"kPa in bar", {.user_on = true, .user_kind = 1, .user_variant = 1}, QK::Pressure, 1, 1,
        250.0f, "   2.5000    bar"},
+      {"100 m3/h in actual cubic feet", {.user_on = true, .user_kind = 7, .user_variant = 6},
+       QK::OperatingVolumeFlow, 1, 1, 100.0f, "   3.5315E+3 CF/h"},
       {"kind 12 ignores user entry 12", {.user_on = true, .user_kind = 12, .user_variant = 3},
        QK::CalorificValue, 1, 1, 1.5f, "   1.5000E+3 Wh/m³"},
       {"kind 15 ignores user entry 15", {.user_on = true, .user_kind = 15, .user_variant = 1},

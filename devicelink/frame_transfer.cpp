@@ -79,6 +79,10 @@ void DelayMs(uint32_t ms) {
   }
 }
 
+bool ExchangeRunning() {
+  return g_in_exchange;
+}
+
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   // A handler that runs while another exchange waits must not flush that
   // exchange's reply away or take it as its own.

@@ -30,6 +30,10 @@ serial::TSioComPort* ComPort();
 // exchange is already waiting (nothing sent), or after four failed attempts.
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected);
 
+// True while an exchange waits for its reply (a handler running inside that wait
+// sees it).
+bool ExchangeRunning();
+
 // Adds the 16-bit sum of all bytes (high byte first), within maxLength.
 void AppendChecksum(std::string& message, size_t maxLength);
 

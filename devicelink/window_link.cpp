@@ -31,3 +31,21 @@ TWindowLink& WindowLink() {
 void SetWindowLink(TWindowLink* link) { g_link.store(link, std::memory_order_release); }
 
 }  // namespace devicelink
+
+#include "devicelink/window_scopes.h"
+
+namespace devicelink {
+namespace {
+// Cursor scopes are opened on the UI thread only.
+int g_cursor_depth = 0;
+}  // namespace
+
+TCursorScope::TCursorScope() {
+  if (g_cursor_depth++ == 0) WindowLink().SetCursor(TCursorShape::HourGlass);
+}
+
+TCursorScope::~TCursorScope() {
+  if (--g_cursor_depth == 0) WindowLink().SetCursor(TCursorShape::Default);
+}
+
+}  // namespace devicelink

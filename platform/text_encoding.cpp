@@ -139,4 +139,13 @@ std::string ZeroPad(int value, size_t width) {
   return s.size() < width ? std::string(width - s.size(), '0') + s : s;
 }
 
+std::string LeftChars(std::string_view text, size_t n) {
+  size_t pos = 0;
+  for (size_t chars = 0; pos < text.size() && chars < n; ++chars) {
+    char32_t cp;
+    pos += DecodeUtf8Char(text, pos, &cp);
+  }
+  return std::string(text.substr(0, pos));
+}
+
 }  // namespace platform

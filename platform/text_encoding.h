@@ -34,6 +34,8 @@ size_t Utf8Length(std::string_view text);
 // Pads with blanks to `width` characters (not bytes); longer text is never cut.
 std::string PadRightChars(std::string_view text, size_t width);
 std::string PadLeftChars(std::string_view text, size_t width);
+// The first n characters (not bytes) of text.
+std::string LeftChars(std::string_view text, size_t n);
 
 // A non-negative number in decimal with leading zeros to at least `width` digits
 // (file names and date texts: "2024-03-05", "05.03.2024").

@@ -52,6 +52,19 @@ class TAppWindow {
   // Param_Memo, the operator's free-text remarks saved with a parameter set.
   virtual std::vector<std::string> MemoLines() const = 0;
   virtual void SetMemoLines(const std::vector<std::string>& lines) = 0;
+
+  // What the connect sequence asks of the window; silent where a window has
+  // no such part (tests of the services).
+  // Every caption and choice list again from the text module (medium changed).
+  virtual void ApplyLanguageTexts() {}
+  // The shown parameter page read and shown again.
+  virtual void RefreshParameterPage() {}
+  // The operating display's refresh timer on, at the interval chosen last.
+  virtual void StartRefreshTimer() {}
+  // The text of the password edit, which it keeps between connects.
+  virtual std::string PasswordEntry() const { return {}; }
+  // Empties the password edit and asks for the password modally.
+  virtual void AskPassword() {}
 };
 
 // The installed window. Calling it before one is installed is a programming

@@ -6,6 +6,7 @@
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_link.h"
+#include "devicelink/window_scopes.h"
 #include "platform/clock.h"
 #include "platform/main_thread.h"
 #include "services/app_state.h"
@@ -34,21 +35,6 @@ class FailureCount {
 
  private:
   int32_t failed_ = 0;
-};
-
-// Hourglass and progress bar for the run of a bulk write, restored on every way out.
-class BusyDisplay {
- public:
-  explicit BusyDisplay(int32_t steps) {
-    WindowLink().SetCursor(TCursorShape::HourGlass);
-    StartProgress(steps);
-  }
-  ~BusyDisplay() {
-    WindowLink().SetProgressVisible(false);
-    WindowLink().SetCursor(TCursorShape::Default);
-  }
-  BusyDisplay(const BusyDisplay&) = delete;
-  BusyDisplay& operator=(const BusyDisplay&) = delete;
 };
 
 }  // namespace
@@ -108,7 +94,10 @@ int32_t ReadAllParameters() {
 
 int32_t WriteAllParameters() {
   if (BaudIndex < 0 || BaudIndex > 7) throw std::out_of_range("baud index out of range");
-  BusyDisplay busy(kWriteAllSteps);
+  // Hourglass and progress bar for the run, restored on every way out.
+  TCursorScope cursor;
+  TProgressScope progress;
+  StartProgress(kWriteAllSteps);
   FailureCount run;
 
   // The device decides which system types it allows; the record's own type is

@@ -1,35 +1,23 @@
-// Scopes that put the busy flag, the cursor and the progress bar back however a
-// handler ends.
+// The busy flag of the guarded handlers, put back however a handler ends.
 #pragma once
 
-#include "devicelink/window_link.h"
+#include <cstdint>
+
+#include "devicelink/window_scopes.h"
 #include "ui/main_window.h"
 
 namespace ui {
 
+// Sets CommBusy and restores the value it found, so scopes nest.
 class TBusyScope {
  public:
-  TBusyScope() { CommBusy = 1; }
-  ~TBusyScope() { CommBusy = 0; }
+  TBusyScope() : saved_(CommBusy) { CommBusy = 1; }
+  ~TBusyScope() { CommBusy = saved_; }
   TBusyScope(const TBusyScope&) = delete;
   TBusyScope& operator=(const TBusyScope&) = delete;
-};
 
-class TCursorScope {
- public:
-  TCursorScope() { devicelink::WindowLink().SetCursor(devicelink::TCursorShape::HourGlass); }
-  ~TCursorScope() { devicelink::WindowLink().SetCursor(devicelink::TCursorShape::Default); }
-  TCursorScope(const TCursorScope&) = delete;
-  TCursorScope& operator=(const TCursorScope&) = delete;
-};
-
-// Hides the progress bar at the end.
-class TProgressScope {
- public:
-  TProgressScope() = default;
-  ~TProgressScope() { devicelink::WindowLink().SetProgressVisible(false); }
-  TProgressScope(const TProgressScope&) = delete;
-  TProgressScope& operator=(const TProgressScope&) = delete;
+ private:
+  uint8_t saved_;
 };
 
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "services/app_window.h"
+#include "ui/qt_text.h"
 
 namespace ui {
 
@@ -17,10 +18,6 @@ namespace {
 TMessageBoxHook g_message_box_hook;
 TModalHook g_modal_hook;
 TFileDialogHook g_file_dialog_hook;
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 }  // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) {

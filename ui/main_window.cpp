@@ -5,10 +5,10 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -38,9 +38,19 @@
 #include "services/value_format.h"
 #include "ui/about_box.h"
 #include "ui/busy_scopes.h"
-#include "ui/operating_lines.h"
+#include "ui/dialog_hooks.h"
+#include "ui/pages/circuit_pages.h"
+#include "ui/pages/operating_lines.h"
+#include "ui/pages/operating_pages.h"
+#include "ui/pages/relay_output_pages.h"
+#include "ui/pages/system_pages.h"
+#include "ui/pages/trend_page.h"
+#include "ui/pages/units_page.h"
+#include "ui/password_dialog.h"
 #include "ui/program.h"
+#include "ui/qt_text.h"
 #include "ui/settings_dialog.h"
+#include "ui/tab_rows.h"
 #include "ui_main_window.h"
 
 namespace ui {
@@ -52,10 +62,6 @@ Tfrm_Main* frm_Main = nullptr;
 namespace {
 
 constexpr uint32_t kSplashMs = 3000;
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 QColor ColourOf(uint32_t bgr) {
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
@@ -100,23 +106,27 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   mnu_N2_->setSeparator(true);
   form_->mnu_Parameter->insertAction(form_->mnu_Seitenansicht, mnu_N1_);
   form_->mnu_Parameter->insertAction(form_->mnu_Beenden, mnu_N2_);
+  // Commands whose windows are not there yet cannot be chosen.
+  for (QAction* a : {form_->mnu_Neu, form_->mnu_Laden, form_->mnu_Speichern,
+                     form_->mnu_Seitenansicht, form_->mnu_Drucken}) {
+    a->setEnabled(false);
+  }
+  form_->cmd_ReadTrends->setEnabled(false);
+  form_->cmd_ExportTrends->setEnabled(false);
 
-  popup_menu_ = new QMenu(form_->ErrorListe);
-  popup_menu_->setObjectName("PopupMenu1");
-  speichern_action_ = popup_menu_->addAction("Speichern...");
-  speichern_action_->setObjectName("Speichern1");
-  form_->ErrorListe->setContextMenuPolicy(Qt::CustomContextMenu);
-
-  SaveTrendDialog.save = true;
-  SaveTrendDialog.file_name = "Trenddaten";
-  SaveTrendDialog.default_ext = "txt";
-  SaveTrendDialog.filter = "Text (*.txt);;Alle Dateien (*)";
-  SaveTrendDialog.overwrite_prompt = true;
-  SaveDialog_ErrorProt = SaveTrendDialog;
-  SaveDialog_ErrorProt.file_name = "ErrorListe";
   open_dialog_.DefaultExt = services::kParameterFileExt;
   open_dialog_.Filter = services::kParameterFileFilter;
   save_dialog_ = open_dialog_;
+
+  // The page groups, in the order their texts load.
+  for (TPage* group : std::initializer_list<TPage*>{
+           new TCircuitPages(*this), operating_ = new TOperatingPages(*this),
+           new TTrendPage(*this), new TRelayOutputPages(*this), new TUnitsPage(*this),
+           new TSystemPages(*this)}) {
+    group->setParent(this);
+    pages_.Add(group);
+  }
+  parameter_tabs_ = new TTabRows(form_->NBParameter);
 
   ConnectHandlers();
   // Fixed size: the lines of the lists are laid out for this width.
@@ -151,25 +161,16 @@ void Tfrm_Main::ConnectHandlers() {
   connect(refresh_timer_, &QTimer::timeout, this, &Tfrm_Main::RefreshTimerTimer);
   connect(system_timer_, &QTimer::timeout, this, &Tfrm_Main::SystemTimerTimer);
   // The notebook's own handling switches the page on the press; ours follows it.
-  for (QTabWidget* nb : {form_->Notebook, form_->NBBetrieb, form_->NBParameter}) {
-    connect(nb, &QTabWidget::tabBarClicked, this, [this, nb](int) {
-      QMetaObject::invokeMethod(
-          this, [this, nb] { NotebookMouseDown(nb); }, Qt::QueuedConnection);
-    });
+  auto clicked = [this](QTabWidget* nb) {
+    QMetaObject::invokeMethod(
+        this, [this, nb] { NotebookMouseDown(nb); }, Qt::QueuedConnection);
+  };
+  for (QTabWidget* nb : {form_->Notebook, form_->NBBetrieb}) {
+    connect(nb, &QTabWidget::tabBarClicked, this, [clicked, nb](int) { clicked(nb); });
   }
+  connect(parameter_tabs_, &TTabRows::TabClicked, this,
+          [this, clicked](int) { clicked(form_->NBParameter); });
   connect(qApp, &QApplication::focusChanged, this, &Tfrm_Main::FocusChanged);
-  connect(form_->ErrorListe, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    PopupMenu1Popup();
-    popup_menu_->popup(form_->ErrorListe->viewport()->mapToGlobal(pos));
-  });
-  connect(speichern_action_, &QAction::triggered, this, &Tfrm_Main::Speichern1Click);
-  connect(form_->cmd_SetDateTime, &QPushButton::clicked, this, &Tfrm_Main::cmd_SetDateTimeClick);
-  connect(form_->cmd_Grafik, &QPushButton::clicked, this, &Tfrm_Main::cmd_GrafikClick);
-  connect(form_->mnu_Neu, &QAction::triggered, this, &Tfrm_Main::mnu_NeuClick);
-  connect(form_->mnu_Laden, &QAction::triggered, this, &Tfrm_Main::mnu_LadenClick);
-  connect(form_->mnu_Speichern, &QAction::triggered, this, &Tfrm_Main::mnu_SpeichernClick);
-  connect(form_->mnu_Seitenansicht, &QAction::triggered, this, &Tfrm_Main::mnu_DruckenClick);
-  connect(form_->mnu_Drucken, &QAction::triggered, this, &Tfrm_Main::mnu_DruckenClick);
   connect(form_->mnu_Beenden, &QAction::triggered, this, &Tfrm_Main::mnu_BeendenClick);
   connect(form_->mnu_Einstellungen, &QAction::triggered, this, &Tfrm_Main::mnu_EinstellungenClick);
   connect(form_->mnu_Deutsch, &QAction::triggered, this,
@@ -182,28 +183,31 @@ void Tfrm_Main::ConnectHandlers() {
 // ---- Start-up and shutdown
 
 void Tfrm_Main::PrepareStatusBar() {
-  static constexpr int kWidths[4] = {400, 150, 60, 20};
+  // Panels 0 to 2 have their widths; the last one takes what is left of the bar,
+  // so none is cut at the window's fixed width.
+  static constexpr int kWidths[3] = {400, 150, 60};
   QStatusBar* bar = form_->StatusBar;
-  panel0_ = new QLabel(bar);
+  auto* row = new QWidget(bar);
+  row->setObjectName("StatusPanels");
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  panel0_ = new QLabel(row);
   panel0_->setObjectName("StatusPanel0");
   for (int i = 0; i < 4; ++i) {
-    QWidget* panel = i == 0 ? static_cast<QWidget*>(panel0_) : new QFrame(bar);
+    auto* panel = i == 0 ? panel0_ : new QFrame(row);
     if (i != 0) panel->setObjectName("StatusPanel" + QString::number(i));
-    if (auto* frame = qobject_cast<QFrame*>(panel)) frame->setFrameShape(QFrame::StyledPanel);
-    // Panel 0 takes what the bar's spacing leaves of its width.
-    if (i == 0) {
-      panel->setMinimumWidth(kWidths[0] - 40);
-    } else {
-      panel->setFixedWidth(kWidths[i]);
-    }
+    panel->setFrameShape(QFrame::StyledPanel);
+    if (i < 3) panel->setFixedWidth(kWidths[i]);
     panel->installEventFilter(this);
-    bar->addWidget(panel, i == 0 ? 1 : 0);
+    layout->addWidget(panel, i == 3 ? 1 : 0);
     panels_.push_back(panel);
   }
+  bar->addWidget(row, 1);
   // The progress bar and the label live in their panels' rectangles.
   for (QWidget* w :
        {static_cast<QWidget*>(form_->Zeitmesser), static_cast<QWidget*>(form_->Label_Online)}) {
-    w->setParent(bar);
+    w->setParent(row);
     w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     w->setGeometry(0, 0, 0, 0);
     w->show();
@@ -274,9 +278,8 @@ bool Tfrm_Main::FormCreate() {
 
   about_box_ = new TAboutBox(this);
   about_box_->show();
-  platform::ProcessMessages();
-
   {
+    // However the steps below end, the splash goes and the clock runs.
     struct SplashEnd {
       Tfrm_Main& w;
       ~SplashEnd() {
@@ -284,6 +287,7 @@ bool Tfrm_Main::FormCreate() {
         w.system_timer_->start(1000);
       }
     } splash_end{*this};
+    platform::ProcessMessages();
 
     ApplyLanguageTexts();
     form_->Notebook->setCurrentWidget(form_->TabBetrieb);
@@ -300,7 +304,7 @@ bool Tfrm_Main::FormCreate() {
     repaint();
     FormReady = 1;
     if (devicelink::DeviceOnline) {
-      RefreshCircuitValues(0);
+      operating_->RefreshCircuitValues(0);
     } else {
       services::ResetParameters();
     }
@@ -308,7 +312,7 @@ bool Tfrm_Main::FormCreate() {
       platform::ProcessMessages();
       platform::Sleep(10);
     }
-  }  // the splash is hidden and the clock runs, however the steps above ended
+  }
   form_->NBBetrieb->setFocus();
   return true;
 }
@@ -355,13 +359,43 @@ void Tfrm_Main::AfterHandler() {
   }
 }
 
-void Tfrm_Main::ShowHandlerError(const std::string& text) {
-  SetCursor(devicelink::TCursorShape::Default);
-  SetProgressVisible(false);
-  ShowError(text);
+// ---- Handlers
+
+// The busy flag, the cursor and the progress bar are put back by the scopes the
+// body opened, as the exception leaves them; no error crosses the event loop.
+void Tfrm_Main::Guarded(const std::function<void()>& body) {
+  ++handler_depth_;
+  try {
+    body();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  } catch (...) {
+    ShowError("unknown error");
+  }
+  --handler_depth_;
+  AfterHandler();
+}
+
+void Tfrm_Main::OperatorEvent(const std::function<void()>& body) {
+  // A click during a refresh or another edit would have its writes refused by
+  // the waiting exchange, and the refresh would then overwrite the edit.
+  if (CommBusy != 0 || devicelink::ExchangeRunning()) return;
+  Guarded([&] {
+    TBusyScope busy;
+    body();
+  });
+}
+
+int Tfrm_Main::ShownCircuit() const {
+  return form_->NBParameter->currentWidget() == form_->TabPar2 ? 1 : 0;
 }
 
 // ---- Timers and navigation
+
+QTabWidget* Tfrm_Main::ShownNotebook() const {
+  return form_->Notebook->currentWidget() == form_->TabBetrieb ? form_->NBBetrieb
+                                                               : form_->NBParameter;
+}
 
 void Tfrm_Main::RefreshTimerTimer() {
   Guarded([&] {
@@ -369,11 +403,7 @@ void Tfrm_Main::RefreshTimerTimer() {
     TBusyScope busy;
     if (form_->Notebook->currentWidget() != form_->TabBetrieb) return;
     QWidget* page = form_->NBBetrieb->currentWidget();
-    if (page == form_->TabKreis1) {
-      RefreshCircuitValues(0);
-    } else if (page == form_->TabKreis2) {
-      RefreshCircuitValues(1);
-    }
+    if (TPage* group = pages_.Owner(page)) group->Tick(page);
   });
 }
 
@@ -396,109 +426,65 @@ void Tfrm_Main::SystemTimerTimer() {
   });
 }
 
-void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
-  for (QWidget* page : {form_->TabKreis1, form_->TabKreis2, form_->TabTrend, form_->TabFehler,
-                        form_->TabIntegrator}) {
-    const bool now_inside = now != nullptr && page->isAncestorOf(now);
-    const bool was_inside = old_widget != nullptr && page->isAncestorOf(old_widget);
-    if (now_inside && !was_inside) {
-      QMetaObject::invokeMethod(
-          this, [this, page] { TabKreis1Enter(page); }, Qt::QueuedConnection);
-    }
-  }
+void Tfrm_Main::ClearClockField() {
+  form_->Ed_DateTime->clear();
 }
 
-void Tfrm_Main::TabKreis1Enter(QWidget* page) {
-  Guarded([&] {
-    if (CommBusy != 0 || FormReady != 1) return;
-    TCursorScope cursor;
-    TBusyScope busy;
-    if (!devicelink::DeviceOnline) return;
-    if (page == form_->TabKreis1) {
-      RefreshCircuitValues(0);
-    } else if (page == form_->TabKreis2) {
-      RefreshCircuitValues(1);
-    } else if (page == form_->TabFehler) {
-      ShowErrorLog();
-    } else if (page == form_->TabIntegrator) {
-      ShowIntegrators();
+// A page is entered when the focus moves into it from another control of this
+// window. The focus coming back to the window (a dialog or message box closed,
+// the operator back from another program) enters nothing: it would cost a full
+// read of the page each time.
+void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
+  if (old_widget == nullptr || now == nullptr) return;
+  if (old_widget->window() != this || now->window() != this) return;
+  for (QWidget* page : pages_.AllPages()) {
+    const bool now_inside = page->isAncestorOf(now);
+    const bool was_inside = page->isAncestorOf(old_widget);
+    if (now_inside && !was_inside) {
+      QMetaObject::invokeMethod(
+          this,
+          [this, page] {
+            if (TPage* group = pages_.Owner(page)) group->Enter(page);
+          },
+          Qt::QueuedConnection);
     }
-  });
+  }
 }
 
 void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
   Guarded([&] {
     if (CommBusy == 1) return;
-    TCursorScope cursor;
+    devicelink::TCursorScope cursor;
     TBusyScope busy;
-    const uint8_t flags = devicelink::SystemParams.SystemTypeFlags;
-    const bool single_flags = (flags & devicelink::kSingleCircuitFlags) != 0;
-    const bool no_trend = (flags & devicelink::kNoTrendFlags) != 0;
-    if (form_->Notebook->currentWidget() == form_->TabBetrieb) {
-      QTabWidget* nb = form_->NBBetrieb;
-      if (nb->currentWidget() == form_->TabKreis2 && IsSingleCircuitSystem()) {
-        nb->setCurrentWidget(form_->TabKreis1);
-      }
-      if (nb->currentWidget() == form_->TabKreis1) {
-        RefreshCircuitValues(0);
-      } else if (nb->currentWidget() == form_->TabKreis2) {
-        RefreshCircuitValues(1);
-      }
-      if (nb->currentWidget() == form_->TabTrend && no_trend) {
-        nb->setCurrentWidget(form_->TabKreis1);
-      }
-      if (nb->currentWidget() == form_->TabFehler) ShowErrorLog();
-      if (nb->currentWidget() == form_->TabIntegrator) {
-        form_->GroupInteg2->setVisible(!single_flags);
-        ShowIntegrators();
-      }
-    } else {
-      QTabWidget* nb = form_->NBParameter;
-      if (nb->currentWidget() == form_->TabPar2 && IsSingleCircuitSystem()) {
-        nb->setCurrentWidget(form_->TabPar1);
-      }
-      if (nb->currentWidget() == form_->TabParAusgang) form_->GroupAus2->setVisible(!single_flags);
-      if (nb->currentWidget() == form_->TabParTrend && no_trend) {
-        nb->setCurrentWidget(form_->TabPar1);
-      }
-      if (nb->currentWidget() == form_->TabParSystem) form_->GroupSystem->setVisible(!single_flags);
-      if (nb->currentWidget() == form_->TabParKorrektur) {
-        form_->GroupFaktor2->setVisible(!IsSingleCircuitSystem());
-      }
+    QTabWidget* nb = ShownNotebook();
+    QWidget* page = nb->currentWidget();
+    TPage* group = pages_.Owner(page);
+    const TNavigation to = group != nullptr ? group->Navigate(page) : TNavigation{page, true};
+    if (to.show != page) nb->setCurrentWidget(to.show);
+    if (!to.refresh) return;
+    if (nb == form_->NBParameter) {
       RefreshParameterPage();
+    } else if (TPage* shown = pages_.Owner(to.show)) {
+      shown->Refresh(to.show);
     }
   });
 }
 
 void Tfrm_Main::RefreshShownPage() {
-  if (form_->Notebook->currentWidget() == form_->TabBetrieb) {
-    QWidget* page = form_->NBBetrieb->currentWidget();
-    if (page == form_->TabKreis1) {
-      RefreshCircuitValues(0);
-    } else if (page == form_->TabKreis2) {
-      RefreshCircuitValues(1);
-    } else if (page == form_->TabFehler) {
-      ShowErrorLog();
-    } else if (page == form_->TabIntegrator) {
-      ShowIntegrators();
-    }
-  } else {
+  if (form_->Notebook->currentWidget() != form_->TabBetrieb) {
     RefreshParameterPage();
+    return;
   }
+  QWidget* page = form_->NBBetrieb->currentWidget();
+  if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }
 
 void Tfrm_Main::RefreshParameterPage() {
-  // The parameter pages have no lists of their own yet; their builders come
-  // with the pages.
+  QWidget* page = form_->NBParameter->currentWidget();
+  if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }
 
 // ---- Menus
-
-void Tfrm_Main::mnu_NeuClick() {}
-void Tfrm_Main::mnu_LadenClick() {}
-void Tfrm_Main::mnu_SpeichernClick() {}
-void Tfrm_Main::mnu_DruckenClick() {}
-void Tfrm_Main::cmd_GrafikClick() {}
 
 void Tfrm_Main::mnu_BeendenClick() {
   Guarded([&] { close(); });
@@ -638,9 +624,18 @@ void Tfrm_Main::SetMemoLines(const std::vector<std::string>& lines) {
   form_->Param_Memo->setPlainText(list.join('\n'));
 }
 
-void Tfrm_Main::SetList(QListWidget* list, const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) list->addItem(Q(line));
-  list->scrollToTop();
+void Tfrm_Main::StartRefreshTimer() {
+  refresh_timer_->start();
+}
+
+std::string Tfrm_Main::PasswordEntry() const {
+  return PasswordDlg != nullptr ? PasswordDlg->Text().toStdString() : std::string();
+}
+
+void Tfrm_Main::AskPassword() {
+  if (PasswordDlg == nullptr) return;
+  PasswordDlg->SetText("");
+  ExecModal(*PasswordDlg);
 }
 
 }  // namespace ui

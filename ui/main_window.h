@@ -1,28 +1,30 @@
-// The program's main window: the operating display and parameter notebooks, the
-// status bar with the progress bar and online label, the menus, the refresh and
-// clock timers, start-up and shutdown. It is also the window the lower layers
-// talk to (online label, progress bar, status panels, message and file dialogs).
+// The program's main window, the frame of its pages: the one form with the
+// notebooks, the status bar with the progress bar and online label, the menus,
+// the refresh and clock timers, the busy flag, start-up and a close deferred
+// until a running exchange has ended. The page groups (ui/pages/) own their
+// handlers and lists; the frame dispatches to them through its page table. It is
+// also the window the lower layers talk to (online label, progress bar, status
+// panels, message and file dialogs, the connect sequence's requests).
 #pragma once
 
 #include <QMainWindow>
 #include <QRect>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "devicelink/window_link.h"
-#include "dialog_hooks.h"
 #include "services/app_window.h"
+#include "ui/pages/page.h"
 
 class QCloseEvent;
 class QLabel;
-class QMenu;
 class QAction;
 class QTabWidget;
 class QTimer;
-class QListWidget;
 
 namespace serial {
 class TSioComPort;
@@ -35,14 +37,19 @@ class Tfrm_Main;
 namespace ui {
 
 class TAboutBox;
+class TOperatingPages;
+class TTabRows;
 
 // 1 once start-up has made the buffers and shown the window.
 extern uint8_t FormReady;
 // 1 while one of the guarded handlers (refresh and clock timers, page entry,
-// notebook click, load) runs; the others then do nothing.
+// notebook click, load, a parameter edit) runs; the others then do nothing.
 extern uint8_t CommBusy;
 
-class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public services::TAppWindow {
+class Tfrm_Main : public QMainWindow,
+                  public devicelink::TWindowLink,
+                  public services::TAppWindow,
+                  private TPageContext {
   Q_OBJECT
 
  public:
@@ -55,31 +62,27 @@ class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public ser
   // hidden and the clock timer started.
   bool FormCreate();
 
-  Ui::Tfrm_Main* Form() const { return form_.get(); }
   serial::TSioComPort& Port() const { return *port_; }
   TAboutBox* AboutBox() const { return about_box_; }
   QTimer* RefreshTimer() const { return refresh_timer_; }
   QTimer* SystemTimer() const { return system_timer_; }
-  QLabel* StatusPanelLabel() const { return panel0_; }
   bool FormClosed() const { return form_closed_; }
+  const TPageTable& PageTable() const { return pages_; }
+  TOperatingPages& OperatingPages() const { return *operating_; }
+  // Empties the device clock field (the settings dialog, when it closes).
+  void ClearClockField();
 
   // Texts and choice lists of the window from the text module, then the shown
   // page refreshed.
-  void ApplyLanguageTexts();
+  void ApplyLanguageTexts() override;
   // Reads again what the shown page displays.
   void RefreshShownPage();
-  void RefreshParameterPage();
+  void RefreshParameterPage() override;
 
-  // Operating pages.
-  void RefreshCircuitValues(int circuit);
-  void ShowMeasuredValues();
-  void ShowErrorLog();
-  void ShowIntegrators();
-
-  // Runs a handler body: exceptions end in a message box; cursor, progress bar
-  // and busy flag come back; a close asked for meanwhile follows afterwards.
-  template <class F>
-  void Guarded(F&& body);
+  // What the pages use of the frame (the form itself only they reach).
+  int ShownCircuit() const override;
+  void Guarded(const std::function<void()>& body) override;
+  void OperatorEvent(const std::function<void()>& body) override;
 
   // devicelink::TWindowLink
   void SetOnlineLabel(const std::string& caption, uint32_t colour) override;
@@ -100,24 +103,15 @@ class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public ser
   bool ExecuteSaveDialog(services::TFileDialogState& dialog) override;
   std::vector<std::string> MemoLines() const override;
   void SetMemoLines(const std::vector<std::string>& lines) override;
-
-  TFileRequest SaveTrendDialog;
-  TFileRequest SaveDialog_ErrorProt;
+  void StartRefreshTimer() override;
+  std::string PasswordEntry() const override;
+  void AskPassword() override;
 
  public slots:
   void RefreshTimerTimer();
   void SystemTimerTimer();
-  void TabKreis1Enter(QWidget* page);
   void NotebookMouseDown(QTabWidget* notebook);
   void StatusBarDrawPanel(int panel, const QRect& rect);
-  void PopupMenu1Popup();
-  void Speichern1Click();
-  void cmd_SetDateTimeClick();
-  void cmd_GrafikClick();
-  void mnu_NeuClick();
-  void mnu_LadenClick();
-  void mnu_SpeichernClick();
-  void mnu_DruckenClick();
   void mnu_BeendenClick();
   void mnu_EinstellungenClick();
   void mnu_SpracheClick(QAction* sender);
@@ -128,19 +122,23 @@ class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public ser
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The window tests reach the controls of the form (they define this).
+  friend inline Ui::Tfrm_Main& FormOf(const Tfrm_Main& window);
+
+  Ui::Tfrm_Main& Form() const override { return *form_; }
+  QWidget* DialogParent() override { return this; }
   void FormClose();
   void PrepareStatusBar();
   void ConnectHandlers();
   void FocusChanged(QWidget* old_widget, QWidget* now);
-  void SetList(QListWidget* list, const std::vector<std::string>& lines);
   void AfterHandler();
-  void ShowHandlerError(const std::string& text);
+  // The sub-notebook the main notebook shows.
+  QTabWidget* ShownNotebook() const;
 
-  // Text loaders.
+  // Text loaders of the frame's own parts.
   void LoadMenuTexts();
   void LoadOperatingPageTexts();
   void LoadParameterPageTexts();
-  void LoadIntegratorTexts();
 
   std::unique_ptr<Ui::Tfrm_Main> form_;
   std::string program_folder_;
@@ -148,15 +146,16 @@ class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public ser
   TAboutBox* about_box_ = nullptr;
   QTimer* refresh_timer_;
   QTimer* system_timer_;
-  QMenu* popup_menu_;
-  QAction* speichern_action_;
   QAction* mnu_N1_;
   QAction* mnu_N2_;
-  QLabel* panel0_;
+  QLabel* panel0_ = nullptr;
   std::vector<QWidget*> panels_;
   std::vector<std::string> panel_texts_;
   services::TFileDialogState open_dialog_;
   services::TFileDialogState save_dialog_;
+  TPageTable pages_;
+  TOperatingPages* operating_ = nullptr;
+  TTabRows* parameter_tabs_ = nullptr;
   int handler_depth_ = 0;
   bool close_pending_ = false;
   bool form_closed_ = false;
@@ -164,22 +163,5 @@ class Tfrm_Main : public QMainWindow, public devicelink::TWindowLink, public ser
 
 // The one main window while it exists.
 extern Tfrm_Main* frm_Main;
-
-template <class F>
-void Tfrm_Main::Guarded(F&& body) {
-  ++handler_depth_;
-  const uint8_t busy = CommBusy;
-  try {
-    body();
-  } catch (const std::exception& e) {
-    CommBusy = busy;
-    ShowHandlerError(e.what());
-  } catch (...) {
-    CommBusy = busy;
-    ShowHandlerError("unknown error");
-  }
-  --handler_depth_;
-  AfterHandler();
-}
 
 }  // namespace ui

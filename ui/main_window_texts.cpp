@@ -5,18 +5,16 @@
 #include <QMenu>
 #include <QTabWidget>
 
+#include "devicelink/window_scopes.h"
 #include "services/text_modules.h"
-#include "ui/busy_scopes.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
+#include "ui/tab_rows.h"
 #include "ui_main_window.h"
 
 namespace ui {
 
 namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 // Page j of the notebook gets s(j+1), up to the first empty string.
 void SetPageCaptions(QTabWidget* notebook, const services::TextBlock& t) {
@@ -30,12 +28,12 @@ void SetPageCaptions(QTabWidget* notebook, const services::TextBlock& t) {
 }  // namespace
 
 void Tfrm_Main::ApplyLanguageTexts() {
-  TCursorScope cursor;
+  devicelink::TCursorScope cursor;
   setWindowTitle(Q(services::GetText(1)));
   LoadMenuTexts();
   LoadOperatingPageTexts();
   LoadParameterPageTexts();
-  LoadIntegratorTexts();
+  for (TPage* group : pages_.Groups()) group->LoadTexts();
   RefreshShownPage();
 }
 
@@ -46,11 +44,10 @@ void Tfrm_Main::LoadMenuTexts() {
     form_->mnu_Neu->setText(Q(t[1]));
     form_->mnu_Laden->setText(Q(t[2]));
     form_->mnu_Speichern->setText(Q(t[3]));
-    mnu_N1_->setText(Q(t[4]));
     form_->mnu_Seitenansicht->setText(Q(t[5]));
     form_->mnu_Drucken->setText(Q(t[6]));
-    mnu_N2_->setText(Q(t[7]));
     form_->mnu_Beenden->setText(Q(t[8]));
+    // Strings 4 and 7 name the two separators, which show no text.
   }
   if (services::GetTextBlock(1040, 1, t)) {
     form_->mnu_Optionen->setTitle(Q(t[0]));
@@ -79,13 +76,8 @@ void Tfrm_Main::LoadParameterPageTexts() {
   if (!services::GetTextBlock(528, 1, t)) return;
   form_->Notebook->setTabText(form_->Notebook->indexOf(form_->TabParameter), Q(t[0]));
   SetPageCaptions(form_->NBParameter, t);
+  parameter_tabs_->UpdateTabs();
 }
 
-void Tfrm_Main::LoadIntegratorTexts() {
-  services::TextBlock t;
-  if (!services::GetTextBlock(30720, 1, t)) return;
-  form_->GroupInteg1->setTitle(Q(t[0]));
-  form_->GroupInteg2->setTitle(Q(t[1]));
-}
 
 }  // namespace ui

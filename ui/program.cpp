@@ -50,8 +50,11 @@ std::optional<int> TProgram::Start() {
     if (!main_->FormCreate()) return 1;
   } catch (const std::exception& e) {
     // As the class library reports an error of the creation handler: the
-    // program goes on with the window as far as it came.
+    // program goes on with the window as far as it came. The window is shown
+    // in any case: a process without a window would hold the single-instance
+    // lock, and every later start would be refused.
     main_->ShowError(e.what());
+    if (!main_->isVisible()) main_->show();
   }
   new Tsansicht(main_);
   new TInputDlg(main_);

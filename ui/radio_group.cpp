@@ -9,7 +9,12 @@ TRadioGroup::TRadioGroup(QWidget* parent)
   group_->setExclusive(true);
   grid_->setContentsMargins(8, 4, 8, 4);
   grid_->setVerticalSpacing(2);
-  connect(group_, &QButtonGroup::idClicked, this, [this](int) { emit Click(); });
+  connect(group_, &QButtonGroup::idClicked, this, [this](int id) {
+    if (id == chosen_) return;
+    chosen_ = id;
+    emit Click();
+    emit OperatorClick();
+  });
 }
 
 void TRadioGroup::SetItems(const QStringList& items) {
@@ -33,9 +38,12 @@ void TRadioGroup::SetItemIndex(int index) {
     group_->setExclusive(false);
     for (QAbstractButton* b : group_->buttons()) b->setChecked(false);
     group_->setExclusive(true);
+    chosen_ = -1;
     return;
   }
   button->setChecked(true);
+  if (index == chosen_) return;
+  chosen_ = index;
   emit Click();
 }
 
@@ -44,6 +52,7 @@ QRadioButton* TRadioGroup::Button(int index) const {
 }
 
 void TRadioGroup::Rebuild() {
+  chosen_ = -1;
   for (QAbstractButton* b : group_->buttons()) {
     group_->removeButton(b);
     delete b;

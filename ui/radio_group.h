@@ -1,6 +1,8 @@
 // A captioned group of radio buttons chosen by index, laid out in columns.
-// Setting the index from code runs the click handlers like a click does, as the
-// dialogs count on.
+// Choosing another item, by the operator or from code, emits Click, as the
+// dialogs count on; choosing the item already chosen emits nothing. Pages whose
+// handlers write to the device listen to OperatorClick, which a choice made by
+// the program never emits.
 #pragma once
 
 #include <QButtonGroup>
@@ -27,13 +29,16 @@ class TRadioGroup : public QGroupBox {
   void SetColumns(int columns);
   // -1 when nothing is chosen.
   int ItemIndex() const;
-  // Chooses item index (-1: none) and emits Click when a button gets chosen.
+  // Chooses item index (-1: none) and emits Click when that changes the chosen
+  // button.
   void SetItemIndex(int index);
   QRadioButton* Button(int index) const;
 
  signals:
-  // A button was chosen, by the user or by SetItemIndex.
+  // Another button was chosen, by the user or by SetItemIndex.
   void Click();
+  // Another button was chosen by the user.
+  void OperatorClick();
 
  private:
   void Rebuild();
@@ -42,6 +47,7 @@ class TRadioGroup : public QGroupBox {
   int columns_ = 1;
   QButtonGroup* group_;
   QGridLayout* grid_;
+  int chosen_ = -1;
 };
 
 }  // namespace ui

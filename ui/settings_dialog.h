@@ -37,11 +37,6 @@ class TEinst : public QDialog {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  void LogFailure(const std::string& text, bool beep);
-  void ClosePort();
-  bool PasswordMatches() const;
-  void KeepDeviceReadyFlags();
-
   Tfrm_Main& main_;
   std::unique_ptr<Ui::TEinst> form_;
   // A failure text the connect put into status panel 0, kept by the closing.

@@ -104,6 +104,10 @@ TEST(TextEncoding, PaddingCountsCharacters) {
   EXPECT_EQ(PadRightChars("", 3), "   ");
   EXPECT_EQ(PadRightChars("Übertemperatur", 14), "Übertemperatur");
   EXPECT_EQ(Utf8Length(PadRightChars("Druck (°C)", 20)), 20u);
+  // Cutting counts characters too: never half a character.
+  EXPECT_EQ(LeftChars("Paßwort", 3), "Paß");
+  EXPECT_EQ(LeftChars("°C", 1), "°");
+  EXPECT_EQ(LeftChars("ab", 5), "ab");
 }
 
 TEST(TextEncoding, DecodeTextFile) {

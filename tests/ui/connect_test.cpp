@@ -159,7 +159,7 @@ class ConnectTest : public QObject {
     }
     QVERIFY(!devicelink::DeviceOnline);
     QVERIFY(!w.Port().Open());
-    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(!w.RefreshTimer()->isActive());
   }
 
@@ -172,7 +172,7 @@ class ConnectTest : public QObject {
     QVERIFY(devicelink::DeviceOnline);
     QCOMPARE(devicelink::PasswordBlock.DevicePassword, std::string("ab------"));
     QCOMPARE(world->modal_count["TPasswordDlg"], 1);
-    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("ONLINE"));
     // Known from now on: the next connect does not ask again.
     Connect(Choice{});
     QVERIFY(devicelink::DeviceOnline);
@@ -253,7 +253,7 @@ class ConnectTest : public QObject {
     QCOMPARE(services::BaudIndex, 5);
     QCOMPARE(devicelink::OperatingMode[0], uint8_t(5));
     QVERIFY(devicelink::DeviceOnline);
-    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("ONLINE"));
     QCOMPARE(sim.PendingFaults(), size_t(0));
   }
 
@@ -271,7 +271,7 @@ class ConnectTest : public QObject {
     w.mnu_EinstellungenClick();
     QVERIFY(!w.RefreshTimer()->isActive());
     QVERIFY(devicelink::DeviceOnline);
-    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("ONLINE"));
     c.refresh = 2;
     Connect(c);
     QCOMPARE(w.RefreshTimer()->interval(), 5000);
@@ -285,7 +285,7 @@ class ConnectTest : public QObject {
     Connect(c);
     QVERIFY(!devicelink::DeviceOnline);
     QVERIFY(!w.Port().Open());
-    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(world->beeps.empty());
   }
 

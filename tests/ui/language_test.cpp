@@ -47,18 +47,18 @@ class LanguageTest : public QObject {
 
   void languageMenuSwitchesEveryText() {
     Tfrm_Main& w = Start(Folder());
-    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameter"));
-    QVERIFY(w.Form()->mnu_Deutsch->isChecked());
-    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    QCOMPARE(FormOf(w).mnu_Parameter->title(), QString("&Parameter"));
+    QVERIFY(FormOf(w).mnu_Deutsch->isChecked());
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
     QCOMPARE(services::Language, 1);
-    QVERIFY(w.Form()->mnu_Englisch->isChecked() && !w.Form()->mnu_Deutsch->isChecked());
-    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameters"));
-    QCOMPARE(w.Form()->mnu_Beenden->text(), QString("E&xit"));
-    QCOMPARE(w.Form()->mnu_Sprache->title(), QString("&Language"));
-    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Operating display"));
-    QCOMPARE(w.Form()->NBBetrieb->tabText(3), QString("Error log"));
-    QCOMPARE(w.Form()->NBParameter->tabText(8), QString("Remarks"));
-    QCOMPARE(w.Form()->GroupInteg2->title(), QString("Circuit 2"));
+    QVERIFY(FormOf(w).mnu_Englisch->isChecked() && !FormOf(w).mnu_Deutsch->isChecked());
+    QCOMPARE(FormOf(w).mnu_Parameter->title(), QString("&Parameters"));
+    QCOMPARE(FormOf(w).mnu_Beenden->text(), QString("E&xit"));
+    QCOMPARE(FormOf(w).mnu_Sprache->title(), QString("&Language"));
+    QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Operating display"));
+    QCOMPARE(FormOf(w).NBBetrieb->tabText(3), QString("Error log"));
+    QCOMPARE(FormOf(w).NBParameter->tabText(8), QString("Remarks"));
+    QCOMPARE(FormOf(w).GroupInteg2->title(), QString("Circuit 2"));
     QVERIFY(!w.AboutBox()->isVisible());
     // The about box opened now speaks the new language.
     w.mnu_InfoClick();
@@ -75,26 +75,26 @@ class LanguageTest : public QObject {
     QCOMPARE(Einst->Form()->Bd_Grp->title(), QString("Baud rate"));
     QCOMPARE(Einst->Form()->Ref_Grp->Items(), QStringList({"Manual", "2 s", "5 s"}));
     QCOMPARE(Einst->Form()->Ref_Grp->ItemIndex(), 0);
-    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
-    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Betriebsanzeige"));
+    w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
+    QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Betriebsanzeige"));
   }
 
   void missingEnglishModuleKeepsGerman() {
     Tfrm_Main& w = Start(Folder({}, true));
-    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
     QCOMPARE(world->boxes.size(), size_t(1));
     QCOMPARE(world->boxes[0].text, std::string("Sprachen - Dll fehlt!"));
     QCOMPARE(world->boxes[0].flags, kMbYesOnly | services::kMbIconError);
     QCOMPARE(services::Language, 0);
-    QVERIFY(w.Form()->mnu_Deutsch->isChecked() && !w.Form()->mnu_Englisch->isChecked());
-    QCOMPARE(w.Form()->Notebook->tabText(0), QString("Betriebsanzeige"));
+    QVERIFY(FormOf(w).mnu_Deutsch->isChecked() && !FormOf(w).mnu_Englisch->isChecked());
+    QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Betriebsanzeige"));
   }
 
   void moduleWithoutBlocksKeepsBuiltInCaptions() {
     Tfrm_Main& w = Start(Folder("0=NGX7\n1=Nur Titel\n"));
     QCOMPARE(w.windowTitle(), QString("Nur Titel"));
-    QCOMPARE(w.Form()->mnu_Parameter->title(), QString("&Parameter"));
-    QCOMPARE(w.Form()->NBBetrieb->tabText(0), QString("Kreis1"));
+    QCOMPARE(FormOf(w).mnu_Parameter->title(), QString("&Parameter"));
+    QCOMPARE(FormOf(w).NBBetrieb->tabText(0), QString("Kreis1"));
     w.mnu_InfoClick();
     QCOMPARE(w.AboutBox()->windowTitle(), QString());
     QCOMPARE(w.AboutBox()->MemoLines(), QStringList({"", " V03.00", "", "", "", "", ""}));

@@ -8,7 +8,8 @@
 #include <cmath>
 
 #include "tools/flowsim/device_map.h"
-#include "ui/operating_lines.h"
+#include "ui/pages/operating_lines.h"
+#include "ui/pages/operating_pages.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
 
@@ -53,10 +54,10 @@ class NavigationTest : public QObject {
       w.RefreshTimerTimer();
       seen.requests_after = sim.RequestCount();
       seen.position_after = w.ProgressPosition();
-      seen.bar_visible_after = w.Form()->Zeitmesser->isVisible();
+      seen.bar_visible_after = FormOf(w).Zeitmesser->isVisible();
       seen.clock_after = devicelink::DeviceClock;
     });
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
     QCOMPARE(seen.busy, uint8_t(1));
     QCOMPARE(seen.requests_after, seen.requests_before);
     QCOMPARE(seen.position_after, seen.position_before);
@@ -110,9 +111,9 @@ class NavigationTest : public QObject {
     devicelink::SystemParams.SystemTypeFlags = static_cast<uint8_t>(flags);
     devicelink::SystemParams.Kind = static_cast<uint8_t>(kind);
     const bool parameters = clicked.startsWith("TabPar");
-    QTabWidget* nb = parameters ? w.Form()->NBParameter : w.Form()->NBBetrieb;
-    w.Form()->Notebook->setCurrentWidget(parameters ? w.Form()->TabParameter
-                                                    : w.Form()->TabBetrieb);
+    QTabWidget* nb = parameters ? FormOf(w).NBParameter : FormOf(w).NBBetrieb;
+    FormOf(w).Notebook->setCurrentWidget(parameters ? FormOf(w).TabParameter
+                                                    : FormOf(w).TabBetrieb);
     nb->setCurrentWidget(nb->findChild<QWidget*>(clicked));
     w.NotebookMouseDown(nb);
     QCOMPARE(nb->currentWidget()->objectName(), shown);
@@ -124,17 +125,17 @@ class NavigationTest : public QObject {
     w.show();
     for (int flags : {0x40, 0x00}) {
       devicelink::SystemParams.SystemTypeFlags = static_cast<uint8_t>(flags);
-      w.Form()->Notebook->setCurrentWidget(w.Form()->TabBetrieb);
-      w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabIntegrator);
-      w.NotebookMouseDown(w.Form()->NBBetrieb);
-      QCOMPARE(w.Form()->GroupInteg2->isVisible(), flags == 0);
-      w.Form()->Notebook->setCurrentWidget(w.Form()->TabParameter);
-      w.Form()->NBParameter->setCurrentWidget(w.Form()->TabParAusgang);
-      w.NotebookMouseDown(w.Form()->NBParameter);
-      QCOMPARE(w.Form()->GroupAus2->isVisible(), flags == 0);
-      w.Form()->NBParameter->setCurrentWidget(w.Form()->TabParKorrektur);
-      w.NotebookMouseDown(w.Form()->NBParameter);
-      QCOMPARE(w.Form()->GroupFaktor2->isVisible(), flags == 0);
+      FormOf(w).Notebook->setCurrentWidget(FormOf(w).TabBetrieb);
+      FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabIntegrator);
+      w.NotebookMouseDown(FormOf(w).NBBetrieb);
+      QCOMPARE(FormOf(w).GroupInteg2->isVisible(), flags == 0);
+      FormOf(w).Notebook->setCurrentWidget(FormOf(w).TabParameter);
+      FormOf(w).NBParameter->setCurrentWidget(FormOf(w).TabParAusgang);
+      w.NotebookMouseDown(FormOf(w).NBParameter);
+      QCOMPARE(FormOf(w).GroupAus2->isVisible(), flags == 0);
+      FormOf(w).NBParameter->setCurrentWidget(FormOf(w).TabParKorrektur);
+      w.NotebookMouseDown(FormOf(w).NBParameter);
+      QCOMPARE(FormOf(w).GroupFaktor2->isVisible(), flags == 0);
     }
   }
 
@@ -146,12 +147,12 @@ class NavigationTest : public QObject {
     const size_t before = sim.RequestCount();
     CommBusy = 1;
     w.RefreshTimerTimer();
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
-    w.TabKreis1Enter(w.Form()->TabKreis1);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
+    w.OperatingPages().TabKreis1Enter(FormOf(w).TabKreis1);
     QCOMPARE(sim.RequestCount(), before);
     QCOMPARE(CommBusy, uint8_t(1));
     CommBusy = 0;
-    w.TabKreis1Enter(w.Form()->TabKreis1);
+    w.OperatingPages().TabKreis1Enter(FormOf(w).TabKreis1);
     QVERIFY(sim.RequestCount() > before);
   }
 
@@ -162,10 +163,10 @@ class NavigationTest : public QObject {
     Tfrm_Main& w = *world->Main();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabKreis2);
-    QVERIFY(w.Form()->ListeK2->count() == 0);
-    w.Form()->ListeK2->setFocus();
-    QTRY_VERIFY_WITH_TIMEOUT(w.Form()->ListeK2->count() > 10, 5000);
+    FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabKreis2);
+    QVERIFY(FormOf(w).ListeK2->count() == 0);
+    FormOf(w).ListeK2->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(FormOf(w).ListeK2->count() > 10, 5000);
     bool read_circuit_2 = false;
     for (const auto& r : sim.Requests()) {
       if (r.request.size() >= 3 &&
@@ -185,10 +186,10 @@ class NavigationTest : public QObject {
     devicelink::DeviceClock = {2024, 12, 31, 23, 59, 0};
     devicelink::ClockOffset = 2.5 / 86400.0;
     w.SystemTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:00"));
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:00"));
     clock.Advance(1000);
     w.SystemTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
     QCOMPARE(devicelink::DeviceClock.Year, uint16_t(2025));
 
     // A busy flag or an offline device leaves it alone.
@@ -198,14 +199,14 @@ class NavigationTest : public QObject {
     CommBusy = 0;
     devicelink::DeviceOnline = false;
     w.SystemTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
     devicelink::DeviceOnline = true;
 
     // A failed clock read empties the clock: the field keeps its text.
     devicelink::DeviceClock = {};
     clock.Advance(1000);
     w.SystemTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
     devicelink::DeviceOnline = false;
   }
 
@@ -216,7 +217,7 @@ class NavigationTest : public QObject {
     Tfrm_Main& w = *world->Main();
     QVERIFY(devicelink::DeviceClock.Day != 0);
     w.SystemTimerTimer();
-    const QString shown = w.Form()->Ed_DateTime->text();
+    const QString shown = FormOf(w).Ed_DateTime->text();
     QVERIFY(!shown.isEmpty());
     devicelink::TransferTimeout = 100;
     sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kClock, flowsim::kEveryFrame);
@@ -224,7 +225,7 @@ class NavigationTest : public QObject {
     QCOMPARE(devicelink::DeviceClock.Day, uint16_t(0));
     QTest::qWait(1100);
     w.SystemTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), shown);
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), shown);
   }
 
   void setButtonSetsDeviceClockFromPc() {
@@ -234,13 +235,13 @@ class NavigationTest : public QObject {
     Tfrm_Main& w = *world->Main();
     sim.SetDeviceTime({2001, 2, 3, 4, 5, 6});
     w.RefreshTimerTimer();
-    QCOMPARE(w.Form()->Ed_DateTime->text(), QString("03.02.2001 04:05:06"));
-    w.cmd_SetDateTimeClick();
+    QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("03.02.2001 04:05:06"));
+    w.OperatingPages().cmd_SetDateTimeClick();
     const platform::LocalDateTime now = platform::Now();
     const flowsim::CivilTime device = sim.DeviceTime();
     QCOMPARE(device.year, now.year);
     QCOMPARE(device.day, now.day);
-    const QString shown = w.Form()->Ed_DateTime->text();
+    const QString shown = FormOf(w).Ed_DateTime->text();
     QVERIFY2(shown.startsWith(QString("%1.%2.%3")
                                   .arg(now.day, 2, 10, QChar('0'))
                                   .arg(now.month, 2, 10, QChar('0'))

@@ -8,7 +8,8 @@
 
 #include "platform/text_encoding.h"
 #include "services/value_format.h"
-#include "ui/operating_lines.h"
+#include "ui/pages/operating_lines.h"
+#include "ui/pages/operating_pages.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
 
@@ -71,7 +72,7 @@ class OperatingPagesTest : public QObject {
 
   void circuitListShowsDeviceValues() {
     Tfrm_Main& w = StartOnline();
-    const QStringList l = Lines(w.Form()->ListeK1);
+    const QStringList l = Lines(FormOf(w).ListeK1);
     const devicelink::TCircuitValues& v = devicelink::LiveValues[0];
     QCOMPARE(l.value(0), Pad("Systemtyp: zwei getrennte Messkreise", 54));
     QCOMPARE(l.value(1), Pad("Temperatur", 54) + FV(0, v.Temperature));
@@ -110,28 +111,28 @@ class OperatingPagesTest : public QObject {
     QCOMPARE(world->Start(), std::nullopt);
     Tfrm_Main& w = *world->Main();
     QCOMPARE(services::Medium, 1);
-    const QStringList l = Lines(w.Form()->ListeK1);
+    const QStringList l = Lines(FormOf(w).ListeK1);
     const devicelink::TCircuitValues& v = devicelink::LiveValues[0];
     QCOMPARE(l.value(4), Pad("Power", 54) + FV(8, v.FlowOrPower));
     QCOMPARE(l.value(7), Pad("Energy (counter)", 54) + FV(9, v.TotalOrEnergyA + v.TotalOrEnergyB));
     QVERIFY(l.value(10).startsWith(Pad("Operating time", 51)));
-    QCOMPARE(w.Form()->NBBetrieb->tabText(0), QString("Circuit 1"));
+    QCOMPARE(FormOf(w).NBBetrieb->tabText(0), QString("Circuit 1"));
   }
 
   void singleCircuitDeviceShowsOneOutput() {
     flowsim::SimulatorOptions options;
     options.setup.singleCircuit = true;
     Tfrm_Main& w = StartOnline(options);
-    const QStringList l = Lines(w.Form()->ListeK1);
+    const QStringList l = Lines(FormOf(w).ListeK1);
     QVERIFY(!l.value(0).startsWith("Systemtyp"));  // no title for single-circuit devices
     QCOMPARE(l.filter("Analogausgang").size(), 1);
   }
 
   void errorLogListsNewestFirstAndExports() {
     Tfrm_Main& w = StartOnline();
-    w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabFehler);
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
-    const QStringList l = Lines(w.Form()->ErrorListe);
+    FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabFehler);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
+    const QStringList l = Lines(FormOf(w).ErrorListe);
     const auto& e = devicelink::DeviceErrorLog.Entries;
     const QString nbsp = QString(QChar(0xA0));
     // Temperature circuit 1: three past errors. No error is present, so the
@@ -155,7 +156,7 @@ class OperatingPagesTest : public QObject {
 
     // Export: the list as it stands, one line each.
     bool enabled = false;
-    w.PopupMenu1Popup();
+    w.OperatingPages().PopupMenu1Popup();
     enabled = w.findChild<QAction*>("Speichern1")->isEnabled();
     QVERIFY(enabled);
     const std::string file = world->Temp("ErrorListe.txt");
@@ -165,7 +166,7 @@ class OperatingPagesTest : public QObject {
       asked = r;
       return file;
     });
-    w.Speichern1Click();
+    w.OperatingPages().Speichern1Click();
     QCOMPARE(asked.file_name, std::string("ErrorListe"));
     QCOMPARE(asked.default_ext, std::string("txt"));
     QVERIFY(asked.overwrite_prompt && asked.save);
@@ -176,7 +177,7 @@ class OperatingPagesTest : public QObject {
 
     // A file that cannot be made is reported, and nothing else happens.
     SetFileDialogHook([&](const TFileRequest&) { return world->Temp("missing/folder/x.txt"); });
-    w.Speichern1Click();
+    w.OperatingPages().Speichern1Click();
     QCOMPARE(world->boxes.size(), size_t(1));
     QCOMPARE(CommBusy, uint8_t(0));
   }
@@ -186,26 +187,26 @@ class OperatingPagesTest : public QObject {
     world->UseManualClock();
     QCOMPARE(world->Start(), std::nullopt);
     Tfrm_Main& w = *world->Main();
-    w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabFehler);
-    w.NotebookMouseDown(w.Form()->NBBetrieb);  // offline: refused, list stays empty
-    QCOMPARE(w.Form()->ErrorListe->count(), 0);
-    w.PopupMenu1Popup();
+    FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabFehler);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);  // offline: refused, list stays empty
+    QCOMPARE(FormOf(w).ErrorListe->count(), 0);
+    w.OperatingPages().PopupMenu1Popup();
     QVERIFY(!w.findChild<QAction*>("Speichern1")->isEnabled());
     bool asked = false;
     SetFileDialogHook([&](const TFileRequest&) {
       asked = true;
       return std::string();
     });
-    w.Speichern1Click();
+    w.OperatingPages().Speichern1Click();
     QVERIFY(!asked);
   }
 
   void totalizersNewestFirst() {
     Tfrm_Main& w = StartOnline();
-    w.Form()->NBBetrieb->setCurrentWidget(w.Form()->TabIntegrator);
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabIntegrator);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
     for (int c = 0; c < 2; ++c) {
-      const QStringList l = Lines(c == 0 ? w.Form()->ListeIntegrator1 : w.Form()->ListeIntegrator2);
+      const QStringList l = Lines(c == 0 ? FormOf(w).ListeIntegrator1 : FormOf(w).ListeIntegrator2);
       const auto& h = devicelink::IntegratorHistory[static_cast<size_t>(c)];
       int records = 0;
       for (const auto& r : h) records += r.End.Day != 0 ? 1 : 0;
@@ -231,7 +232,7 @@ class OperatingPagesTest : public QObject {
         }
       }
     }
-    QCOMPARE(w.Form()->GroupInteg1->title(), QString("Kreis 1"));
+    QCOMPARE(FormOf(w).GroupInteg1->title(), QString("Kreis 1"));
   }
 };
 

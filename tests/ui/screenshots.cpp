@@ -21,7 +21,9 @@
 #include "ui/about_box.h"
 #include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
+#include "tests/ui/form_access.h"
 #include "ui/main_window.h"
+#include "ui/pages/operating_pages.h"
 #include "ui/password_dialog.h"
 #include "ui/program.h"
 #include "ui/qt_main_thread.h"
@@ -42,7 +44,7 @@ void Save(QWidget& w, const QString& name) {
 }
 
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {
-  auto* f = w.Form();
+  auto* f = &ui::FormOf(w);
   f->Notebook->setCurrentWidget(f->TabBetrieb);
   for (int i = 0; i < f->NBBetrieb->count(); ++i) {
     f->NBBetrieb->setCurrentIndex(i);
@@ -57,7 +59,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   }
   // The clock field as the system page shows it after a read.
   f->NBParameter->setCurrentWidget(f->TabParSystem);
-  w.cmd_SetDateTimeClick();
+  w.OperatingPages().cmd_SetDateTimeClick();
   Save(w, lang + "-parameter-TabParSystem-set");
   f->Notebook->setCurrentWidget(f->TabBetrieb);
   f->NBBetrieb->setCurrentWidget(f->TabKreis1);
@@ -113,11 +115,11 @@ int main(int argc, char** argv) {
       std::cerr << "the device is not online; the pictures show an offline program\n";
       code = 2;
     }
-    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
+    w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
     Shoot(w, "de");
-    w.mnu_SpracheClick(w.Form()->mnu_Englisch);
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
     Shoot(w, "en");
-    w.mnu_SpracheClick(w.Form()->mnu_Deutsch);
+    w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
     w.close();
   }
   platform::SetMainThread(nullptr);

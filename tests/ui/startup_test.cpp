@@ -113,7 +113,7 @@ class StartupTest : public QObject {
     Tfrm_Main& w = *world->Main();
     QCOMPARE(sim.RequestCount(), size_t(0));
     QVERIFY(!devicelink::DeviceOnline);
-    QCOMPARE(w.Form()->Label_Online->text(), QString("OFFLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(devicelink::TempParams[0].Max != -12345.0f);
     const auto after_start = devicelink::TempParams;
     services::ResetParameters();
@@ -138,15 +138,15 @@ class StartupTest : public QObject {
     QCOMPARE(world->Start(), std::nullopt);
     Tfrm_Main& w = *world->Main();
     QVERIFY(devicelink::DeviceOnline);
-    QCOMPARE(w.Form()->Label_Online->text(), QString("ONLINE"));
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("ONLINE"));
     QCOMPARE(devicelink::DeviceIdent, std::string("MV-NGX7 "));
     QVERIFY(ReadsAt(sim, flowsim::map::kIdentification) >= 1);
     // Once by the text loading, once by the start itself.
     QCOMPARE(ReadsAt(sim, flowsim::map::kLiveValues), 2);
     QCOMPARE(ReadsAt(sim, flowsim::map::kLiveValues + 80), 0);
-    QVERIFY(w.Form()->ListeK1->count() > 10);
-    QVERIFY(w.Form()->ListeK1->item(1)->text().startsWith("Temperatur  "));
-    QVERIFY(!w.Form()->Ed_DateTime->text().isEmpty());
+    QVERIFY(FormOf(w).ListeK1->count() > 10);
+    QVERIFY(FormOf(w).ListeK1->item(1)->text().startsWith("Temperatur  "));
+    QVERIFY(!FormOf(w).Ed_DateTime->text().isEmpty());
     QVERIFY(!w.RefreshTimer()->isActive());
   }
 
@@ -204,18 +204,18 @@ class StartupTest : public QObject {
     // The third counted error beeps; a sound system that fails throws from there.
     platform::SetBeepHook([](uint32_t) { throw std::runtime_error("no sound device"); });
     sim.InjectFault(flowsim::FaultKind::BadChecksum, flowsim::kEveryFrame);
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
     QCOMPARE(world->boxes.size(), size_t(1));
     QCOMPARE(world->boxes[0].text, std::string("no sound device"));
     QCOMPARE(CommBusy, uint8_t(0));
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QVERIFY(!w.Form()->Zeitmesser->isVisible());
+    QVERIFY(!FormOf(w).Zeitmesser->isVisible());
     // The next handler runs normally.
     sim.ClearFaults();
     platform::SetBeepHook(nullptr);
-    w.NotebookMouseDown(w.Form()->NBBetrieb);
+    w.NotebookMouseDown(FormOf(w).NBBetrieb);
     QCOMPARE(world->boxes.size(), size_t(1));
-    QVERIFY(w.Form()->ListeK1->count() > 10);
+    QVERIFY(FormOf(w).ListeK1->count() > 10);
   }
 };
 

@@ -30,6 +30,7 @@
 #include "tools/flowsim/pty_device.h"
 #include "tools/flowsim/simulator.h"
 #include "ui/dialog_hooks.h"
+#include "tests/ui/form_access.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/qt_main_thread.h"

@@ -1,4 +1,4 @@
-#include "ui/operating_lines.h"
+#include "ui/pages/operating_lines.h"
 
 #include <cmath>
 #include <cstdio>
@@ -60,15 +60,6 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 
 }  // namespace
 
-std::string LeftChars(const std::string& text, size_t n) {
-  size_t pos = 0;
-  for (size_t chars = 0; pos < text.size() && chars < n; ++chars) {
-    char32_t cp;
-    pos += platform::DecodeUtf8Char(text, pos, &cp);
-  }
-  return text.substr(0, pos);
-}
-
 std::string OperatingTimeText(uint32_t seconds) {
   const uint32_t h = seconds / 3600;
   const uint32_t m = (seconds - 3600 * h) / 60;
@@ -113,7 +104,7 @@ std::vector<std::string> MeasuredValueLines(int c) {
   lines.push_back(b[1] + FV(steam ? 9 : 5, v.TotalOrEnergyA + v.TotalOrEnergyB));
   lines.push_back(b[2] + FV(6, v.MassTotalA + v.MassTotalB));
   lines.emplace_back();
-  lines.push_back(LeftChars(b[3], 51) + OperatingTimeText(v.OperatingSeconds));
+  lines.push_back(platform::LeftChars(b[3], 51) + OperatingTimeText(v.OperatingSeconds));
   lines.emplace_back();
 
   TextBlock names, sources1, sources2;

@@ -9,9 +9,6 @@
 
 namespace ui {
 
-// The first n characters (not bytes) of text.
-std::string LeftChars(const std::string& text, size_t n);
-
 // "%6d:%2.2d:%2.2d    hms" of an operating time in seconds.
 std::string OperatingTimeText(uint32_t seconds);
 

@@ -1,0 +1,153 @@
+#include "services/connect_sequence.h"
+
+#include <array>
+
+#include "devicelink/block_commands.h"
+#include "devicelink/device_data.h"
+#include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
+#include "platform/clock.h"
+#include "platform/text_encoding.h"
+#include "serial/sio_port.h"
+#include "services/app_state.h"
+#include "services/app_window.h"
+#include "services/bulk_transfer.h"
+#include "services/data_folders.h"
+#include "services/port_opening.h"
+#include "services/text_modules.h"
+
+namespace services {
+namespace {
+
+using namespace devicelink;
+
+void LogFailure(const std::string& text, bool beep) {
+  try {
+    AppendErrorLog(text);
+  } catch (const TErrorLogError&) {
+    // A log that cannot be written must not stop the connect's own handling.
+  }
+  if (beep) platform::Beep(platform::kBeepInformation);
+}
+
+void ClosePort() {
+  try {
+    if (serial::TSioComPort* port = ComPort()) port->SetOpen(false);
+  } catch (const std::exception&) {
+    // Closing never leaves the port half open.
+  }
+}
+
+bool PasswordMatches() {
+  return PaddedPassword(AppWindow().PasswordEntry()) == PasswordBlock.DevicePassword;
+}
+
+// The device's own readiness of its gas composition stays, unless the PC's gas
+// values differ from the device's: then the device must check them anew.
+void KeepDeviceReadyFlags() {
+  const TGasComposition pc_gas = GasCommon;
+  std::array<TMediumSettings, 2> pc_medium = MediumParams;
+  ReadMediumParams(0);
+  ReadMediumParams(1);
+  for (size_t c = 0; c < 2; ++c) pc_medium[c].Ready = MediumParams[c].Ready;
+  MediumParams = pc_medium;
+  ReadGasCommon();
+  const TGasComposition& dev = GasCommon;
+  if (pc_gas.Ho != dev.Ho || pc_gas.CO2 != dev.CO2 || pc_gas.H2 != dev.H2 ||
+      pc_gas.Rho != dev.Rho) {
+    MediumParams[0].Ready = 0;
+    MediumParams[1].Ready = 0;
+  }
+  GasCommon = pc_gas;
+}
+
+}  // namespace
+
+std::string PaddedPassword(const std::string& entry) {
+  return platform::LeftChars(entry + "--------", 8);
+}
+
+TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
+  TAppWindow& window = AppWindow();
+  TConnectOutcome outcome;
+  outcome.baud_index = choice.baud_index;
+  if (!choice.online) {
+    DeviceOnline = false;
+    return outcome;
+  }
+  if (DeviceOnline && choice.baud_index != BaudIndex) {
+    OperatingMode[0] = static_cast<uint8_t>(choice.baud_index);
+    if (!WriteOperatingMode()) {
+      LogFailure("ERROR:  Einst, OK, SetBetrieb", false);
+      OperatingMode[0] = static_cast<uint8_t>(BaudIndex);
+      outcome.baud_index = BaudIndex;
+    }
+  }
+  DeviceOnline = true;
+  window.SetStatusPanel(0, "");
+  window.SetStatusPanel(1, "");
+  OpenComPort(static_cast<uint32_t>(choice.port_index + 1),
+              static_cast<uint32_t>(outcome.baud_index));
+  if (!ReadDeviceIdent()) {
+    LogFailure("ERROR:  Einst, OK, GetInitString", true);
+    DeviceOnline = false;
+    window.SetStatusPanel(0, GetText(49));
+    ClosePort();
+    outcome.close = false;
+    return outcome;
+  }
+  DeviceOnline = true;
+  if (DeviceIdent == kSteamIdent) {
+    if (Medium == 0) {
+      Medium = 1;
+      window.ApplyLanguageTexts();
+    }
+  } else if (DeviceIdent == kGasIdent) {
+    if (Medium == 1) {
+      Medium = 0;
+      window.ApplyLanguageTexts();
+    }
+  } else {
+    LogFailure("ERROR:  Einst, OK, GetInitString ?\?(" + DeviceIdent + ")", true);
+    DeviceOnline = false;
+    return outcome;
+  }
+  if (!ReadSystemParams()) {
+    LogFailure("ERROR:  Einst, OK, GetSystem_user", true);
+    DeviceOnline = false;
+    return outcome;
+  }
+  // A password block that cannot be read may hide an active password, so the
+  // connect fails as for an unreadable system block.
+  if (!ReadPasswordBlock()) {
+    LogFailure("ERROR:  Einst, OK, GetPassword", true);
+    DeviceOnline = false;
+    return outcome;
+  }
+  if (PasswordBlock.PasswordActive != 0 && !PasswordMatches()) {
+    window.AskPassword();
+    if (!PasswordMatches()) {
+      LogFailure("ERROR:  Einst, OK, Password", true);
+      DeviceOnline = false;
+    }
+  }
+  if (!DeviceOnline) {
+    outcome.failure_panel_text = GetText(48);
+    window.SetStatusPanel(0, outcome.failure_panel_text);
+    ClosePort();
+    return outcome;
+  }
+  PortIndex = choice.port_index;
+  BaudIndex = outcome.baud_index;
+  if (choice.transfer == 0) {
+    ReadAllParameters();
+    window.RefreshParameterPage();
+  } else if (choice.transfer == 1) {
+    if (Medium == 0) KeepDeviceReadyFlags();
+    WriteAllParameters();
+  }
+  if (choice.refresh == 1 || choice.refresh == 2) window.StartRefreshTimer();
+  return outcome;
+}
+
+}  // namespace services

@@ -1,0 +1,63 @@
+#include "services/parameter_edit.h"
+
+#include "devicelink/link_state.h"
+#include "devicelink/window_scopes.h"
+#include "services/bulk_transfer.h"
+
+namespace services {
+
+TEditResult RunEditSteps(const std::vector<TEditStep>& steps, int progress_max) {
+  TEditResult result;
+  if (!devicelink::DeviceOnline) return result;
+  result.ran = true;
+  if (progress_max < 0) {
+    progress_max = 0;
+    for (const TEditStep& s : steps) {
+      if (s.kind == TEditStep::Kind::Step || (s.exchange && s.counted)) ++progress_max;
+    }
+  }
+  devicelink::TProgressScope progress;
+  StartProgress(progress_max);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const TEditStep& s = steps[i];
+    switch (s.kind) {
+      case TEditStep::Kind::Write:
+      case TEditStep::Kind::Read:
+        if (!s.exchange() && result.ok) {
+          result.ok = false;
+          result.failed_step = static_cast<int>(i);
+        }
+        if (s.counted) StepProgress();
+        break;
+      case TEditStep::Kind::Pause:
+        WaitMs(s.ms);
+        break;
+      case TEditStep::Kind::Step:
+        StepProgress();
+        break;
+    }
+  }
+  return result;
+}
+
+TEditResult WriteAndReadBack(const std::function<bool()>& write,
+                             const std::function<bool()>& read) {
+  return RunEditSteps({WriteStep(write), PauseStep(kEditPauseMs), ReadStep(read)});
+}
+
+TEditResult WriteAndReadBack(std::initializer_list<std::function<bool()>> writes,
+                             std::initializer_list<std::function<bool()>> reads) {
+  std::vector<TEditStep> steps;
+  for (const auto& w : writes) {
+    steps.push_back(WriteStep(w));
+    steps.push_back(PauseStep(kEditPauseMs));
+  }
+  for (const auto& r : reads) steps.push_back(ReadStep(r));
+  return RunEditSteps(steps);
+}
+
+TEditResult WriteWithoutReadBack(const std::function<bool()>& write) {
+  return RunEditSteps({WriteStep(write), PauseStep(kEditPauseMs), ProgressStep()});
+}
+
+}  // namespace services

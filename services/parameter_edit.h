@@ -1,0 +1,70 @@
+// The device side of one parameter edit: when online, write the changed block,
+// wait, read it back, counting the exchanges on the progress bar. Offline
+// nothing is sent and the progress bar stays hidden: the edit changes only the
+// record. A failed exchange is not reported here (the online label shows it);
+// the run goes on with its next exchange, as the record keeps the edited value.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+namespace services {
+
+// One step of an edit run.
+struct TEditStep {
+  enum class Kind { Write, Read, Pause, Step };
+  Kind kind;
+  std::function<bool()> exchange;  // Write and Read
+  uint32_t ms = 0;                 // Pause
+  bool counted = true;             // Write and Read: a progress step follows
+};
+
+inline TEditStep WriteStep(std::function<bool()> write) {
+  return {TEditStep::Kind::Write, std::move(write)};
+}
+// A write that the progress bar does not count (a block written ahead of the
+// edited one).
+inline TEditStep UncountedWriteStep(std::function<bool()> write) {
+  return {TEditStep::Kind::Write, std::move(write), 0, false};
+}
+inline TEditStep ReadStep(std::function<bool()> read) {
+  return {TEditStep::Kind::Read, std::move(read)};
+}
+inline TEditStep PauseStep(uint32_t ms) {
+  return {TEditStep::Kind::Pause, nullptr, ms};
+}
+// A progress step without an exchange.
+inline TEditStep ProgressStep() {
+  return {TEditStep::Kind::Step, nullptr};
+}
+
+// What a run did: whether it ran at all (online) and whether every exchange
+// succeeded; failed_step is the index of the first failed step, -1 when none.
+struct TEditResult {
+  bool ran = false;
+  bool ok = true;
+  int failed_step = -1;
+};
+
+// The pause between a write and its read-back, ms.
+constexpr uint32_t kEditPauseMs = 50;
+
+// Runs the steps when online. The progress bar starts at progress_max (by
+// default the number of counted writes, reads and progress steps) and is hidden
+// at the end, however the run ends.
+TEditResult RunEditSteps(const std::vector<TEditStep>& steps, int progress_max = -1);
+
+// The usual edit: write the block, pause, read it back (two progress steps).
+TEditResult WriteAndReadBack(const std::function<bool()>& write, const std::function<bool()>& read);
+
+// Several blocks of one edit: every write followed by a pause, then every
+// read-back, in the given orders.
+TEditResult WriteAndReadBack(std::initializer_list<std::function<bool()>> writes,
+                             std::initializer_list<std::function<bool()>> reads);
+
+// A write whose block the device does not give back: write, pause, two steps.
+TEditResult WriteWithoutReadBack(const std::function<bool()>& write);
+
+}  // namespace services

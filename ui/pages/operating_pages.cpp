@@ -1,0 +1,206 @@
+#include "ui/pages/operating_pages.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "devicelink/block_commands.h"
+#include "devicelink/device_clock.h"
+#include "devicelink/device_data.h"
+#include "devicelink/event_log_reader.h"
+#include "devicelink/link_state.h"
+#include "devicelink/window_scopes.h"
+#include "platform/main_thread.h"
+#include "platform/text_encoding.h"
+#include "services/bulk_transfer.h"
+#include "services/data_folders.h"
+#include "services/text_modules.h"
+#include "services/value_format.h"
+#include "ui/busy_scopes.h"
+#include "ui/main_window.h"
+#include "ui/pages/operating_lines.h"
+#include "ui/qt_text.h"
+#include "ui_main_window.h"
+
+namespace ui {
+namespace {
+
+void AddLines(QListWidget* list, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) list->addItem(Q(line));
+  list->scrollToTop();
+}
+
+}  // namespace
+
+TOperatingPages::TOperatingPages(TPageContext& context) : TPage(context) {
+  setObjectName("OperatingPages");
+  Ui::Tfrm_Main& f = Form();
+  popup_menu_ = new QMenu(f.ErrorListe);
+  popup_menu_->setObjectName("PopupMenu1");
+  speichern_action_ = popup_menu_->addAction("Speichern...");
+  speichern_action_->setObjectName("Speichern1");
+  f.ErrorListe->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(f.ErrorListe, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    PopupMenu1Popup();
+    popup_menu_->popup(Form().ErrorListe->viewport()->mapToGlobal(pos));
+  });
+  connect(speichern_action_, &QAction::triggered, this, &TOperatingPages::Speichern1Click);
+  connect(f.cmd_SetDateTime, &QPushButton::clicked, this, &TOperatingPages::cmd_SetDateTimeClick);
+
+  SaveDialog_ErrorProt.save = true;
+  SaveDialog_ErrorProt.file_name = "ErrorListe";
+  SaveDialog_ErrorProt.default_ext = "txt";
+  SaveDialog_ErrorProt.filter = "Text (*.txt);;Alle Dateien (*)";
+  SaveDialog_ErrorProt.overwrite_prompt = true;
+}
+
+std::vector<QWidget*> TOperatingPages::Pages() const {
+  Ui::Tfrm_Main& f = Form();
+  return {f.TabKreis1, f.TabKreis2, f.TabFehler, f.TabIntegrator};
+}
+
+void TOperatingPages::LoadTexts() {
+  services::TextBlock t;
+  if (!services::GetTextBlock(30720, 1, t)) return;
+  Form().GroupInteg1->setTitle(Q(t[0]));
+  Form().GroupInteg2->setTitle(Q(t[1]));
+}
+
+void TOperatingPages::Refresh(QWidget* page) {
+  Ui::Tfrm_Main& f = Form();
+  if (page == f.TabKreis1 || page == f.TabKreis2) {
+    RefreshCircuitValues(page == f.TabKreis2 ? 1 : 0);
+  } else if (page == f.TabFehler) {
+    ShowErrorLog();
+  } else if (page == f.TabIntegrator) {
+    ShowIntegrators();
+  }
+}
+
+void TOperatingPages::Tick(QWidget* page) {
+  Ui::Tfrm_Main& f = Form();
+  if (page == f.TabKreis1 || page == f.TabKreis2) RefreshCircuitValues(page == f.TabKreis2 ? 1 : 0);
+}
+
+TNavigation TOperatingPages::Navigate(QWidget* page) {
+  Ui::Tfrm_Main& f = Form();
+  if (page == f.TabKreis2 && IsSingleCircuitSystem()) return {f.TabKreis1, true};
+  if (page == f.TabIntegrator) {
+    f.GroupInteg2->setVisible(
+        (devicelink::SystemParams.SystemTypeFlags & devicelink::kSingleCircuitFlags) == 0);
+  }
+  return {page, true};
+}
+
+void TOperatingPages::Enter(QWidget* page) {
+  TabKreis1Enter(page);
+}
+
+void TOperatingPages::TabKreis1Enter(QWidget* page) {
+  Context().Guarded([&] {
+    if (CommBusy != 0 || FormReady != 1) return;
+    devicelink::TCursorScope cursor;
+    TBusyScope busy;
+    if (devicelink::DeviceOnline) Refresh(page);
+  });
+}
+
+void TOperatingPages::RefreshCircuitValues(int circuit) {
+  if (circuit < 0 || circuit > 1) throw std::out_of_range("circuit index");
+  Ui::Tfrm_Main& f = Form();
+  devicelink::TProgressScope progress;
+  services::StartProgress(8);
+  if (!devicelink::ReadDeviceClock()) return;
+  services::StepProgress();
+  devicelink::ReadSystemParams();
+  services::StepProgress();
+  f.Ed_DateTime->setText(Q(services::DeviceTimeToText(devicelink::DeviceClock)));
+  if (!devicelink::ReadLiveValues(circuit)) return;
+  services::StepProgress();
+  if (!devicelink::ReadCircuitParams(circuit)) return;
+  services::StepProgress();
+  if (!devicelink::ReadOutputCurrents()) return;
+  services::StepProgress();
+  if (!devicelink::ReadUnitSwitches()) return;
+  services::StepProgress();
+  if (devicelink::UnitSwitches.Einheiten != 0) {
+    for (uint8_t i = 0; i < 16; ++i) devicelink::ReadUserUnit(i);
+  }
+  services::StepProgress();
+  (circuit == 0 ? f.ListeK1 : f.ListeK2)->clear();
+  if (FormReady == 1) ShowMeasuredValues();
+  services::StepProgress();
+}
+
+void TOperatingPages::ShowMeasuredValues() {
+  Ui::Tfrm_Main& f = Form();
+  const int c = f.NBBetrieb->currentWidget() == f.TabKreis2 ? 1 : 0;
+  QListWidget* list = c == 1 ? f.ListeK2 : f.ListeK1;
+  AddLines(list, MeasuredValueLines(c));
+  uint8_t mask = 0;
+  const int32_t count = devicelink::ReadErrorStatus(mask);
+  AddLines(list, StatusLines(count, mask));
+}
+
+void TOperatingPages::ShowErrorLog() {
+  Ui::Tfrm_Main& f = Form();
+  f.TabFehler->window()->repaint();
+  platform::ProcessMessages();
+  devicelink::TProgressScope progress;
+  services::StartProgress(16);
+  f.ErrorListe->clear();
+  if (devicelink::ReadErrorLog()) AddLines(f.ErrorListe, ErrorLogLines());
+  platform::ProcessMessages();
+}
+
+void TOperatingPages::ShowIntegrators() {
+  Ui::Tfrm_Main& f = Form();
+  f.ListeIntegrator1->clear();
+  f.ListeIntegrator2->clear();
+  devicelink::TProgressScope progress;
+  services::StartProgress(16);
+  if (!devicelink::ReadIntegratorHistory()) return;
+  AddLines(f.ListeIntegrator1, IntegratorLines(0));
+  AddLines(f.ListeIntegrator2, IntegratorLines(1));
+}
+
+void TOperatingPages::PopupMenu1Popup() {
+  speichern_action_->setEnabled(Form().ErrorListe->count() > 0);
+}
+
+void TOperatingPages::Speichern1Click() {
+  Context().Guarded([&] {
+    QListWidget* list = Form().ErrorListe;
+    if (list->count() == 0) return;
+    SaveDialog_ErrorProt.initial_dir = services::GetDocumentsFolder();
+    const std::string name = ExecFileDialog(Context().DialogParent(), SaveDialog_ErrorProt);
+    if (name.empty()) return;
+    // The error list travels between installations as the others do: the
+    // single-byte code page and CRLF line ends.
+    std::string content;
+    for (int i = 0; i < list->count(); ++i) {
+      content += platform::Utf8ToCp1252(list->item(i)->text().toStdString());
+      content += "\r\n";
+    }
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(content.data(), static_cast<std::streamsize>(content.size())) ||
+        !out.flush()) {
+      throw std::runtime_error("Die Datei kann nicht geschrieben werden: " + name);
+    }
+  });
+}
+
+void TOperatingPages::cmd_SetDateTimeClick() {
+  Context().Guarded([&] {
+    if (devicelink::WriteDeviceClock() && devicelink::ReadDeviceClock()) {
+      Form().Ed_DateTime->setText(Q(services::DeviceTimeToText(devicelink::DeviceClock)));
+    }
+  });
+}
+
+}  // namespace ui

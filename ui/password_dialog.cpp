@@ -37,10 +37,10 @@ void TPasswordDlg::showEvent(QShowEvent* event) {
 }
 
 void TPasswordDlg::FormActivate() {
-  // Captions of the current language where the module has them.
+  // The label and buttons in the current language where the module has them;
+  // the caption stays "Paßwort".
   services::TextBlock t;
   if (services::GetTextBlock(21600, 1, t)) {
-    if (!t[0].empty()) setWindowTitle(QString::fromStdString(t[0]));
     if (!t[1].empty()) form_->Label1->setText(QString::fromStdString(t[1]));
     if (!t[2].empty()) form_->mrOk->setText(QString::fromStdString(t[2]));
     if (!t[3].empty()) form_->CancelBtn->setText(QString::fromStdString(t[3]));

@@ -1,6 +1,8 @@
 // The busy flag, the page redirects of the notebooks and the device clock field.
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -175,6 +177,45 @@ class NavigationTest : public QObject {
       }
     }
     QVERIFY(read_circuit_2);
+  }
+
+  // The focus coming back to the window enters no page: closing a dialog, the
+  // about box or a message box reads nothing from the device.
+  void focusReturningToTheWindowReadsNothing() {
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    FormOf(w).ListeK1->setFocus();
+    QTest::qWait(300);
+    const size_t before = sim.RequestCount();
+
+    world->modal_scripts["TEinst"] = [](QDialog& d) {
+      QApplication::setActiveWindow(&d);
+      QTest::qWait(50);
+    };
+    world->modal_scripts["TAboutBox"] = world->modal_scripts["TEinst"];
+    w.mnu_EinstellungenClick();
+    QTest::qWait(300);
+    w.mnu_InfoClick();
+    QTest::qWait(300);
+    {
+      // A real box of the program's own, closed by the operator.
+      QMessageBox box(QMessageBox::Information, "vandrel2", "Hinweis", QMessageBox::Ok, &w);
+      QTimer::singleShot(100, &box, [&box] { box.accept(); });
+      box.exec();
+    }
+    QApplication::setActiveWindow(&w);
+    QTest::qWait(300);
+    QCOMPARE(sim.RequestCount(), before);
+
+    // A move between controls of the window still enters the page.
+    FormOf(w).NBBetrieb->setFocus();
+    QTest::qWait(50);
+    FormOf(w).ListeK1->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.RequestCount() > before, 5000);
   }
 
   void clockFieldFollowsPcClockPlusOffset() {

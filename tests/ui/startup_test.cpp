@@ -195,6 +195,34 @@ class StartupTest : public QObject {
     QVERIFY(!devicelink::TrendStore);
   }
 
+  // An error before the window was shown: the window is there when the message
+  // loop runs, so no process without a window holds the single-instance lock.
+  void startUpErrorBeforeTheWindowIsShownStillShowsIt() {
+    struct FailingLoop : TQtMainThread {
+      bool failed = false;
+      void ProcessMessages() override {
+        if (!failed) {
+          failed = true;
+          throw std::runtime_error("Fehler beim Start");
+        }
+        TQtMainThread::ProcessMessages();
+      }
+    } loop;
+    platform::SetMainThread(&loop);
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(loop.failed);
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("Fehler beim Start"));
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.AboutBox()->isVisible());
+    QVERIFY(w.SystemTimer()->isActive());
+    world->EndProgram();
+    platform::SetMainThread(nullptr);
+  }
+
   void handlerErrorEndsInMessageBox() {
     flowsim::FlowSimulator& sim = world->StartDevice();
     world->WriteSettings(true);

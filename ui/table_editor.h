@@ -19,6 +19,10 @@ class Tfrm_Tabelle : public QDialog {
   ~Tfrm_Tabelle() override;
   Ui::Tfrm_Tabelle* Form() const { return form_.get(); }
 
+  // Which of the device's two property tables the editor works on (0 or 1);
+  // the medium group sets it, and the caption, before showing the editor.
+  int Tag = 0;
+
  private:
   std::unique_ptr<Ui::Tfrm_Tabelle> form_;
 };

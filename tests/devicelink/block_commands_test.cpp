@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include "devicelink/wire_values.h"
 #include "tests/devicelink/link_fixture.h"
+#include "tests/devicelink/scripted_peer.h"
 
 namespace devicelink {
 namespace {
 
 using testing::LinkTest;
+using testing::ReadReply;
+using testing::ScriptedLinkTest;
 
 class BlockCommandsTest : public LinkTest {};
 
@@ -239,6 +243,207 @@ TEST_F(BlockCommandsTest, EveryWritableBlockRoundTrips) {
     ASSERT_TRUE(c.read());
     EXPECT_TRUE(c.same());
   }
+}
+
+// Singles 1.0 .. 8.0 on the wire.
+std::string Singles(int from, int to) {
+  static const char* const kSingle[] = {"",           "3F 80 00 00", "40 00 00 00",
+                                        "40 40 00 00", "40 80 00 00", "40 A0 00 00",
+                                        "40 C0 00 00", "40 E0 00 00", "41 00 00 00"};
+  std::string s;
+  for (int v = from; v <= to; ++v) s += std::string(" ") + kSingle[v];
+  return s;
+}
+
+// Every write, header and data bytes in the device's field order. Each record holds
+// distinct values in its declaration order, so a layout that swaps two fields shows.
+TEST_F(BlockCommandsTest, WritesSendTheFieldsInDeviceOrder) {
+  const std::string bytes = "01 02 03 04";
+  struct Case {
+    const char* name;
+    std::function<bool()> write;
+    std::string frame;  // without the checksum
+  } cases[] = {
+      {"temperature",
+       [] {
+         TempParams[1] = {1, 2, 3, 4, 1, 2, 3, 4, 5, 6, 7};
+         return WriteTempParams(1);
+       },
+       "A0 81 20 20 " + bytes + Singles(1, 7)},
+      {"pressure",
+       [] {
+         PressureParams[0] = {1, 2, 3, 4, 1, 2, 3, 4, 5, 6, 7};
+         return WritePressureParams(0);
+       },
+       "A0 81 80 20 " + bytes + Singles(1, 7)},
+      {"flow",
+       [] {
+         FlowParams[1] = {1, 2, 0x0304, 1, 2, 3, 4, 5, 6, 7};
+         return WriteFlowParams(1);
+       },
+       "A0 80 80 20 " + bytes + Singles(1, 7)},
+      {"dp design",
+       [] {
+         FlowParams2[1] = {1, 2, 3, 4, 5, 6, 7, 8};
+         return WriteFlowParams2(1);
+       },
+       "A0 81 E0 20" + Singles(1, 8)},
+      {"medium",
+       [] {
+         MediumParams[0] = {1, 2, 3, 4, 1, 2, 3, 4, 5, 6, 7};
+         return WriteMediumParams(0);
+       },
+       "A0 82 C0 20 " + bytes + Singles(1, 7)},
+      {"gas",
+       [] {
+         GasCommon = {1, 2, 3, 4};
+         return WriteGasCommon();
+       },
+       "A0 80 F0 10" + Singles(1, 4)},
+      {"alarm",
+       [] {
+         AlarmParams[1] = {1, 2, 3, 4, 1, 2, 3};
+         return WriteAlarmParams(1);
+       },
+       "A0 80 50 10 " + bytes + Singles(1, 3)},
+      {"output",
+       [] {
+         OutputParams[3] = {1, 2, 3, 4, 1, 2, 3};
+         return WriteOutputParams(3);
+       },
+       "A0 80 30 10 " + bytes + Singles(1, 3)},
+      {"pulse",
+       [] {
+         PulseOutputParams[1] = {1, 2, 3, 4, 1};
+         return WritePulseOutputParams(1);
+       },
+       "A0 81 48 08 " + bytes + Singles(1, 1)},
+      {"supply",
+       [] {
+         SupplyValues[1] = {1, 2, 3, 4};
+         return WriteSupplyValues(1);
+       },
+       "A0 81 60 10" + Singles(1, 4)},
+      {"correction",
+       [] {
+         CorrectionFactors[1] = {1, 2, 3, 4, 5, 6, 7, 8};
+         return WriteCorrectionFactors(1);
+       },
+       "A0 82 20 20" + Singles(1, 8)},
+      {"limits",
+       [] {
+         LimitValues = {1, 2, 3, 4};
+         return WriteLimitValues();
+       },
+       "A0 80 C0 10" + Singles(1, 4)},
+      {"user unit",
+       [] {
+         UserUnits[2] = {1, 2, '3', "  bar", 1, 2};
+         return WriteUserUnit(2);
+       },
+       "A0 90 20 10 01 02 33 20 20 62 61 72" + Singles(1, 2)},
+      {"user unit symbol padded to five",
+       [] {
+         UserUnits[15] = {0, 1, '2', "K", 1, 0};
+         return WriteUserUnit(15);
+       },
+       "A0 90 F0 10 00 01 32 20 20 20 20 4B" + Singles(1, 1) + " 00 00 00 00"},
+      {"preset",
+       [] {
+         PresetValues[7] = 1;
+         return WritePresetValue(7);
+       },
+       "A0 91 3C 04" + Singles(1, 1)},
+      {"display",
+       [] {
+         DisplayEnable = {1, 2, 3, 4};
+         return WriteDisplayEnable();
+       },
+       "A0 91 40 04 " + bytes},
+      {"trend",
+       [] {
+         TrendSettings = {1, 2, 3, 4};
+         return WriteTrendSettings();
+       },
+       "A0 81 78 04 " + bytes},
+      {"unit switches",
+       [] {
+         UnitSwitches = {1, 2, 3, 4};
+         return WriteUnitSwitches();
+       },
+       "A0 81 7C 04 " + bytes},
+      {"operating mode",
+       [] {
+         OperatingMode = {1, 2, 3, 4};
+         return WriteOperatingMode();
+       },
+       "A0 80 EC 04 " + bytes},
+      {"system: zeros in place of Dummy3 and Dummy4",
+       [] {
+         SystemParams = {1, 2, 3, 4, 5, 6, 7, 1, 2};
+         return WriteSystemParams();
+       },
+       "A0 80 A0 10 01 02 03 04 05 00 00 00" + Singles(1, 2)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_->ClearRequests();
+    ASSERT_TRUE(c.write());
+    const auto requests = Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& r = requests[0].request;
+    ASSERT_GE(r.size(), 2u);
+    EXPECT_EQ(Hex(r, r.size() - 2), c.frame);
+  }
+}
+
+// Blocks that are only read, decoded from replies chosen byte by byte.
+TEST_F(ScriptedLinkTest, ReadOnlyBlocksDecodeInDeviceOrder) {
+  std::string live;
+  for (int field = 1; field <= 20; ++field) {
+    if (field == 7) {
+      live += SingleToBytes(293.25f);  // kelvin
+    } else if (field == 16) {
+      live += std::string("\x01\x02\x03\x04", 4);
+    } else {
+      live += SingleToBytes(static_cast<float>(field));
+    }
+  }
+  const std::string password = std::string("\x01\x02\x03\x04", 4) + "AB\xB0" "DEFGH" + "\xEE";
+  std::string currents;
+  for (int i = 1; i <= 4; ++i) currents += SingleToBytes(static_cast<float>(i) + 0.5f);
+  Serve([&](const std::string& request) {
+    const uint16_t address = static_cast<uint16_t>(static_cast<uint8_t>(request[1]) << 8 |
+                                                   static_cast<uint8_t>(request[2]));
+    if (address == 0xF850) return ReadReply(request, live);
+    if (address == 0x80E0) return ReadReply(request, password);
+    if (address == 0xF900) return ReadReply(request, currents);
+    return std::string();
+  });
+
+  ASSERT_TRUE(ReadLiveValues(1));
+  const TCircuitValues& v = LiveValues[1];
+  const float singles[] = {v.Value0,        v.Spare1,         v.Spare2,         v.Spare3,
+                           v.Density,       v.Pressure,       0,                v.DiffPressure,
+                           v.OperatingFlow, v.MassFlow,       v.MassTotalA,     v.MassTotalB,
+                           v.FlowOrPower,   v.TotalOrEnergyA, v.TotalOrEnergyB, 0,
+                           v.Temperature2,  v.Spare4,         v.Spare5,         v.Spare6};
+  for (int field = 1; field <= 20; ++field) {
+    if (field != 7 && field != 16) {
+      EXPECT_EQ(singles[field - 1], field) << "field " << field;
+    }
+  }
+  EXPECT_NEAR(v.Temperature, 20.1f, 1e-4);
+  EXPECT_EQ(v.OperatingSeconds, 0x01020304u);
+  EXPECT_EQ(LiveValues[0].Value0, 0.0f);  // the other circuit untouched
+
+  ASSERT_TRUE(ReadPasswordBlock());
+  EXPECT_EQ(PasswordBlock.PasswordBytes, (std::array<uint8_t, 3>{1, 2, 3}));
+  EXPECT_EQ(PasswordBlock.PasswordActive, 4);
+  EXPECT_EQ(PasswordBlock.DevicePassword, "AB\xC2\xB0" "DEFGH");
+
+  ASSERT_TRUE(ReadOutputCurrents());
+  EXPECT_EQ(OutputCurrents, (std::array<float, 4>{1.5f, 2.5f, 3.5f, 4.5f}));
 }
 
 TEST_F(BlockCommandsTest, MediumReplyForAnotherAddressIsRefused) {

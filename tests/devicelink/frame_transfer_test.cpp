@@ -18,6 +18,7 @@ namespace {
 using flowsim::FaultKind;
 using testing::LinkTest;
 using testing::ReadReply;
+using testing::ScriptedLinkTest;
 using testing::ScriptedPeer;
 
 class FrameTransferTest : public LinkTest {
@@ -156,18 +157,6 @@ TEST(DelayMs, ReturnsWhenTheTickCounterWraps) {
 }
 
 // Replies that only a scripted device gives.
-class ScriptedLinkTest : public LinkTest {
- protected:
-  void Serve(ScriptedPeer::Handler handler) {
-    peer_ = std::make_unique<ScriptedPeer>(std::move(handler));
-    port_->SetOpen(false);
-    link_.reset();
-    link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1,
-                                                peer_->SlavePath());
-  }
-  std::unique_ptr<ScriptedPeer> peer_;
-};
-
 TEST_F(ScriptedLinkTest, ExtraTrailingBytesAndOversizedRepliesAreHarmless) {
   for (size_t extra : {3u, 400u}) {
     SCOPED_TRACE(extra);

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/devicelink/link_fixture.h"
+
 namespace devicelink::testing {
 
 class ScriptedPeer {
@@ -108,5 +110,18 @@ inline std::string ReadReply(const std::string& request, const std::string& data
   reply.push_back(static_cast<char>(sum & 0xFF));
   return reply;
 }
+
+// The link test with the scripted peer in place of the simulated device.
+class ScriptedLinkTest : public LinkTest {
+ protected:
+  void Serve(ScriptedPeer::Handler handler) {
+    peer_ = std::make_unique<ScriptedPeer>(std::move(handler));
+    port_->SetOpen(false);
+    link_.reset();
+    link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1,
+                                                peer_->SlavePath());
+  }
+  std::unique_ptr<ScriptedPeer> peer_;
+};
 
 }  // namespace devicelink::testing

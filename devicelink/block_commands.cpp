@@ -1,41 +1,52 @@
 #include "devicelink/block_commands.h"
 
-#include <functional>
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <string_view>
 
 #include "devicelink/block_codec.h"
 #include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
-#include "platform/text_encoding.h"
 
 namespace devicelink {
 namespace {
 
-constexpr uint16_t kLiveValues = 0xF800;
-constexpr uint16_t kTempParams = 0x8100;
-constexpr uint16_t kPressureParams = 0x8180;
-constexpr uint16_t kFlowParams = 0x8060;
-constexpr uint16_t kFlowParams2 = 0x81C0;
-constexpr uint16_t kMediumParams = 0x82C0;
-constexpr uint16_t kGasCommon = 0x80F0;
-constexpr uint16_t kAlarmParams = 0x8040;
-constexpr uint16_t kOutputParams = 0x8000;
-constexpr uint16_t kPulseOutputParams = 0x8140;
-constexpr uint16_t kSupplyValues = 0x8150;
-constexpr uint16_t kCorrectionFactors = 0x8200;
-constexpr uint16_t kLimitValues = 0x80C0;
-constexpr uint16_t kUserUnits = 0x9000;
-constexpr uint16_t kPresetValues = 0x9120;
-constexpr uint16_t kDisplayEnable = 0x9140;
-constexpr uint16_t kTrendSettings = 0x8178;
-constexpr uint16_t kUnitSwitches = 0x817C;
-constexpr uint16_t kSystemParams = 0x80A0;
-constexpr uint16_t kOperatingMode = 0x80EC;
-constexpr uint16_t kPasswordBlock = 0x80E0;
-constexpr uint16_t kDeviceIdent = 0x80B0;
-constexpr uint16_t kSerialNo = 0x8FC0;
-constexpr uint16_t kOutputCurrents = 0xF900;
+// A device block: its address and length; entry i of an indexed block follows at
+// address + i * n.
+struct TBlock {
+  uint16_t address;
+  uint8_t n;
+  TBlock Entry(int32_t i) const { return {static_cast<uint16_t>(address + n * i), n}; }
+};
+
+constexpr TBlock kLiveValues{0xF800, 80};
+constexpr TBlock kTempParams{0x8100, 32};
+constexpr TBlock kPressureParams{0x8180, 32};
+constexpr TBlock kFlowParams{0x8060, 32};
+constexpr TBlock kFlowParams2{0x81C0, 32};
+constexpr TBlock kMediumParams{0x82C0, 32};
+constexpr TBlock kGasCommon{0x80F0, 16};
+constexpr TBlock kAlarmParams{0x8040, 16};
+constexpr TBlock kOutputParams{0x8000, 16};
+constexpr TBlock kPulseOutputParams{0x8140, 8};
+constexpr TBlock kSupplyValues{0x8150, 16};
+constexpr TBlock kCorrectionFactors{0x8200, 32};
+constexpr TBlock kLimitValues{0x80C0, 16};
+constexpr TBlock kUserUnits{0x9000, 16};
+constexpr TBlock kPresetValues{0x9120, 4};
+constexpr TBlock kDisplayEnable{0x9140, 4};
+constexpr TBlock kTrendSettings{0x8178, 4};
+constexpr TBlock kUnitSwitches{0x817C, 4};
+constexpr TBlock kSystemParams{0x80A0, 16};
+constexpr TBlock kOperatingMode{0x80EC, 4};
+constexpr TBlock kPasswordBlock{0x80E0, 13};
+constexpr TBlock kDeviceIdent{0x80B0, 8};
+constexpr TBlock kSerialNo{0x8FC0, 16};
+constexpr TBlock kOutputCurrents{0xF900, 16};
 
 constexpr size_t kSymbolBytes = 5;
+constexpr size_t kPasswordBytes = 8;
 
 std::string Request(uint8_t command, uint16_t address, uint8_t n) {
   std::string m;
@@ -46,22 +57,259 @@ std::string Request(uint8_t command, uint16_t address, uint8_t n) {
   return m;
 }
 
-// Reads a block and hands its data bytes to decode; the record is touched only
-// from decode, so a failed exchange or a short reply changes nothing.
-bool ReadInto(uint16_t address, uint8_t n, const std::function<void(TBlockReader&)>& decode) {
+// ---------------------------------------------------------------------------
+// The layouts, one per record type, visited with a TFieldReader or a TFieldWriter.
+// R is the record, const when writing.
+
+template <class F, ArrayOf<float> R>
+void Layout(F& f, R& values) {
+  for (auto& v : values) f.Single(v);
+}
+
+template <class F, ArrayOf<uint8_t> R>
+void Layout(F& f, R& bytes) {
+  for (auto& b : bytes) f.Byte(b);
+}
+
+template <class F, RecordOf<float> R>
+void Layout(F& f, R& value) {
+  f.Single(value);
+}
+
+template <class F, RecordOf<TCircuitValues> R>
+void Layout(F& f, R& v) {
+  f.Single(v.Value0);
+  f.Single(v.Spare1);
+  f.Single(v.Spare2);
+  f.Single(v.Spare3);
+  f.Single(v.Density);
+  f.Single(v.Pressure);
+  f.Kelvin(v.Temperature);
+  f.Single(v.DiffPressure);
+  f.Single(v.OperatingFlow);
+  f.Single(v.MassFlow);
+  f.Single(v.MassTotalA);
+  f.Single(v.MassTotalB);
+  f.Single(v.FlowOrPower);
+  f.Single(v.TotalOrEnergyA);
+  f.Single(v.TotalOrEnergyB);
+  f.DWord(v.OperatingSeconds);
+  f.Single(v.Temperature2);
+  f.Single(v.Spare4);
+  f.Single(v.Spare5);
+  f.Single(v.Spare6);
+}
+
+template <class F, RecordOf<TTemperatureSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Kind);
+  f.Byte(p.Eq);
+  f.Single(p.Min);
+  f.Single(p.Max);
+  f.Single(p.Dummy4);
+  f.Single(p.Diff);
+  f.Single(p.Toff);
+  f.Single(p.Konst);
+  f.Single(p.Dummy3);
+}
+
+template <class F, RecordOf<TPressureSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Kind);
+  f.Byte(p.Eq);
+  f.Single(p.Hyd);
+  f.Single(p.Min);
+  f.Single(p.Max);
+  f.Single(p.Err);
+  f.Single(p.Konst);
+  f.Single(p.Dummy3);
+  f.Single(p.Dummy4);
+}
+
+template <class F, RecordOf<TFlowSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Eq);
+  f.Byte(p.Kind);
+  f.Word(p.MaxFreq);
+  f.Single(p.Min);
+  f.Single(p.Max);
+  f.Single(p.KFak);
+  f.Single(p.TKK);
+  f.Single(p.BTemp);
+  f.Single(p.Schleich);
+  f.Single(p.Exp_zahl);
+}
+
+template <class F, RecordOf<TDpSettings> R>
+void Layout(F& f, R& p) {
+  f.Single(p.DesQN);
+  f.Single(p.DesT);
+  f.Single(p.Desp);
+  f.Single(p.Desdp);
+  f.Single(p.DesRho);
+  f.Single(p.Desdp2);
+  f.Single(p.Desdp3);
+  f.Single(p.Desdp4);
+}
+
+template <class F, RecordOf<TMediumSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Ready);
+  f.Byte(p.Kind);
+  f.Single(p.Rho);
+  f.Single(p.RN);
+  f.Single(p.BT);
+  f.Single(p.Bp);
+  f.Single(p.BRho);
+  f.Single(p.WKapa);
+  f.Single(p.Satt_Tol);
+}
+
+template <class F, RecordOf<TGasComposition> R>
+void Layout(F& f, R& p) {
+  f.Single(p.Ho);
+  f.Single(p.CO2);
+  f.Single(p.H2);
+  f.Single(p.Rho);
+}
+
+template <class F, RecordOf<TAlarmSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Param);
+  f.Byte(p.Kind);
+  f.Single(p.Min);
+  f.Single(p.Max);
+  f.Single(p.Dummy3);
+}
+
+template <class F, RecordOf<TOutputSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Konstant);
+  f.Byte(p.Param);
+  f.Single(p.Min);
+  f.Single(p.Max);
+  f.Single(p.Err);
+}
+
+template <class F, RecordOf<TPulseSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Dummy3);
+  f.Byte(p.Kind);
+  f.Single(p.Compare);
+}
+
+template <class F, RecordOf<TSupplySettings> R>
+void Layout(F& f, R& p) {
+  f.Single(p.T0);
+  f.Single(p.p0);
+  f.Single(p.h0);
+  f.Single(p.Faktor);
+}
+
+template <class F, RecordOf<TLimitValues> R>
+void Layout(F& f, R& p) {
+  f.Single(p.U_Max);
+  f.Single(p.U_Min);
+  f.Single(p.L_Max);
+  f.Single(p.L_Min);
+}
+
+template <class F, RecordOf<TUserUnit> R>
+void Layout(F& f, R& u) {
+  f.Byte(u.Variant);
+  f.Byte(u.SymbolLength);
+  f.Byte(u.Decimals);
+  f.Text(u.Symbol, kSymbolBytes);
+  f.Single(u.Factor);
+  f.Single(u.Offset);
+}
+
+template <class F, RecordOf<TTrendSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Dummy1);
+  f.Byte(p.Dummy2);
+  f.Byte(p.Param);
+  f.Byte(p.Time);
+}
+
+template <class F, RecordOf<TUnitSwitches> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.Kind);
+  f.Byte(p.Einheiten);
+  f.Byte(p.First);
+  f.Byte(p.CalcError);
+}
+
+// Dummy3 and Dummy4 never travel: three spare bytes stand in their place, so a read
+// leaves them 0 and a write sends zeros.
+template <class F, RecordOf<TSystemSettings> R>
+void Layout(F& f, R& p) {
+  f.Byte(p.SystemTypeFlags);
+  f.Byte(p.Anzahl);
+  f.Byte(p.KindMask);
+  f.Byte(p.Kind);
+  f.Byte(p.Lang);
+  f.Spare(3);
+  f.Single(p.Faktor);
+  f.Single(p.Dummy6);
+}
+
+template <class F, RecordOf<TPasswordBlock> R>
+void Layout(F& f, R& p) {
+  Layout(f, p.PasswordBytes);
+  f.Byte(p.PasswordActive);
+  f.Text(p.DevicePassword, kPasswordBytes);
+  f.Spare(1);
+}
+
+// The layout of the record's type.
+struct TRecordLayout {
+  template <class F, class R>
+  void operator()(F& f, R& record) const {
+    Layout(f, record);
+  }
+};
+
+// A fresh record from the whole of a block's data bytes.
+template <class T, class L>
+T Decode(std::string_view data, L layout) {
+  T record{};
+  TFieldReader f(data);
+  layout(f, record);
+  if (f.Left() != 0) throw std::logic_error("device block longer than its layout");
+  return record;
+}
+
+// Reads a block and stores it only once all of it is decoded, so a failed exchange
+// changes nothing.
+template <class T, class L = TRecordLayout>
+bool Read(TBlock block, T& target, L layout = {}) {
   std::string data;
-  if (!ReadDeviceBlock(address, n, data)) return false;
-  TBlockReader r(data);
-  decode(r);
+  if (!ReadDeviceBlock(block.address, block.n, data)) return false;
+  target = Decode<T>(data, layout);
   return true;
 }
 
-// The user-unit symbol travels as exactly five single-byte characters.
-std::string SymbolToDevice(const std::string& symbol) {
-  std::string bytes = platform::Utf8ToCp1252(symbol);
-  if (bytes.size() < kSymbolBytes) bytes.insert(0, kSymbolBytes - bytes.size(), ' ');
-  bytes.resize(kSymbolBytes);
-  return bytes;
+template <class T, class L = TRecordLayout>
+bool Write(TBlock block, const T& source, L layout = {}) {
+  TFieldWriter f;
+  layout(f, source);
+  if (f.Data().size() != block.n) {
+    throw std::logic_error("device block length differs from its layout");
+  }
+  return WriteDeviceBlock(block.address, f.Data());
 }
 
 }  // namespace
@@ -80,464 +328,105 @@ bool WriteDeviceBlock(uint16_t address, const std::string& data) {
   return TransferFrame(message, kMaxMessage, 1);
 }
 
-bool ReadLiveValues(int32_t ch) {
-  TCircuitValues& v = LiveValues.at(ch);
-  return ReadInto(kLiveValues + 80 * ch, 80, [&](TBlockReader& r) {
-    TCircuitValues n;
-    n.Value0 = r.Single();
-    n.Spare1 = r.Single();
-    n.Spare2 = r.Single();
-    n.Spare3 = r.Single();
-    n.Density = r.Single();
-    n.Pressure = r.Single();
-    // The device measures in kelvin; what is left of 0 degC after the subtraction
-    // is rounding noise.
-    float celsius = static_cast<float>(static_cast<double>(r.Single()) - 273.15);
-    n.Temperature = celsius > -0.001f && celsius < 0.001f ? 0.0f : celsius;
-    n.DiffPressure = r.Single();
-    n.OperatingFlow = r.Single();
-    n.MassFlow = r.Single();
-    n.MassTotalA = r.Single();
-    n.MassTotalB = r.Single();
-    n.FlowOrPower = r.Single();
-    n.TotalOrEnergyA = r.Single();
-    n.TotalOrEnergyB = r.Single();
-    n.OperatingSeconds = r.DWord();
-    n.Temperature2 = r.Single();
-    n.Spare4 = r.Single();
-    n.Spare5 = r.Single();
-    n.Spare6 = r.Single();
-    v = n;
-  });
-}
+bool ReadLiveValues(int32_t ch) { return Read(kLiveValues.Entry(ch), LiveValues.at(ch)); }
 
-bool ReadTempParams(int32_t ch) {
-  TTemperatureSettings& p = TempParams.at(ch);
-  return ReadInto(kTempParams + 32 * ch, 32, [&](TBlockReader& r) {
-    TTemperatureSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Kind = r.Byte();
-    n.Eq = r.Byte();
-    n.Min = r.Single();
-    n.Max = r.Single();
-    n.Dummy4 = r.Single();
-    n.Diff = r.Single();
-    n.Toff = r.Single();
-    n.Konst = r.Single();
-    n.Dummy3 = r.Single();
-    p = n;
-  });
-}
-
-bool WriteTempParams(int32_t ch) {
-  const TTemperatureSettings& p = TempParams.at(ch);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Kind).Byte(p.Eq);
-  w.Single(p.Min).Single(p.Max).Single(p.Dummy4).Single(p.Diff).Single(p.Toff).Single(p.Konst);
-  w.Single(p.Dummy3);
-  return WriteDeviceBlock(kTempParams + 32 * ch, w.Data());
-}
+bool ReadTempParams(int32_t ch) { return Read(kTempParams.Entry(ch), TempParams.at(ch)); }
+bool WriteTempParams(int32_t ch) { return Write(kTempParams.Entry(ch), TempParams.at(ch)); }
 
 bool ReadPressureParams(int32_t ch) {
-  TPressureSettings& p = PressureParams.at(ch);
-  return ReadInto(kPressureParams + 32 * ch, 32, [&](TBlockReader& r) {
-    TPressureSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Kind = r.Byte();
-    n.Eq = r.Byte();
-    n.Hyd = r.Single();
-    n.Min = r.Single();
-    n.Max = r.Single();
-    n.Err = r.Single();
-    n.Konst = r.Single();
-    n.Dummy3 = r.Single();
-    n.Dummy4 = r.Single();
-    p = n;
-  });
+  return Read(kPressureParams.Entry(ch), PressureParams.at(ch));
 }
-
 bool WritePressureParams(int32_t ch) {
-  const TPressureSettings& p = PressureParams.at(ch);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Kind).Byte(p.Eq);
-  w.Single(p.Hyd).Single(p.Min).Single(p.Max).Single(p.Err).Single(p.Konst).Single(p.Dummy3);
-  w.Single(p.Dummy4);
-  return WriteDeviceBlock(kPressureParams + 32 * ch, w.Data());
+  return Write(kPressureParams.Entry(ch), PressureParams.at(ch));
 }
 
-bool ReadFlowParams(int32_t ch) {
-  TFlowSettings& p = FlowParams.at(ch);
-  return ReadInto(kFlowParams + 32 * ch, 32, [&](TBlockReader& r) {
-    TFlowSettings n;
-    n.Eq = r.Byte();
-    n.Kind = r.Byte();
-    n.MaxFreq = r.Word();
-    n.Min = r.Single();
-    n.Max = r.Single();
-    n.KFak = r.Single();
-    n.TKK = r.Single();
-    n.BTemp = r.Single();
-    n.Schleich = r.Single();
-    n.Exp_zahl = r.Single();
-    p = n;
-  });
-}
+bool ReadFlowParams(int32_t ch) { return Read(kFlowParams.Entry(ch), FlowParams.at(ch)); }
+bool WriteFlowParams(int32_t ch) { return Write(kFlowParams.Entry(ch), FlowParams.at(ch)); }
 
-bool WriteFlowParams(int32_t ch) {
-  const TFlowSettings& p = FlowParams.at(ch);
-  TBlockWriter w;
-  w.Byte(p.Eq).Byte(p.Kind).Word(p.MaxFreq);
-  w.Single(p.Min).Single(p.Max).Single(p.KFak).Single(p.TKK).Single(p.BTemp).Single(p.Schleich);
-  w.Single(p.Exp_zahl);
-  return WriteDeviceBlock(kFlowParams + 32 * ch, w.Data());
-}
-
-bool ReadFlowParams2(int32_t ch) {
-  TDpSettings& p = FlowParams2.at(ch);
-  return ReadInto(kFlowParams2 + 32 * ch, 32, [&](TBlockReader& r) {
-    TDpSettings n;
-    n.DesQN = r.Single();
-    n.DesT = r.Single();
-    n.Desp = r.Single();
-    n.Desdp = r.Single();
-    n.DesRho = r.Single();
-    n.Desdp2 = r.Single();
-    n.Desdp3 = r.Single();
-    n.Desdp4 = r.Single();
-    p = n;
-  });
-}
-
-bool WriteFlowParams2(int32_t ch) {
-  const TDpSettings& p = FlowParams2.at(ch);
-  TBlockWriter w;
-  w.Single(p.DesQN).Single(p.DesT).Single(p.Desp).Single(p.Desdp).Single(p.DesRho);
-  w.Single(p.Desdp2).Single(p.Desdp3).Single(p.Desdp4);
-  return WriteDeviceBlock(kFlowParams2 + 32 * ch, w.Data());
-}
+bool ReadFlowParams2(int32_t ch) { return Read(kFlowParams2.Entry(ch), FlowParams2.at(ch)); }
+bool WriteFlowParams2(int32_t ch) { return Write(kFlowParams2.Entry(ch), FlowParams2.at(ch)); }
 
 bool ReadMediumParams(int32_t ch) {
-  TMediumSettings& p = MediumParams.at(ch);
-  const uint16_t address = kMediumParams + 32 * ch;
-  std::string request = Request(kReadRequest, address, 32);
+  TMediumSettings& target = MediumParams.at(ch);
+  const TBlock block = kMediumParams.Entry(ch);
+  const std::string request = Request(kReadRequest, block.address, block.n);
   std::string message = request;
-  if (!TransferFrame(message, kMaxMessage, 32 + 4)) return false;
+  if (!TransferFrame(message, kMaxMessage, block.n + 4)) return false;
   // The only block whose echo is checked: a reply for another address must not
   // land in the medium record.
-  if (message.size() < 36 || message.compare(0, 4, request) != 0) return false;
-  TBlockReader r(std::string_view(message).substr(4, 32));
-  TMediumSettings n;
-  n.Dummy1 = r.Byte();
-  n.Dummy2 = r.Byte();
-  n.Ready = r.Byte();
-  n.Kind = r.Byte();
-  n.Rho = r.Single();
-  n.RN = r.Single();
-  n.BT = r.Single();
-  n.Bp = r.Single();
-  n.BRho = r.Single();
-  n.WKapa = r.Single();
-  n.Satt_Tol = r.Single();
-  p = n;
+  if (message.size() < block.n + 4u || message.compare(0, 4, request) != 0) return false;
+  target = Decode<TMediumSettings>(std::string_view(message).substr(4, block.n), TRecordLayout{});
   return true;
 }
+bool WriteMediumParams(int32_t ch) { return Write(kMediumParams.Entry(ch), MediumParams.at(ch)); }
 
-bool WriteMediumParams(int32_t ch) {
-  const TMediumSettings& p = MediumParams.at(ch);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Ready).Byte(p.Kind);
-  w.Single(p.Rho).Single(p.RN).Single(p.BT).Single(p.Bp).Single(p.BRho).Single(p.WKapa);
-  w.Single(p.Satt_Tol);
-  return WriteDeviceBlock(kMediumParams + 32 * ch, w.Data());
-}
+bool ReadGasCommon() { return Read(kGasCommon, GasCommon); }
+bool WriteGasCommon() { return Write(kGasCommon, GasCommon); }
 
-bool ReadGasCommon() {
-  return ReadInto(kGasCommon, 16, [](TBlockReader& r) {
-    TGasComposition n;
-    n.Ho = r.Single();
-    n.CO2 = r.Single();
-    n.H2 = r.Single();
-    n.Rho = r.Single();
-    GasCommon = n;
-  });
-}
+bool ReadAlarmParams(int32_t i) { return Read(kAlarmParams.Entry(i), AlarmParams.at(i)); }
+bool WriteAlarmParams(int32_t i) { return Write(kAlarmParams.Entry(i), AlarmParams.at(i)); }
 
-bool WriteGasCommon() {
-  TBlockWriter w;
-  w.Single(GasCommon.Ho).Single(GasCommon.CO2).Single(GasCommon.H2).Single(GasCommon.Rho);
-  return WriteDeviceBlock(kGasCommon, w.Data());
-}
-
-bool ReadAlarmParams(int32_t i) {
-  TAlarmSettings& p = AlarmParams.at(i);
-  return ReadInto(kAlarmParams + 16 * i, 16, [&](TBlockReader& r) {
-    TAlarmSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Param = r.Byte();
-    n.Kind = r.Byte();
-    n.Min = r.Single();
-    n.Max = r.Single();
-    n.Dummy3 = r.Single();
-    p = n;
-  });
-}
-
-bool WriteAlarmParams(int32_t i) {
-  const TAlarmSettings& p = AlarmParams.at(i);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Param).Byte(p.Kind);
-  w.Single(p.Min).Single(p.Max).Single(p.Dummy3);
-  return WriteDeviceBlock(kAlarmParams + 16 * i, w.Data());
-}
-
-bool ReadOutputParams(int32_t i) {
-  TOutputSettings& p = OutputParams.at(i);
-  return ReadInto(kOutputParams + 16 * i, 16, [&](TBlockReader& r) {
-    TOutputSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Konstant = r.Byte();
-    n.Param = r.Byte();
-    n.Min = r.Single();
-    n.Max = r.Single();
-    n.Err = r.Single();
-    p = n;
-  });
-}
-
-bool WriteOutputParams(int32_t i) {
-  const TOutputSettings& p = OutputParams.at(i);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Konstant).Byte(p.Param);
-  w.Single(p.Min).Single(p.Max).Single(p.Err);
-  return WriteDeviceBlock(kOutputParams + 16 * i, w.Data());
-}
+bool ReadOutputParams(int32_t i) { return Read(kOutputParams.Entry(i), OutputParams.at(i)); }
+bool WriteOutputParams(int32_t i) { return Write(kOutputParams.Entry(i), OutputParams.at(i)); }
 
 bool ReadPulseOutputParams(int32_t ch) {
-  TPulseSettings& p = PulseOutputParams.at(ch);
-  return ReadInto(kPulseOutputParams + 8 * ch, 8, [&](TBlockReader& r) {
-    TPulseSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Dummy3 = r.Byte();
-    n.Kind = r.Byte();
-    n.Compare = r.Single();
-    p = n;
-  });
+  return Read(kPulseOutputParams.Entry(ch), PulseOutputParams.at(ch));
 }
-
 bool WritePulseOutputParams(int32_t ch) {
-  const TPulseSettings& p = PulseOutputParams.at(ch);
-  TBlockWriter w;
-  w.Byte(p.Dummy1).Byte(p.Dummy2).Byte(p.Dummy3).Byte(p.Kind).Single(p.Compare);
-  return WriteDeviceBlock(kPulseOutputParams + 8 * ch, w.Data());
+  return Write(kPulseOutputParams.Entry(ch), PulseOutputParams.at(ch));
 }
 
-bool ReadSupplyValues(int32_t ch) {
-  TSupplySettings& p = SupplyValues.at(ch);
-  return ReadInto(kSupplyValues + 16 * ch, 16, [&](TBlockReader& r) {
-    TSupplySettings n;
-    n.T0 = r.Single();
-    n.p0 = r.Single();
-    n.h0 = r.Single();
-    n.Faktor = r.Single();
-    p = n;
-  });
-}
-
-bool WriteSupplyValues(int32_t ch) {
-  const TSupplySettings& p = SupplyValues.at(ch);
-  TBlockWriter w;
-  w.Single(p.T0).Single(p.p0).Single(p.h0).Single(p.Faktor);
-  return WriteDeviceBlock(kSupplyValues + 16 * ch, w.Data());
-}
+bool ReadSupplyValues(int32_t ch) { return Read(kSupplyValues.Entry(ch), SupplyValues.at(ch)); }
+bool WriteSupplyValues(int32_t ch) { return Write(kSupplyValues.Entry(ch), SupplyValues.at(ch)); }
 
 bool ReadCorrectionFactors(int32_t ch) {
-  auto& p = CorrectionFactors.at(ch);
-  return ReadInto(kCorrectionFactors + 32 * ch, 32, [&](TBlockReader& r) {
-    std::array<float, 8> n;
-    for (float& f : n) f = r.Single();
-    p = n;
-  });
+  return Read(kCorrectionFactors.Entry(ch), CorrectionFactors.at(ch));
 }
-
 bool WriteCorrectionFactors(int32_t ch) {
-  TBlockWriter w;
-  for (float f : CorrectionFactors.at(ch)) w.Single(f);
-  return WriteDeviceBlock(kCorrectionFactors + 32 * ch, w.Data());
+  return Write(kCorrectionFactors.Entry(ch), CorrectionFactors.at(ch));
 }
 
-bool ReadLimitValues() {
-  return ReadInto(kLimitValues, 16, [](TBlockReader& r) {
-    TLimitValues n;
-    n.U_Max = r.Single();
-    n.U_Min = r.Single();
-    n.L_Max = r.Single();
-    n.L_Min = r.Single();
-    LimitValues = n;
-  });
-}
+bool ReadLimitValues() { return Read(kLimitValues, LimitValues); }
+bool WriteLimitValues() { return Write(kLimitValues, LimitValues); }
 
-bool WriteLimitValues() {
-  TBlockWriter w;
-  w.Single(LimitValues.U_Max).Single(LimitValues.U_Min).Single(LimitValues.L_Max);
-  w.Single(LimitValues.L_Min);
-  return WriteDeviceBlock(kLimitValues, w.Data());
-}
+bool ReadUserUnit(uint8_t i) { return Read(kUserUnits.Entry(i), UserUnits.at(i)); }
+bool WriteUserUnit(uint8_t i) { return Write(kUserUnits.Entry(i), UserUnits.at(i)); }
 
-bool ReadUserUnit(uint8_t i) {
-  TUserUnit& u = UserUnits.at(i);
-  return ReadInto(kUserUnits + 16 * i, 16, [&](TBlockReader& r) {
-    TUserUnit n;
-    n.Variant = r.Byte();
-    n.SymbolLength = r.Byte();
-    n.Decimals = r.Byte();
-    n.Symbol = platform::Cp1252ToUtf8(r.Bytes(kSymbolBytes));
-    n.Factor = r.Single();
-    n.Offset = r.Single();
-    u = n;
-  });
-}
+bool ReadPresetValue(int32_t i) { return Read(kPresetValues.Entry(i), PresetValues.at(i)); }
+bool WritePresetValue(int32_t i) { return Write(kPresetValues.Entry(i), PresetValues.at(i)); }
 
-bool WriteUserUnit(uint8_t i) {
-  const TUserUnit& u = UserUnits.at(i);
-  TBlockWriter w;
-  w.Byte(u.Variant).Byte(u.SymbolLength).Byte(u.Decimals).Bytes(SymbolToDevice(u.Symbol));
-  w.Single(u.Factor).Single(u.Offset);
-  return WriteDeviceBlock(kUserUnits + 16 * i, w.Data());
-}
+bool ReadDisplayEnable() { return Read(kDisplayEnable, DisplayEnable); }
+bool WriteDisplayEnable() { return Write(kDisplayEnable, DisplayEnable); }
 
-bool ReadPresetValue(int32_t i) {
-  float& p = PresetValues.at(i);
-  return ReadInto(kPresetValues + 4 * i, 4, [&](TBlockReader& r) { p = r.Single(); });
-}
+bool ReadTrendSettings() { return Read(kTrendSettings, TrendSettings); }
+bool WriteTrendSettings() { return Write(kTrendSettings, TrendSettings); }
 
-bool WritePresetValue(int32_t i) {
-  TBlockWriter w;
-  w.Single(PresetValues.at(i));
-  return WriteDeviceBlock(kPresetValues + 4 * i, w.Data());
-}
+bool ReadUnitSwitches() { return Read(kUnitSwitches, UnitSwitches); }
+bool WriteUnitSwitches() { return Write(kUnitSwitches, UnitSwitches); }
 
-namespace {
+bool ReadSystemParams() { return Read(kSystemParams, SystemParams); }
+bool WriteSystemParams() { return Write(kSystemParams, SystemParams); }
 
-bool ReadFourBytes(uint16_t address, std::array<uint8_t, 4>& target) {
-  return ReadInto(address, 4, [&](TBlockReader& r) {
-    std::array<uint8_t, 4> n;
-    for (uint8_t& b : n) b = r.Byte();
-    target = n;
-  });
-}
+bool ReadOperatingMode() { return Read(kOperatingMode, OperatingMode); }
+bool WriteOperatingMode() { return Write(kOperatingMode, OperatingMode); }
 
-bool WriteFourBytes(uint16_t address, const std::array<uint8_t, 4>& source) {
-  TBlockWriter w;
-  for (uint8_t b : source) w.Byte(b);
-  return WriteDeviceBlock(address, w.Data());
-}
-
-}  // namespace
-
-bool ReadDisplayEnable() { return ReadFourBytes(kDisplayEnable, DisplayEnable); }
-bool WriteDisplayEnable() { return WriteFourBytes(kDisplayEnable, DisplayEnable); }
-bool ReadOperatingMode() { return ReadFourBytes(kOperatingMode, OperatingMode); }
-bool WriteOperatingMode() { return WriteFourBytes(kOperatingMode, OperatingMode); }
-
-bool ReadTrendSettings() {
-  return ReadInto(kTrendSettings, 4, [](TBlockReader& r) {
-    TTrendSettings n;
-    n.Dummy1 = r.Byte();
-    n.Dummy2 = r.Byte();
-    n.Param = r.Byte();
-    n.Time = r.Byte();
-    TrendSettings = n;
-  });
-}
-
-bool WriteTrendSettings() {
-  TBlockWriter w;
-  w.Byte(TrendSettings.Dummy1).Byte(TrendSettings.Dummy2).Byte(TrendSettings.Param);
-  w.Byte(TrendSettings.Time);
-  return WriteDeviceBlock(kTrendSettings, w.Data());
-}
-
-bool ReadUnitSwitches() {
-  return ReadInto(kUnitSwitches, 4, [](TBlockReader& r) {
-    TUnitSwitches n;
-    n.Kind = r.Byte();
-    n.Einheiten = r.Byte();
-    n.First = r.Byte();
-    n.CalcError = r.Byte();
-    UnitSwitches = n;
-  });
-}
-
-bool WriteUnitSwitches() {
-  TBlockWriter w;
-  w.Byte(UnitSwitches.Kind).Byte(UnitSwitches.Einheiten).Byte(UnitSwitches.First);
-  w.Byte(UnitSwitches.CalcError);
-  return WriteDeviceBlock(kUnitSwitches, w.Data());
-}
-
-bool ReadSystemParams() {
-  return ReadInto(kSystemParams, 16, [](TBlockReader& r) {
-    TSystemSettings n;
-    n.SystemTypeFlags = r.Byte();
-    n.Anzahl = r.Byte();
-    n.KindMask = r.Byte();
-    n.Kind = r.Byte();
-    n.Lang = r.Byte();
-    r.Skip(3);  // spare on the device; Dummy3 and Dummy4 never come from it
-    n.Dummy3 = 0;
-    n.Dummy4 = 0;
-    n.Faktor = r.Single();
-    n.Dummy6 = r.Single();
-    SystemParams = n;
-  });
-}
-
-bool WriteSystemParams() {
-  const TSystemSettings& p = SystemParams;
-  TBlockWriter w;
-  w.Byte(p.SystemTypeFlags).Byte(p.Anzahl).Byte(p.KindMask).Byte(p.Kind).Byte(p.Lang);
-  w.Byte(0).Byte(0).Byte(0);
-  w.Single(p.Faktor).Single(p.Dummy6);
-  return WriteDeviceBlock(kSystemParams, w.Data());
-}
-
-bool ReadPasswordBlock() {
-  return ReadInto(kPasswordBlock, 13, [](TBlockReader& r) {
-    TPasswordBlock n;
-    for (uint8_t& b : n.PasswordBytes) b = r.Byte();
-    n.PasswordActive = r.Byte();
-    n.DevicePassword = platform::Cp1252ToUtf8(r.Bytes(8));
-    PasswordBlock = n;
-  });
-}
+bool ReadPasswordBlock() { return Read(kPasswordBlock, PasswordBlock); }
 
 bool ReadDeviceIdent() {
-  return ReadInto(kDeviceIdent, 8,
-                  [](TBlockReader& r) { DeviceIdent = platform::Cp1252ToUtf8(r.Bytes(8)); });
+  return Read(kDeviceIdent, DeviceIdent, [](TFieldReader& f, std::string& text) {
+    f.Text(text, kDeviceIdent.n);
+  });
 }
 
 bool ReadSerialNo() {
-  return ReadInto(kSerialNo, 16, [](TBlockReader& r) {
-    std::string bytes = r.Bytes(16);
-    for (char& c : bytes) {
-      if (static_cast<uint8_t>(c) < 32) c = ' ';
-    }
-    DeviceSerialNo = platform::Cp1252ToUtf8(bytes);
+  return Read(kSerialNo, DeviceSerialNo, [](TFieldReader& f, std::string& text) {
+    f.Text(text, kSerialNo.n);
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return static_cast<uint8_t>(c) < 32; }, ' ');
   });
 }
 
-bool ReadOutputCurrents() {
-  return ReadInto(kOutputCurrents, 16, [](TBlockReader& r) {
-    std::array<float, 4> n;
-    for (float& f : n) f = r.Single();
-    OutputCurrents = n;
-  });
-}
+bool ReadOutputCurrents() { return Read(kOutputCurrents, OutputCurrents); }
 
 bool ReadCircuitParams(int32_t ch) {
   return ReadTempParams(ch) && ReadPressureParams(ch) && ReadFlowParams(ch) &&

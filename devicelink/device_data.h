@@ -303,25 +303,57 @@ struct TSatRow {
 
 using TSatTable = std::array<TSatRow, kSatRows>;
 
-// Parameter records.
-extern std::array<TTemperatureSettings, 2> TempParams;
-extern std::array<TPressureSettings, 2> PressureParams;
-extern std::array<TFlowSettings, 2> FlowParams;
-extern std::array<TDpSettings, 2> FlowParams2;
-extern std::array<TMediumSettings, 2> MediumParams;
-extern TGasComposition GasCommon;
-extern std::array<TSupplySettings, 2> SupplyValues;
-extern std::array<TPulseSettings, 2> PulseOutputParams;
-extern std::array<TAlarmSettings, 2> AlarmParams;
-extern std::array<TOutputSettings, 4> OutputParams;
-extern TUnitSwitches UnitSwitches;
-extern std::array<TUserUnit, 16> UserUnits;
-extern TTrendSettings TrendSettings;
-extern std::array<std::array<float, 8>, 2> CorrectionFactors;
-extern TLimitValues LimitValues;
-extern TSystemSettings SystemParams;
-extern std::array<float, 8> PresetValues;
-extern std::array<uint8_t, 4> DisplayEnable;
+// A copy of every parameter record, the part of the model that parameter files
+// save and load; the field names are those of the globals.
+struct TParameterRecords {
+  std::array<TTemperatureSettings, 2> TempParams{};
+  std::array<TPressureSettings, 2> PressureParams{};
+  std::array<TFlowSettings, 2> FlowParams{};
+  std::array<TDpSettings, 2> FlowParams2{};
+  std::array<TMediumSettings, 2> MediumParams{};
+  TGasComposition GasCommon{};
+  std::array<TSupplySettings, 2> SupplyValues{};
+  std::array<TPulseSettings, 2> PulseOutputParams{};
+  std::array<TAlarmSettings, 2> AlarmParams{};
+  std::array<TOutputSettings, 4> OutputParams{};
+  TUnitSwitches UnitSwitches{};
+  std::array<TUserUnit, 16> UserUnits{};
+  TTrendSettings TrendSettings{};
+  std::array<std::array<float, 8>, 2> CorrectionFactors{};
+  TLimitValues LimitValues{};
+  TSystemSettings SystemParams{};
+  std::array<float, 8> PresetValues{};
+  std::array<uint8_t, 4> DisplayEnable{};
+
+  // The globals as they are now, and the globals set from a copy.
+  static TParameterRecords Capture();
+  void Commit() const;
+};
+
+// The parameter records in force. The globals below name its fields, so the list
+// of records is the structure above and nothing else.
+extern TParameterRecords CurrentParameters;
+
+inline auto& TempParams = CurrentParameters.TempParams;
+inline auto& PressureParams = CurrentParameters.PressureParams;
+inline auto& FlowParams = CurrentParameters.FlowParams;
+inline auto& FlowParams2 = CurrentParameters.FlowParams2;
+inline auto& MediumParams = CurrentParameters.MediumParams;
+inline auto& GasCommon = CurrentParameters.GasCommon;
+inline auto& SupplyValues = CurrentParameters.SupplyValues;
+inline auto& PulseOutputParams = CurrentParameters.PulseOutputParams;
+inline auto& AlarmParams = CurrentParameters.AlarmParams;
+inline auto& OutputParams = CurrentParameters.OutputParams;
+inline auto& UnitSwitches = CurrentParameters.UnitSwitches;
+inline auto& UserUnits = CurrentParameters.UserUnits;
+inline auto& TrendSettings = CurrentParameters.TrendSettings;
+inline auto& CorrectionFactors = CurrentParameters.CorrectionFactors;
+inline auto& LimitValues = CurrentParameters.LimitValues;
+inline auto& SystemParams = CurrentParameters.SystemParams;
+inline auto& PresetValues = CurrentParameters.PresetValues;
+inline auto& DisplayEnable = CurrentParameters.DisplayEnable;
+
+// Not in a parameter file.
 extern TOperatingMode OperatingMode;
 
 // Device data, read only.
@@ -338,33 +370,6 @@ extern std::array<std::array<TIntegratorRecord, 8>, 2> IntegratorHistory;  // ne
 extern std::unique_ptr<TTrendStore> TrendStore;
 extern std::unique_ptr<TPropertyTable> TableData;
 extern TSatTable UserSatTable;
-
-// A copy of every parameter record, the part of the model that parameter files
-// save and load; the field names are those of the globals.
-struct TParameterRecords {
-  std::array<TTemperatureSettings, 2> TempParams;
-  std::array<TPressureSettings, 2> PressureParams;
-  std::array<TFlowSettings, 2> FlowParams;
-  std::array<TDpSettings, 2> FlowParams2;
-  std::array<TMediumSettings, 2> MediumParams;
-  TGasComposition GasCommon;
-  std::array<TSupplySettings, 2> SupplyValues;
-  std::array<TPulseSettings, 2> PulseOutputParams;
-  std::array<TAlarmSettings, 2> AlarmParams;
-  std::array<TOutputSettings, 4> OutputParams;
-  TUnitSwitches UnitSwitches;
-  std::array<TUserUnit, 16> UserUnits;
-  TTrendSettings TrendSettings;
-  std::array<std::array<float, 8>, 2> CorrectionFactors;
-  TLimitValues LimitValues;
-  TSystemSettings SystemParams;
-  std::array<float, 8> PresetValues;
-  std::array<uint8_t, 4> DisplayEnable;
-
-  // The globals as they are now, and the globals set from a copy.
-  static TParameterRecords Capture();
-  void Commit() const;
-};
 
 // Every record back to its initial (zero) state; the trend store and table buffer
 // are left as they are. For tests and a fresh start.

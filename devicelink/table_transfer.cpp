@@ -1,7 +1,7 @@
 #include "devicelink/table_transfer.h"
 
-#include <array>
 #include <string>
+#include <utility>
 
 #include "devicelink/block_codec.h"
 #include "devicelink/block_commands.h"
@@ -55,6 +55,27 @@ TableBlock TableFrame(uint16_t base, int i) {
   return {static_cast<uint16_t>(base + kRowsOffset + kRowBytes * (i - 2)), kRowBytes};
 }
 
+// What frame i of a property table carries: the pressure axis, the temperature
+// axis, then one row of values per temperature. T is const when writing.
+template <class F, RecordOf<TPropertyTable> T>
+void FrameLayout(F& f, T& table, int i) {
+  if (i == 0) {
+    for (auto& p : table.Pressures) f.Word(p);
+  } else if (i == 1) {
+    for (auto& t : table.Temperatures) f.Word(t);
+  } else {
+    for (auto& v : table.Values.at(static_cast<size_t>(i - 2))) f.Single(v);
+  }
+}
+
+template <class F, RecordOf<TSatRow> R>
+void Layout(F& f, R& row) {
+  f.Single(row.T);
+  f.Single(row.p);
+  f.Single(row.rho);
+  f.Single(row.h);
+}
+
 bool ValidTable(int32_t table) {
   return (table == 0 || table == 1) && TableData != nullptr;
 }
@@ -70,20 +91,8 @@ bool ReadTable(int32_t table) {
     const TableBlock block = TableFrame(base, i);
     std::string data;
     if (!ReadDeviceBlock(block.address, block.n, data)) return false;
-    TBlockReader r(data);
-    if (i == 0) {
-      std::array<uint16_t, kTablePressures> pressures;
-      for (uint16_t& p : pressures) p = r.Word();
-      t.Pressures = pressures;
-    } else if (i == 1) {
-      std::array<uint16_t, kTableTemperatures> temperatures;
-      for (uint16_t& v : temperatures) v = r.Word();
-      t.Temperatures = temperatures;
-    } else {
-      std::array<float, kTablePressures> row;
-      for (float& v : row) v = r.Single();
-      t.Values.at(static_cast<size_t>(i - 2)) = row;
-    }
+    TFieldReader f(data);
+    FrameLayout(f, t, i);
     progress.Step(kTablePauseMs);
   }
   return true;
@@ -95,15 +104,9 @@ bool WriteTable(int32_t table) {
   const TPropertyTable& t = *TableData;
   FrameProgress progress(kTableFrames);
   for (int i = 0; i < kTableFrames; ++i) {
-    TBlockWriter w;
-    if (i == 0) {
-      for (uint16_t p : t.Pressures) w.Word(p);
-    } else if (i == 1) {
-      for (uint16_t v : t.Temperatures) w.Word(v);
-    } else {
-      for (float v : t.Values.at(static_cast<size_t>(i - 2))) w.Single(v);
-    }
-    if (!WriteDeviceBlock(TableFrame(base, i).address, w.Data())) return false;
+    TFieldWriter f;
+    FrameLayout(f, t, i);
+    if (!WriteDeviceBlock(TableFrame(base, i).address, f.Data())) return false;
     progress.Step(kTablePauseMs);
   }
   return true;
@@ -116,14 +119,9 @@ bool ReadUserSatTable() {
     std::string data;
     const uint16_t address = static_cast<uint16_t>(kSatTableAddress + 128 * p);
     if (!ReadDeviceBlock(address, 128, data)) return false;
-    TBlockReader r(data);
+    TFieldReader f(data);
     for (int i = 0; i < kSatRowsPerReadFrame; ++i) {
-      TSatRow row;
-      row.T = r.Single();
-      row.p = r.Single();
-      row.rho = r.Single();
-      row.h = r.Single();
-      UserSatTable.at(static_cast<size_t>(kSatRowsPerReadFrame * p + i)) = row;
+      Layout(f, UserSatTable.at(static_cast<size_t>(kSatRowsPerReadFrame * p + i)));
     }
     progress.Step(kTablePauseMs);
   }
@@ -133,12 +131,11 @@ bool ReadUserSatTable() {
 bool WriteUserSatTable() {
   FrameProgress progress(kSatWriteFrames);
   for (int i = 0; i < kSatWriteFrames; ++i) {
-    TBlockWriter w;
+    TFieldWriter f;
     for (int row = 2 * i; row <= 2 * i + 1; ++row) {
-      const TSatRow& r = UserSatTable.at(static_cast<size_t>(row));
-      w.Single(r.T).Single(r.p).Single(r.rho).Single(r.h);
+      Layout(f, std::as_const(UserSatTable).at(static_cast<size_t>(row)));
     }
-    if (!WriteDeviceBlock(static_cast<uint16_t>(kSatTableAddress + 32 * i), w.Data())) {
+    if (!WriteDeviceBlock(static_cast<uint16_t>(kSatTableAddress + 32 * i), f.Data())) {
       return false;
     }
     progress.Step(kSatWritePauseMs);

@@ -36,7 +36,8 @@ std::string DecimalText(double value, std::chars_format format, int decimals) {
     throw std::invalid_argument("only fixed or scientific notation");
   }
   std::array<char, 1500> buf;  // sign, 309 digits before the point, point, decimals
-  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, format, kExactDecimals);
+  const auto res =
+      std::to_chars(buf.data(), buf.data() + buf.size(), value, format, kExactDecimals);
   if (res.ec != std::errc{}) throw std::invalid_argument("number cannot be written");
   const std::string_view exact(buf.data(), static_cast<size_t>(res.ptr - buf.data()));
 

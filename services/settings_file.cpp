@@ -23,6 +23,8 @@ std::string MemDiagLogName;
 
 namespace {
 
+TMemDiagStarter g_memdiag_starter = nullptr;
+
 constexpr const char* kSettings = "Einstellungen";
 constexpr const char* kSystem = "System";
 constexpr const char* kDebug = "Debug";
@@ -46,6 +48,10 @@ std::optional<uint32_t> ProbeWritable(const std::string& name) {
 }
 
 }  // namespace
+
+void SetMemDiagStarter(TMemDiagStarter starter) {
+  g_memdiag_starter = starter;
+}
 
 std::string SettingsFileName() {
   std::string folder = GetLocalDataFolder();
@@ -84,6 +90,7 @@ void ReadSettings() {
                      platform::ZeroPad(now.month, 2) + "-" + platform::ZeroPad(now.day, 2) + "-" +
                      platform::ZeroPad(now.hour, 2) + "-" + platform::ZeroPad(now.minute, 2) + "-" +
                      platform::ZeroPad(now.second, 2) + "_memDiag.log";
+    if (g_memdiag_starter) g_memdiag_starter(MemDiagLogName, 1000);
   }
   devicelink::TraceLevel = ReadIntWithDefault(*ini, kDebug, "RS232", 0);
 

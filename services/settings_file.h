@@ -16,6 +16,12 @@ namespace services {
 extern int32_t MemDiagSwitch;
 extern std::string MemDiagLogName;
 
+// Starts the leak tracker with its report name and the largest released block it
+// keeps for checking. The program installs it; without one "MemDiag" starts nothing.
+using TMemDiagStarter = void (*)(const std::string& report_name,
+                                 uint32_t max_kept_freed_block_size);
+void SetMemDiagStarter(TMemDiagStarter starter);
+
 // Full name of the settings file; empty when the local data folder cannot be made.
 std::string SettingsFileName();
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <vector>
+
 #include "devicelink/link_state.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
@@ -31,6 +33,7 @@ class SettingsFileTest : public ::testing::Test {
     MemDiagLogName.clear();
   }
   void TearDown() override {
+    SetMemDiagStarter(nullptr);
     ProgramFolder = saved_program_folder_;
     Medium = Language = PortIndex = 0;
     BaudIndex = 3;
@@ -108,6 +111,31 @@ TEST_F(SettingsFileTest, CloseWritesFiveKeysAndKeepsTheRest) {
             "[Debug]\r\nMemDiag=1\r\nRS232=2\r\n"
             "[System]\r\nSprache=1\r\nMedium=1\r\n");
   EXPECT_TRUE(window_.boxes.empty());
+}
+
+struct StarterCall {
+  std::string name;
+  uint32_t max_kept;
+};
+std::vector<StarterCall> g_starter_calls;
+
+TEST_F(SettingsFileTest, MemDiagSwitchStartsTheTrackerWithTheReportName) {
+  SetMemDiagStarter([](const std::string& name, uint32_t max_kept) {
+    g_starter_calls.push_back({name, max_kept});
+  });
+  for (const char* value : {"0", "1", "-7", "on"}) {
+    SCOPED_TRACE(value);
+    g_starter_calls.clear();
+    MemDiagLogName.clear();
+    WriteIni(std::string("[Debug]\r\nMemDiag=") + value + "\r\n");
+    ReadSettings();
+    const bool on = std::string(value) == "1" || std::string(value) == "-7";
+    ASSERT_EQ(g_starter_calls.size(), on ? 1u : 0u);
+    if (!on) continue;
+    EXPECT_EQ(g_starter_calls[0].name, MemDiagLogName);
+    EXPECT_EQ(MemDiagLogName.rfind(home_.DataFolder() + "/", 0), 0u);
+    EXPECT_EQ(g_starter_calls[0].max_kept, 1000u);
+  }
 }
 
 TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {

@@ -38,12 +38,13 @@ class TDebugInfo {
   uintptr_t CodeBase() const { return code_base_; }
 
   // Reads the appended debug information (signature "FB09" or "FB0A" at the end
-  // of the file). False, with nothing loaded, when the file has none or any part
-  // of it lies outside the file or contradicts itself.
+  // of the file), emptying routines and units first. False, with nothing loaded,
+  // when the file has none or any part of it lies outside the file or its part.
   bool LoadDebugInfo(const std::string& program_file);
 
-  // Adds the function symbols of an ELF file's symbol table as routines. False,
-  // with none added, when the file is no readable ELF file or has no symbols.
+  // Adds the function symbols of an ELF file's symbol table (the dynamic one when
+  // there is no other) as routines. False, with none added, when the file is no
+  // readable 64-bit ELF file or has no function symbols.
   bool LoadSymbolTable(const std::string& program_file);
 
   // "Module <unit> Routine <name> Line <n> Find error: <hex>", shortened as far as

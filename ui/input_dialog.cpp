@@ -56,7 +56,8 @@ void TInputDlg::FormActivate() {
   DisplayMin = ToDisplayUnit(MinValue, row);
   DisplayMax = ToDisplayUnit(MaxValue, row);
   QLineEdit* input = form_->Input;
-  input->setText(Text(InputValueText(DisplayValue, IntegerOnly, Precision)));
+  shown_text_ = Text(InputValueText(DisplayValue, IntegerOnly, Precision));
+  input->setText(shown_text_);
   input->setFocus();
   input->selectAll();
   setWindowTitle(Text(InputValueText(DisplayMin, IntegerOnly, Precision)) + " .. " +
@@ -94,8 +95,17 @@ bool TInputDlg::InputKeyPress(QKeyEvent* event) {
 }
 
 void TInputDlg::OKBtnClick() {
-  const TInputEntry entry =
-      ReadInputEntry(form_->Input->text().toStdString(), DisplayMin, DisplayMax);
+  const QString text = form_->Input->text();
+  if (text == shown_text_) {
+    accept();
+    return;
+  }
+  // "", "-" or "12E-" is no value yet: the operator goes on typing.
+  if (!IsCompleteNumber(text.toStdString())) {
+    platform::Beep(platform::kBeepDefault);
+    return;
+  }
+  const TInputEntry entry = ReadInputEntry(text.toStdString(), DisplayMin, DisplayMax);
   if (entry.beep) platform::Beep(platform::kBeepInformation);
   Value = ToDeviceUnit(entry.display_value, services::FindUnitRow(Quantity));
   accept();

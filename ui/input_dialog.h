@@ -47,6 +47,9 @@ class TInputDlg : public QDialog {
 
  private:
   std::unique_ptr<Ui::TInputDlg> form_;
+  // The value text as activation showed it: OK on it returns Value untouched,
+  // not the rounded text read back.
+  QString shown_text_;
 };
 
 extern TInputDlg* InputDlg;

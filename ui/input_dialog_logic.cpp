@@ -52,6 +52,20 @@ double ParseInputNumber(std::string_view text) {
   return v;
 }
 
+bool IsCompleteNumber(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) {
+    if (c == ',') c = '.';
+  }
+  double v = 0;
+  const char* const begin = s.data();
+  const char* const end = begin + s.size();
+  const auto res = std::from_chars(begin, end, v, std::chars_format::general);
+  if (res.ptr != end) return false;
+  if (res.ec == std::errc::result_out_of_range) return true;  // clamped on OK
+  return res.ec == std::errc() && std::isfinite(v);
+}
+
 std::optional<char> FilterInputKey(std::string_view text, bool all_selected, char key,
                                    int precision) {
   char c = key;

@@ -28,6 +28,10 @@ std::string InputValueText(float value, bool integer_only, int precision);
 // "nan" and "inf" are not numbers.
 double ParseInputNumber(std::string_view text);
 
+// Whether the whole text is a number ("," counting as "."): "", "-", "12E" and
+// "12E-" are not, "12." and "1E999" are.
+bool IsCompleteNumber(std::string_view text);
+
 // The character that a key typed into the entry puts there, or none when it is
 // refused. `text` is the whole text before the key, `all_selected` whether all of it
 // is selected (true for an empty text). '\b' is backspace.

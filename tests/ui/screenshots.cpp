@@ -1,6 +1,8 @@
 // Saves a picture of every page and dialog of the program in German and in
-// English: vandrel2_screenshots <folder>. The settings file decides the port;
-// run it with a device online (scripts/screenshots.sh starts the simulated one).
+// English: vandrel2_screenshots <folder> [steam]. The settings file decides the
+// port; run it with a device online (scripts/screenshots.sh starts the simulated
+// one). With "steam" (a steam device online) only the circuit pages, named
+// steam-<language>-...
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -97,11 +99,24 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   w.AboutBox()->hide();
 }
 
+// The circuit parameter pages of a steam device.
+void ShootCircuitPages(ui::Tfrm_Main& w, const QString& lang) {
+  auto* f = &ui::FormOf(w);
+  f->Notebook->setCurrentWidget(f->TabParameter);
+  for (QWidget* page : {f->TabPar1, f->TabPar2}) {
+    f->NBParameter->setCurrentWidget(page);
+    w.NotebookMouseDown(f->NBParameter);
+    Save(w, "steam-" + lang + "-parameter-" + page->objectName());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   g_folder = argc > 1 ? QString(argv[1]) : QString("screenshots");
+  const bool steam = argc > 2 && QString(argv[2]) == "steam";
+  auto shoot = steam ? ShootCircuitPages : Shoot;
   QDir().mkpath(g_folder);
   ui::TQtMainThread main_thread;
   platform::SetMainThread(&main_thread);
@@ -116,9 +131,9 @@ int main(int argc, char** argv) {
       code = 2;
     }
     w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
-    Shoot(w, "de");
+    shoot(w, "de");
     w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
-    Shoot(w, "en");
+    shoot(w, "en");
     w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
     w.close();
   }

@@ -147,6 +147,71 @@ class InputDialogTest : public QObject {
     QCOMPARE(got.beep, beep);
   }
 
+  void completeNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("complete");
+    for (const char* t : {"0", "12", "-12.5", "12.", "0,5", "1E5", "1.5E-3", "1E999"})
+      QTest::newRow(t) << QString(t) << true;
+    for (const char* t : {"", "-", "12E", "12E-", ".", "-E"})
+      QTest::newRow(*t ? t : "empty") << QString(t) << false;
+  }
+  void completeNumber() {
+    QFETCH(QString, text);
+    QFETCH(bool, complete);
+    QCOMPARE(ui::IsCompleteNumber(text.toStdString()), complete);
+  }
+
+  // OK on the text as shown returns the value itself, not the rounded text;
+  // a text that is no number yet keeps the dialog open.
+  void unchangedAndIncompleteEntries() {
+    TInputDlg dlg;
+    dlg.Precision = 5;
+    dlg.Quantity = 255;
+    dlg.MinValue = 0;
+    dlg.MaxValue = 100000;
+    auto exec = [&dlg] {
+      QTimer::singleShot(10000, &dlg, &QDialog::reject);
+      return dlg.exec();
+    };
+    QLineEdit* input = dlg.Form()->Input;
+    for (float value : {101.325f, 12345.678f}) {
+      dlg.Value = value;
+      QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(input, Qt::Key_Return); });
+      QCOMPARE(exec(), int(QDialog::Accepted));
+      QCOMPARE(dlg.Value, value);
+    }
+    // Typed again as shown: still the value itself.
+    dlg.Value = 101.325f;
+    QTimer::singleShot(0, &dlg, [&] {
+      QCOMPARE(input->text(), QString("101.32"));
+      QTest::keyClicks(input, "101.32");
+      QTest::keyClick(input, Qt::Key_Return);
+    });
+    QCOMPARE(exec(), int(QDialog::Accepted));
+    QCOMPARE(dlg.Value, 101.325f);
+    QVERIFY(beeps_.empty());
+
+    const std::pair<const char*, float> incomplete[] = {
+        {"", 0}, {"-", 0}, {"12E", 12e-3f}, {"12E-", 12e-3f}};
+    for (const auto& [typed, completed] : incomplete) {
+      beeps_.clear();
+      dlg.Value = 5;
+      bool stayed_open = false;
+      QTimer::singleShot(0, &dlg, [&] {
+        input->setText(typed);
+        dlg.Form()->OKBtn->click();
+        stayed_open = dlg.isVisible();
+        // The operator completes the number.
+        QTest::keyClicks(input, "-3");
+        QTest::keyClick(input, Qt::Key_Return);
+      });
+      QCOMPARE(exec(), int(QDialog::Accepted));
+      QVERIFY2(stayed_open, typed);
+      QCOMPARE(beeps_.front(), platform::kBeepDefault);
+      QCOMPARE(dlg.Value, completed);
+    }
+  }
+
   void integerText_data() {
     QTest::addColumn<float>("value");
     QTest::addColumn<QString>("expected");

@@ -63,19 +63,6 @@ QString LineText(const QListWidget* list, int line) {
   return item != nullptr ? item->text().trimmed() : QString();
 }
 
-// Medium is the selector of the text module; a loader that fetches from the
-// other module puts it back however it ends.
-class TMediumKeeper {
- public:
-  TMediumKeeper() : saved_(services::Medium) {}
-  ~TMediumKeeper() { services::Medium = saved_; }
-  TMediumKeeper(const TMediumKeeper&) = delete;
-  TMediumKeeper& operator=(const TMediumKeeper&) = delete;
-
- private:
-  int32_t saved_;
-};
-
 }  // namespace
 
 TCircuitPages::TCircuitPages(TPageContext& context) : TPage(context) {

@@ -53,6 +53,11 @@ void UpperBoundRule(float& min, float& max) {
 
 }  // namespace
 
+TMediumKeeper::TMediumKeeper() : saved_(services::Medium) {}
+TMediumKeeper::~TMediumKeeper() {
+  services::Medium = saved_;
+}
+
 // ---- Choice lists
 
 std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first) {

@@ -19,6 +19,19 @@
 
 namespace ui {
 
+// Medium also selects the text module: a loader that fetches from the other
+// module puts it back however it ends.
+class TMediumKeeper {
+ public:
+  TMediumKeeper();
+  ~TMediumKeeper();
+  TMediumKeeper(const TMediumKeeper&) = delete;
+  TMediumKeeper& operator=(const TMediumKeeper&) = delete;
+
+ private:
+  int32_t saved_;
+};
+
 // ---- Choice lists
 
 // The strings of a block from s(first) up to the first empty one.

@@ -1,0 +1,144 @@
+// The four shipped text modules against the program's contract with the device
+// codes: a choice list has exactly as many entries as the device has codes, a
+// row label fits its column, and German and English carry the same ids.
+// A page that loads a block adds a row to kBlocks.
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "platform/folders.h"
+#include "platform/text_encoding.h"
+#include "services/app_state.h"
+#include "services/text_modules.h"
+
+namespace {
+
+// Which modules a row applies to.
+enum Modules { kGas = 1, kSteam = 2, kBoth = 3 };
+
+struct Block {
+  uint16_t base;
+  size_t first;    // the list starts at s(first)
+  size_t count;    // strings from s(first) up to the first missing one
+  size_t width;    // longest string allowed from s(first) on; 0: any
+  Modules modules;
+  const char* what;
+};
+
+constexpr size_t kLabel = 18;
+
+// clang-format off
+const Block kBlocks[] = {
+    // Circuit pages: modes and kinds, then the row labels of each mode.
+    {2048, 1, 7, 0,      kBoth,  "temperature modes, other circuit last"},
+    {2064, 0, 1, kLabel, kBoth,  "temperature fixed value"},
+    {2080, 0, 2, kLabel, kBoth,  "temperature range"},
+    {3072, 1, 4, 0,      kBoth,  "pressure modes, other circuit last"},
+    {3088, 0, 1, kLabel, kBoth,  "pressure fixed value"},
+    {3104, 0, 3, kLabel, kBoth,  "gauge pressure range and ambient pressure"},
+    {3120, 0, 2, kLabel, kBoth,  "absolute pressure range"},
+    {4096, 1, 6, 0,      kBoth,  "flow modes"},
+    {4128, 0, 9, kLabel, kBoth,  "differential pressure"},
+    {4144, 0, 9, kLabel, kBoth,  "differential pressure"},
+    {4160, 0, 3, kLabel, kBoth,  "mass flow"},
+    {4176, 0, 5, kLabel, kBoth,  "operating volume flow"},
+    {4192, 0, 4, kLabel, kBoth,  "pulse input"},
+    {5120, 1, 9, 0,      kGas,   "gas kinds 0..8"},
+    {5232, 0, 4, kLabel, kGas,   "gas composition (the check line has no label)"},
+    {5248, 0, 4, kLabel, kGas,   "gas kind 7"},
+    {5264, 0, 3, kLabel, kGas,   "gas kind 8 with its table"},
+    {5120, 1, 7, 0,      kSteam, "steam kinds 9..15"},
+    {5136, 0, 1, kLabel, kSteam, "steam kind 9"},
+    {5152, 0, 1, kLabel, kSteam, "steam kind 10"},
+    {5168, 0, 1, kLabel, kSteam, "steam kind 11"},
+    {5184, 0, 2, kLabel, kSteam, "steam kind 12"},
+    {5200, 0, 5, kLabel, kSteam, "steam kind 13"},
+    {5216, 0, 2, kLabel, kSteam, "steam kind 14: the two property tables"},
+    {5232, 0, 1, kLabel, kSteam, "steam kind 15: the saturation table"},
+    {6144, 1, 3, 0,      kBoth,  "pulse sources; 6148 absent"},
+    {6144, 0, 4, kLabel, kBoth,  "s0 also labels the pulse value"},
+    {6149, 0, 1, 0,      kBoth,  "name of a pulse source without entry"},
+    {20480, 1, 3, kLabel, kBoth, "supply values"},
+};
+// clang-format on
+
+struct Module {
+  const char* name;
+  int32_t medium;
+  int32_t language;
+};
+const Module kModules[] = {{"Ltx1de.txt", 0, 0}, {"Ltx1en.txt", 0, 1},
+                           {"Ltx2de.txt", 1, 0}, {"Ltx2en.txt", 1, 1}};
+
+std::set<int> Ids(const std::string& file) {
+  std::set<int> ids;
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    ids.insert(std::stoi(line.substr(0, line.find('='))));
+  }
+  return ids;
+}
+
+}  // namespace
+
+class ShippedTextsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { services::ProgramFolder = platform::ProgramFolder() + "/"; }
+  void cleanup() {
+    services::Medium = 0;
+    services::Language = 0;
+  }
+
+  void listsHaveTheirLengths() {
+    for (const Module& m : kModules) {
+      services::Medium = m.medium;
+      services::Language = m.language;
+      const Modules which = m.medium == 0 ? kGas : kSteam;
+      for (const Block& b : kBlocks) {
+        if ((b.modules & which) == 0) continue;
+        const QString where = QString("%1 block %2 (%3)").arg(m.name).arg(b.base).arg(b.what);
+        services::TextBlock t;
+        QVERIFY2(services::GetTextBlock(b.base, 1, t), qPrintable(where));
+        size_t count = 0;
+        while (b.first + count < t.size() && !t[b.first + count].empty()) {
+          const std::string& s = t[b.first + count];
+          if (b.width != 0) {
+            QVERIFY2(platform::Utf8Length(s) <= b.width, qPrintable(where + ": " + s.c_str()));
+          }
+          ++count;
+        }
+        QVERIFY2(count == b.count,
+                 qPrintable(where + QString(": %1 strings, expected %2").arg(count).arg(b.count)));
+      }
+    }
+  }
+
+  void germanAndEnglishCarryTheSameIds() {
+    const std::string folder = platform::ProgramFolder() + "/";
+    for (const char* medium : {"Ltx1", "Ltx2"}) {
+      const std::set<int> de = Ids(folder + medium + "de.txt");
+      const std::set<int> en = Ids(folder + medium + "en.txt");
+      QVERIFY(!de.empty());
+      std::set<int> only;
+      for (int id : de) {
+        if (!en.count(id)) only.insert(id);
+      }
+      for (int id : en) {
+        if (!de.count(id)) only.insert(id);
+      }
+      QString missing;
+      for (int id : only) missing += QString(" %1").arg(id);
+      QVERIFY2(only.empty(), qPrintable(QString(medium) + " ids in one language only:" + missing));
+    }
+  }
+};
+
+QTEST_MAIN(ShippedTextsTest)
+#include "shipped_texts_test.moc"

@@ -1,0 +1,47 @@
+// The requests the simulated device received, decoded for the traffic tests:
+// "W 8100/32" is a write of 32 bytes at 0x8100, "R ..." a read.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/flowsim/protocol.h"
+#include "tools/flowsim/simulator.h"
+
+namespace ui::testing {
+
+struct TraceLine {
+  bool write = false;
+  uint16_t address = 0;
+  uint8_t count = 0;
+  int64_t time_ms = 0;
+  QString Text() const {
+    return QString("%1 %2/%3")
+        .arg(write ? 'W' : 'R')
+        .arg(address, 4, 16, QChar('0'))
+        .arg(count)
+        .toUpper();
+  }
+};
+
+inline std::vector<TraceLine> Trace(const std::vector<flowsim::RequestRecord>& requests) {
+  std::vector<TraceLine> lines;
+  for (const flowsim::RequestRecord& r : requests) {
+    if (r.request.size() < 4) continue;
+    lines.push_back({r.request[0] == flowsim::kWriteCommand,
+                     static_cast<uint16_t>(r.request[1] << 8 | r.request[2]), r.request[3],
+                     r.timeMs});
+  }
+  return lines;
+}
+
+inline QStringList TraceText(const std::vector<TraceLine>& lines) {
+  QStringList out;
+  for (const TraceLine& l : lines) out << l.Text();
+  return out;
+}
+
+}  // namespace ui::testing

@@ -32,11 +32,21 @@ std::string InputValueText(float value, bool integer_only, int precision) {
   return std::string(buf, res.ptr);
 }
 
-double ParseInputNumber(std::string_view text) {
+namespace {
+
+// The text with "," read as ".".
+std::string WithPoint(std::string_view text) {
   std::string s(text);
   for (char& c : s) {
     if (c == ',') c = '.';
   }
+  return s;
+}
+
+}  // namespace
+
+double ParseInputNumber(std::string_view text) {
+  const std::string s = WithPoint(text);
   double v = 0;
   const char* const begin = s.data();
   const auto res = std::from_chars(begin, begin + s.size(), v, std::chars_format::general);
@@ -53,10 +63,7 @@ double ParseInputNumber(std::string_view text) {
 }
 
 bool IsCompleteNumber(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) {
-    if (c == ',') c = '.';
-  }
+  const std::string s = WithPoint(text);
   double v = 0;
   const char* const begin = s.data();
   const char* const end = begin + s.size();

@@ -256,6 +256,12 @@ class CircuitPagesTest : public QObject {
     QCOMPARE(Items(f.ComboPT2).last(), QString("Von Kreis 1"));
     QCOMPARE(Items(f.ComboPT1).last(), QString("Von Kreis 2"));
     QCOMPARE(f.ComboPG1->count(), 16);  // gas kinds, then steam kinds
+    // The remarks page reads nothing.
+    sim.ClearRequests();
+    f.NBParameter->setCurrentWidget(f.TabParBemerkung);
+    w.NotebookMouseDown(f.NBParameter);
+    QCOMPARE(sim.RequestCount(), size_t(0));
+    QVERIFY(!f.Zeitmesser->isVisible());
     // Values and units stand in the same columns.
     const QStringList flow = Lines(f.ListePF1);
     QCOMPARE(flow.size(), 4);

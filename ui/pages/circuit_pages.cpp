@@ -453,11 +453,14 @@ bool TCircuitPages::EditValue(const TEditRow& row) {
   return true;
 }
 
+bool TCircuitPages::Entered(const std::optional<TEditRow>& row) {
+  // A line without a row opens no dialog; the block is sent all the same.
+  return !row || EditValue(*row);
+}
+
 void TCircuitPages::EditTemperature(QListWidget* /*sender*/) {
   const int c = Context().ShownCircuit();
-  if (const std::optional<TEditRow> row = TemperatureEditRow(c, SelectedLine(Of(c).temperature_list))) {
-    if (!EditValue(*row)) return;
-  }
+  if (!Entered(TemperatureEditRow(c, SelectedLine(Of(c).temperature_list)))) return;
   services::WriteAndReadBack([c] { return dl::WriteTempParams(c); },
                              [c] { return dl::ReadTempParams(c); });
   ShowTemperature(c);
@@ -465,9 +468,7 @@ void TCircuitPages::EditTemperature(QListWidget* /*sender*/) {
 
 void TCircuitPages::EditPressure(QListWidget* /*sender*/) {
   const int c = Context().ShownCircuit();
-  if (const std::optional<TEditRow> row = PressureEditRow(c, SelectedLine(Of(c).pressure_list))) {
-    if (!EditValue(*row)) return;
-  }
+  if (!Entered(PressureEditRow(c, SelectedLine(Of(c).pressure_list)))) return;
   services::WriteAndReadBack([c] { return dl::WritePressureParams(c); },
                              [c] { return dl::ReadPressureParams(c); });
   ShowPressure(c);
@@ -475,9 +476,7 @@ void TCircuitPages::EditPressure(QListWidget* /*sender*/) {
 
 void TCircuitPages::EditFlow(QListWidget* /*sender*/) {
   const int c = Context().ShownCircuit();
-  if (const std::optional<TEditRow> row = FlowEditRow(c, SelectedLine(Of(c).flow_list))) {
-    if (!EditValue(*row)) return;
-  }
+  if (!Entered(FlowEditRow(c, SelectedLine(Of(c).flow_list)))) return;
   // Both flow blocks, whatever line was edited.
   services::WriteAndReadBack(
       {[c] { return dl::WriteFlowParams2(c); }, [c] { return dl::WriteFlowParams(c); }},
@@ -487,9 +486,7 @@ void TCircuitPages::EditFlow(QListWidget* /*sender*/) {
 
 void TCircuitPages::EditPulse(QListWidget* /*sender*/) {
   const int c = Context().ShownCircuit();
-  if (const std::optional<TEditRow> row = PulseEditRow(c)) {
-    if (!EditValue(*row)) return;
-  }
+  if (!Entered(PulseEditRow(c))) return;
   services::WriteAndReadBack([c] { return dl::WritePulseOutputParams(c); },
                              [c] { return dl::ReadPulseOutputParams(c); });
   ShowPulse(c);
@@ -497,9 +494,7 @@ void TCircuitPages::EditPulse(QListWidget* /*sender*/) {
 
 void TCircuitPages::EditSupply(QListWidget* /*sender*/) {
   const int c = Context().ShownCircuit();
-  if (const std::optional<TEditRow> row = SupplyEditRow(c, SelectedLine(Of(c).supply_list))) {
-    if (!EditValue(*row)) return;
-  }
+  if (!Entered(SupplyEditRow(c, SelectedLine(Of(c).supply_list)))) return;
   services::WriteAndReadBack([c] { return dl::WriteSupplyValues(c); },
                              [c] { return dl::ReadSupplyValues(c); });
   ShowSupply(c);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "ui/pages/page.h"
 
@@ -103,6 +104,8 @@ class TCircuitPages : public TPage {
   void SelectPulseChoices();
   // The value dialog for the row; false when cancelled.
   bool EditValue(const TEditRow& row);
+  // False when the line has a row and its dialog was cancelled.
+  bool Entered(const std::optional<TEditRow>& row);
 
   // The Medium whose module the pulse choices came from.
   int32_t pulse_choices_medium_ = -1;

@@ -1,9 +1,21 @@
-// The trend chart window (its chart comes with the trend page).
+// The chart window: the trend records of one circuit in four charts, one per
+// trend column (temperature and pressure above, standard volume flow and mass
+// flow below), each record a curve of its own. It reads the trend store and the
+// trend page's column headings and talks to no device.
 #pragma once
 
 #include <QWidget>
 
+#include <array>
 #include <memory>
+#include <string>
+
+class QAbstractButton;
+class QAction;
+class QMenu;
+
+class QChart;
+class QChartView;
 
 namespace Ui {
 class Tfrm_Grafik;
@@ -11,16 +23,55 @@ class Tfrm_Grafik;
 
 namespace ui {
 
+// What the window reads of the trend page.
+class TTrendSource {
+ public:
+  virtual ~TTrendSource() = default;
+  // Heading of trend column c (1..4), its unit in brackets.
+  virtual std::string TrendHeading(int column) const = 0;
+  // True while the trend memory is being read.
+  virtual bool TrendReadRunning() const = 0;
+};
+
 class Tfrm_Grafik : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Tfrm_Grafik(QWidget* parent = nullptr);
+  explicit Tfrm_Grafik(const TTrendSource* source, QWidget* parent = nullptr);
   ~Tfrm_Grafik() override;
   Ui::Tfrm_Grafik* Form() const { return form_.get(); }
+  // Chart i (0..3) and its view.
+  QChart* Chart(int i) const;
+  QChartView* ChartView(int i) const;
+
+  // Back to the empty charts with the clearing button pressed.
+  void ResetCharts();
+
+ public slots:
+  // Handler of the three buttons: the clearing one empties the charts, "CH 1"
+  // and "CH 2" show the records of their circuit.
+  void SpeedButton1Click(QAbstractButton* sender);
+  // Handler of the four "Drucken..." items: prints the chart of its menu.
+  void mnu_Print1Click(QAction* sender);
+  void FormResize();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ClearCharts();
+  void ShowCircuit(int circuit);
+  void PlotTrendRecord(int k);
+  void FitAxes();
+  void PrintChart(int i);
+
   std::unique_ptr<Ui::Tfrm_Grafik> form_;
+  const TTrendSource* source_;
+  std::array<QChartView*, 4> views_{};
+  std::array<QMenu*, 4> popup_menus_{};
+  std::array<QAction*, 4> print_items_{};
+  QAbstractButton* pressed_ = nullptr;
 };
 
 extern Tfrm_Grafik* frm_Grafik;

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QString>
 
@@ -18,6 +20,7 @@ namespace {
 TMessageBoxHook g_message_box_hook;
 TModalHook g_modal_hook;
 TFileDialogHook g_file_dialog_hook;
+TPrintDialogHook g_print_dialog_hook;
 }  // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) {
@@ -28,6 +31,9 @@ void SetModalHook(TModalHook hook) {
 }
 void SetFileDialogHook(TFileDialogHook hook) {
   g_file_dialog_hook = std::move(hook);
+}
+void SetPrintDialogHook(TPrintDialogHook hook) {
+  g_print_dialog_hook = std::move(hook);
 }
 
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
@@ -96,6 +102,12 @@ std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
+}
+
+bool ExecPrintDialog(QWidget* parent, QPrinter& printer) {
+  if (g_print_dialog_hook) return g_print_dialog_hook(printer);
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 std::string QtFilter(const std::string& filter) {

@@ -7,6 +7,7 @@
 #include <string>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 namespace ui {
@@ -30,15 +31,21 @@ struct TFileRequest {
   bool overwrite_prompt = false;
 };
 using TFileDialogHook = std::function<std::string(const TFileRequest& request)>;
+// Asks where and how to print: configures the printer (a test points it at a PDF
+// file); true to print, false for cancel.
+using TPrintDialogHook = std::function<bool(QPrinter& printer)>;
 
 void SetMessageBoxHook(TMessageBoxHook hook);
 void SetModalHook(TModalHook hook);
 void SetFileDialogHook(TFileDialogHook hook);
+void SetPrintDialogHook(TPrintDialogHook hook);
 
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
                    uint32_t flags);
 int ExecModal(QDialog& dialog);
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request);
+// The print dialog on the printer; true when the user chose to print.
+bool ExecPrintDialog(QWidget* parent, QPrinter& printer);
 
 // "desc|pattern|desc|pattern" as the program's filters are written, in Qt's form.
 std::string QtFilter(const std::string& filter);

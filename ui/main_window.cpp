@@ -111,8 +111,6 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
                      form_->mnu_Seitenansicht, form_->mnu_Drucken}) {
     a->setEnabled(false);
   }
-  form_->cmd_ReadTrends->setEnabled(false);
-  form_->cmd_ExportTrends->setEnabled(false);
 
   open_dialog_.DefaultExt = services::kParameterFileExt;
   open_dialog_.Filter = services::kParameterFileFilter;
@@ -121,7 +119,7 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   // The page groups, in the order their texts load.
   for (TPage* group : std::initializer_list<TPage*>{
            new TCircuitPages(*this), operating_ = new TOperatingPages(*this),
-           new TTrendPage(*this), new TRelayOutputPages(*this), new TUnitsPage(*this),
+           trend_ = new TTrendPage(*this), new TRelayOutputPages(*this), new TUnitsPage(*this),
            new TSystemPages(*this)}) {
     group->setParent(this);
     pages_.Add(group);

@@ -38,6 +38,7 @@ namespace ui {
 
 class TAboutBox;
 class TOperatingPages;
+class TTrendPage;
 class TTabRows;
 
 // 1 once start-up has made the buffers and shown the window.
@@ -69,6 +70,7 @@ class Tfrm_Main : public QMainWindow,
   bool FormClosed() const { return form_closed_; }
   const TPageTable& PageTable() const { return pages_; }
   TOperatingPages& OperatingPages() const { return *operating_; }
+  TTrendPage& TrendPage() const { return *trend_; }
   // Empties the device clock field (the settings dialog, when it closes).
   void ClearClockField();
 
@@ -155,6 +157,7 @@ class Tfrm_Main : public QMainWindow,
   services::TFileDialogState save_dialog_;
   TPageTable pages_;
   TOperatingPages* operating_ = nullptr;
+  TTrendPage* trend_ = nullptr;
   TTabRows* parameter_tabs_ = nullptr;
   int handler_depth_ = 0;
   bool close_pending_ = false;

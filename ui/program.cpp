@@ -19,6 +19,7 @@
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
 #include "ui/main_window.h"
+#include "ui/pages/trend_page.h"
 #include "ui/password_dialog.h"
 #include "ui/print_preview.h"
 #include "ui/qt_main_thread.h"
@@ -61,8 +62,7 @@ std::optional<int> TProgram::Start() {
   new TEinst(*main_, main_);
   new Tfrm_Tabelle(main_);
   new TPasswordDlg(main_);
-  auto* chart = new Tfrm_Grafik(main_);
-  chart->setWindowFlags(Qt::Window);
+  new Tfrm_Grafik(&main_->TrendPage(), main_);
   new Tfrm_UserSatTab(main_);
   return std::nullopt;
 }

@@ -21,16 +21,19 @@
 #include "platform/main_thread.h"
 #include "services/app_state.h"
 #include "ui/about_box.h"
+#include "ui/chart_window.h"
 #include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
 #include "tests/ui/form_access.h"
 #include "ui/main_window.h"
 #include "ui/pages/operating_pages.h"
+#include "ui/pages/trend_page.h"
 #include "ui/password_dialog.h"
 #include "ui/program.h"
 #include "ui/qt_main_thread.h"
 #include "ui/radio_group.h"
 #include "ui/settings_dialog.h"
+#include "ui_chart_window.h"
 #include "ui_main_window.h"
 #include "ui_settings_dialog.h"
 
@@ -63,7 +66,17 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   f->NBParameter->setCurrentWidget(f->TabParSystem);
   w.OperatingPages().cmd_SetDateTimeClick();
   Save(w, lang + "-parameter-TabParSystem-set");
+  // The trend page after a read, and circuit 1's records in the chart window.
   f->Notebook->setCurrentWidget(f->TabBetrieb);
+  f->NBBetrieb->setCurrentWidget(f->TabTrend);
+  w.TrendPage().cmd_ReadTrendsClick(f->cmd_ReadTrends);
+  Save(w, lang + "-betrieb-TabTrend-read");
+  w.TrendPage().cmd_GrafikClick();
+  ui::frm_Grafik->Form()->SpeedButton2->click();
+  Save(*ui::frm_Grafik, lang + "-grafik-ch1");
+  ui::frm_Grafik->Form()->SpeedButton3->click();
+  Save(*ui::frm_Grafik, lang + "-grafik-ch2");
+  ui::frm_Grafik->hide();
   f->NBBetrieb->setCurrentWidget(f->TabKreis1);
 
   ui::SetModalHook([&](QDialog& d) {

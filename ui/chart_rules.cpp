@@ -1,0 +1,96 @@
+#include "ui/chart_rules.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+
+#include "platform/text_encoding.h"
+#include "services/unit_tables.h"
+#include "ui/input_dialog_logic.h"
+
+namespace ui {
+namespace {
+
+namespace chr = std::chrono;
+
+constexpr double kMsPerSecond = 1000;
+constexpr int64_t kDay = 86400;
+
+std::string Two(int v) {
+  return platform::ZeroPad(v, 2);
+}
+
+}  // namespace
+
+double ChartTime(const TSampleTime& s) {
+  const TTrendTime& t = s.time;
+  const chr::year_month_day date{chr::year{t.year}, chr::month{static_cast<unsigned>(t.month)},
+                                 chr::day{static_cast<unsigned>(t.day)}};
+  const int64_t days = chr::sys_days(date).time_since_epoch().count();
+  const int64_t seconds = days * kDay + t.hour * 3600 + t.minute * 60 + s.second;
+  return static_cast<double>(seconds) * kMsPerSecond;
+}
+
+std::vector<std::vector<TChartPoint>> TrendCurves(const devicelink::TTrendRecord& r, int c) {
+  const services::TUnitRow* unit = services::FindUnitRow(kTrendColumnKinds.at(static_cast<size_t>(c)));
+  std::vector<std::vector<TChartPoint>> curves;
+  bool open = false;
+  const std::vector<TSampleTime> times = SampleTimes(r);
+  for (size_t j = 0; j < times.size(); ++j) {
+    const float v = ToDisplayUnit(static_cast<float>(TrendColumnValue(r, c, static_cast<int>(j))), unit);
+    if (!std::isfinite(v)) {
+      open = false;
+      continue;
+    }
+    if (!open) curves.emplace_back();
+    open = true;
+    curves.back().push_back({ChartTime(times[j]), v});
+  }
+  return curves;
+}
+
+std::vector<TTimeTick> TimeAxisTicks(double min_x, double max_x, int max_ticks) {
+  static constexpr std::array<int64_t, 22> kSteps = {
+      1,    2,    5,     10,    15,    30,    60,        120,       300,        600,        900,
+      1800, 3600, 7200,  10800, 21600, 43200, kDay,      2 * kDay,  7 * kDay,   14 * kDay,  28 * kDay};
+  std::vector<TTimeTick> ticks;
+  if (!(max_x >= min_x) || max_ticks < 1) return ticks;
+  const double span = (max_x - min_x) / kMsPerSecond;
+  int64_t step = kSteps.back();
+  for (int64_t s : kSteps) {
+    if (span / static_cast<double>(s) < max_ticks) {
+      step = s;
+      break;
+    }
+  }
+  const int64_t first = static_cast<int64_t>(std::ceil(min_x / kMsPerSecond / static_cast<double>(step))) * step;
+  for (int64_t t = first; static_cast<double>(t) * kMsPerSecond <= max_x; t += step) {
+    const chr::sys_seconds tp{chr::seconds{t}};
+    const chr::sys_days day = chr::floor<chr::days>(tp);
+    const chr::year_month_day date{day};
+    const chr::hh_mm_ss<chr::seconds> time{tp - day};
+    const std::string dm =
+        Two(static_cast<int>(static_cast<unsigned>(date.day()))) + "." +
+        Two(static_cast<int>(static_cast<unsigned>(date.month()))) + ".";
+    const std::string hm = Two(static_cast<int>(time.hours().count())) + ":" +
+                           Two(static_cast<int>(time.minutes().count()));
+    std::string label;
+    if (step < 60) {
+      label = hm + ":" + Two(static_cast<int>(time.seconds().count()));
+    } else if (step < kDay) {
+      label = dm + " " + hm;
+    } else {
+      label = dm + std::to_string(static_cast<int>(date.year()));
+    }
+    ticks.push_back({static_cast<double>(t) * kMsPerSecond, label});
+  }
+  return ticks;
+}
+
+int HalfToEven(int length) {
+  const int half = length / 2;
+  if (length % 2 == 0) return half;
+  return half % 2 == 0 ? half : half + 1;
+}
+
+}  // namespace ui

@@ -1,0 +1,21 @@
+#include "ui/whole_file.h"
+
+#include <QSaveFile>
+
+#include <stdexcept>
+
+#include "ui/qt_text.h"
+
+namespace ui {
+
+void WriteWholeFile(const std::string& name, const std::string& bytes) {
+  QSaveFile file(Q(name));
+  const auto size = static_cast<qint64>(bytes.size());
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), size) != size ||
+      !file.commit()) {
+    throw std::runtime_error("Die Datei kann nicht geschrieben werden: " + name + " (" +
+                             file.errorString().toStdString() + ")");
+  }
+}
+
+}  // namespace ui

@@ -80,6 +80,7 @@ class UiWorld {
     SetModalHook(nullptr);
     SetMessageBoxHook(nullptr);
     SetFileDialogHook(nullptr);
+    SetPrintDialogHook(nullptr);
     platform::SetBeepHook(nullptr);
     platform::SetMainThread(nullptr);
     devicelink::DeviceOnline = false;

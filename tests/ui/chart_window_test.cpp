@@ -19,6 +19,7 @@
 #include "devicelink/device_data.h"
 #include "services/app_state.h"
 #include "tests/platform/temp_folder.h"
+#include "tests/ui/trend_records.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/chart_rules.h"
 #include "ui/chart_window.h"
@@ -37,28 +38,6 @@ class FakeTrendPage : public TTrendSource {
   bool TrendReadRunning() const override { return running; }
   bool running = false;
 };
-
-TTrendRecord Record(int circuit, int interval, int year, int month, int day, int hour, int minute,
-                    int count, float base) {
-  TTrendRecord r;
-  r.Status = 1;
-  r.Circuit = static_cast<uint8_t>(circuit);
-  r.Interval = static_cast<uint8_t>(interval);
-  r.Year = static_cast<uint16_t>(year);
-  r.Month = static_cast<uint8_t>(month);
-  r.Day = static_cast<uint8_t>(day);
-  r.Hour = static_cast<uint8_t>(hour);
-  r.Minute = static_cast<uint8_t>(minute);
-  r.Count = static_cast<uint8_t>(count);
-  for (size_t j = 0; j < 60; ++j) {
-    const float f = static_cast<float>(j);
-    r.TempSamples[j] = 2731.0f + base + f;
-    r.PressureSamples[j] = static_cast<uint16_t>(base + 400 + f);
-    r.StdFlowSamples[j] = base + 350 + f;
-    r.MassFlowSamples[j] = base + 280 - f;
-  }
-  return r;
-}
 
 double Utc(int year, int month, int day, int hour, int minute, int second = 0) {
   return static_cast<double>(
@@ -84,13 +63,13 @@ class ChartWindowTest : public QObject {
     services::Medium = 0;
     devicelink::TrendStore = std::make_unique<devicelink::TTrendStore>();
     auto& records = devicelink::TrendStore->Records;
-    records[3] = Record(0, 15, 2024, 3, 5, 10, 37, 5, 0);
+    records[3] = testing::TrendRecord(0, 15, 2024, 3, 5, 10, 37, 5, 0);
     // Over the night the clocks of central Europe go forward.
-    records[7] = Record(0, 60, 2024, 3, 30, 22, 0, 59, 10);
-    records[10] = Record(1, 30, 2024, 3, 6, 8, 0, 3, 20);
-    records[12] = Record(0, 15, 2024, 3, 7, 8, 0, 5, 30);
+    records[7] = testing::TrendRecord(0, 60, 2024, 3, 30, 22, 0, 59, 10);
+    records[10] = testing::TrendRecord(1, 30, 2024, 3, 6, 8, 0, 3, 20);
+    records[12] = testing::TrendRecord(0, 15, 2024, 3, 7, 8, 0, 5, 30);
     records[12].Status = 0;  // not completely read
-    records[13] = Record(0, 15, 2024, 3, 8, 8, 0, 0, 40);
+    records[13] = testing::TrendRecord(0, 15, 2024, 3, 8, 8, 0, 0, 40);
     page.running = false;
     window = std::make_unique<Tfrm_Grafik>(&page);
     window->resize(800, 600);
@@ -116,7 +95,7 @@ class ChartWindowTest : public QObject {
   }
 
   void curvesSplitWhereASampleIsMissing() {
-    TTrendRecord r = Record(0, 15, 2024, 3, 5, 10, 0, 6, 0);
+    TTrendRecord r = testing::TrendRecord(0, 15, 2024, 3, 5, 10, 0, 6);
     r.MassFlowSamples[0] = std::numeric_limits<float>::quiet_NaN();
     r.MassFlowSamples[3] = std::numeric_limits<float>::infinity();
     const auto curves = TrendCurves(r, 3);
@@ -173,8 +152,8 @@ class ChartWindowTest : public QObject {
       }
     }
     const QList<QLineSeries*> t = Series(*window, 0);
-    QCOMPARE(t[0]->at(0).y(), 0.0);
-    QCOMPARE(t[1]->at(59).y(), double(float(10 + 59) / 10.0f));
+    QCOMPARE(t[0]->at(0).y(), 20.0);
+    QCOMPARE(t[1]->at(59).y(), double((2931.0f + 10 + 59 - 2731.0f) / 10.0f));
     QCOMPARE(Series(*window, 1)[0]->at(4).y(), 404.0);
     QCOMPARE(Series(*window, 2)[1]->at(0).y(), 360.0);
     QCOMPARE(Series(*window, 3)[0]->at(0).y(), double(280.0f * 0.001f));

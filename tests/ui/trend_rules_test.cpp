@@ -9,6 +9,7 @@
 #include "services/app_state.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
+#include "tests/ui/trend_records.h"
 #include "ui/pages/trend_rules.h"
 
 using namespace ui;
@@ -21,23 +22,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 TTrendRecord Record(int interval, int year, int month, int day, int hour, int minute, int count,
                     int circuit = 0) {
-  TTrendRecord r;
-  r.Status = 1;
-  r.Circuit = static_cast<uint8_t>(circuit);
-  r.Interval = static_cast<uint8_t>(interval);
-  r.Year = static_cast<uint16_t>(year);
-  r.Month = static_cast<uint8_t>(month);
-  r.Day = static_cast<uint8_t>(day);
-  r.Hour = static_cast<uint8_t>(hour);
-  r.Minute = static_cast<uint8_t>(minute);
-  r.Count = static_cast<uint8_t>(count);
-  for (size_t j = 0; j < 60; ++j) {
-    r.TempSamples[j] = 2931.0f + static_cast<float>(j);  // 20.0 °C upwards
-    r.PressureSamples[j] = static_cast<uint16_t>(400 + j);
-    r.StdFlowSamples[j] = 350.0f + static_cast<float>(j);
-    r.MassFlowSamples[j] = 280.0f - static_cast<float>(j);
-  }
-  return r;
+  return testing::TrendRecord(circuit, interval, year, month, day, hour, minute, count);
 }
 
 QStringList Times(const TTrendRecord& r) {

@@ -8,7 +8,11 @@
 namespace ui {
 
 TFrozenRows::TFrozenRows(QTableView* table, int rows)
-    : QObject(table), table_(table), frozen_(new QTableView(table)), rows_(rows) {
+    : QObject(table),
+      table_(table),
+      viewport_(table->viewport()),
+      frozen_(new QTableView(table)),
+      rows_(rows) {
   frozen_->setObjectName(table->objectName() + "_fixed");
   frozen_->setModel(table->model());
   frozen_->setSelectionModel(table->selectionModel());
@@ -44,14 +48,15 @@ TFrozenRows::TFrozenRows(QTableView* table, int rows)
           frozen_->horizontalScrollBar(), &QScrollBar::setValue);
   // The viewport shrinks when a scroll bar comes.
   table->installEventFilter(this);
-  table->viewport()->installEventFilter(this);
+  viewport_->installEventFilter(this);
   UpdateGeometry();
   frozen_->show();
 }
 
 bool TFrozenRows::eventFilter(QObject* watched, QEvent* event) {
-  const bool ours = watched == table_ || watched == table_->viewport();
-  if (ours && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+  // Compared by address only: while the table goes, its parts still send events.
+  const bool resized = event->type() == QEvent::Resize || event->type() == QEvent::Show;
+  if (resized && (watched == table_ || watched == viewport_)) {
     UpdateGeometry();
   }
   return QObject::eventFilter(watched, event);

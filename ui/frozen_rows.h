@@ -23,6 +23,7 @@ class TFrozenRows : public QObject {
   void UpdateGeometry();
 
   QTableView* table_;
+  QObject* viewport_;
   QTableView* frozen_;
   int rows_;
 };

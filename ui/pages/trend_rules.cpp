@@ -1,5 +1,6 @@
 #include "ui/pages/trend_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>

@@ -6,7 +6,6 @@
 #include <QListWidget>
 #include <QMenu>
 
-#include <fstream>
 #include <stdexcept>
 
 #include "devicelink/block_commands.h"
@@ -25,6 +24,7 @@
 #include "ui/main_window.h"
 #include "ui/pages/operating_lines.h"
 #include "ui/qt_text.h"
+#include "ui/whole_file.h"
 #include "ui_main_window.h"
 
 namespace ui {
@@ -187,11 +187,8 @@ void TOperatingPages::Speichern1Click() {
       content += platform::Utf8ToCp1252(list->item(i)->text().toStdString());
       content += "\r\n";
     }
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(content.data(), static_cast<std::streamsize>(content.size())) ||
-        !out.flush()) {
-      throw std::runtime_error("Die Datei kann nicht geschrieben werden: " + name);
-    }
+    // Written in one step: a failure leaves the old file, never a part of it.
+    WriteWholeFile(name, content);
   });
 }
 

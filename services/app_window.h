@@ -18,6 +18,8 @@ constexpr uint32_t kMbIconError = 0x10;
 constexpr uint32_t kMbIconQuestion = 0x20;
 constexpr uint32_t kMbIconWarning = 0x30;
 constexpr uint32_t kMbIconInformation = 0x40;
+// The second button (No, Cancel) is the default: Enter does not confirm.
+constexpr uint32_t kMbDefButton2 = 0x100;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;

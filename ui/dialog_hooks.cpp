@@ -75,6 +75,9 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
       buttons.emplace_back(box.addButton(QMessageBox::Ok), services::kIdOk);
       break;
   }
+  if ((flags & services::kMbDefButton2) != 0 && buttons.size() >= 2) {
+    box.setDefaultButton(static_cast<QPushButton*>(buttons[1].first));
+  }
   box.exec();
   for (auto& [button, id] : buttons) {
     if (box.clickedButton() == button) return id;

@@ -106,11 +106,6 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   mnu_N2_->setSeparator(true);
   form_->mnu_Parameter->insertAction(form_->mnu_Seitenansicht, mnu_N1_);
   form_->mnu_Parameter->insertAction(form_->mnu_Beenden, mnu_N2_);
-  // Commands whose windows are not there yet cannot be chosen.
-  for (QAction* a : {form_->mnu_Neu, form_->mnu_Laden, form_->mnu_Speichern,
-                     form_->mnu_Seitenansicht, form_->mnu_Drucken}) {
-    a->setEnabled(false);
-  }
 
   open_dialog_.DefaultExt = services::kParameterFileExt;
   open_dialog_.Filter = services::kParameterFileFilter;
@@ -176,6 +171,12 @@ void Tfrm_Main::ConnectHandlers() {
   connect(form_->mnu_Englisch, &QAction::triggered, this,
           [this] { mnu_SpracheClick(form_->mnu_Englisch); });
   connect(form_->mnu_Info, &QAction::triggered, this, &Tfrm_Main::mnu_InfoClick);
+  connect(form_->mnu_Neu, &QAction::triggered, this, &Tfrm_Main::mnu_NeuClick);
+  connect(form_->mnu_Laden, &QAction::triggered, this, &Tfrm_Main::mnu_LadenClick);
+  connect(form_->mnu_Speichern, &QAction::triggered, this, &Tfrm_Main::mnu_SpeichernClick);
+  for (QAction* a : {form_->mnu_Seitenansicht, form_->mnu_Drucken}) {
+    connect(a, &QAction::triggered, this, [this, a] { mnu_DruckenClick(a); });
+  }
 }
 
 // ---- Start-up and shutdown

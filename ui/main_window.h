@@ -118,6 +118,12 @@ class Tfrm_Main : public QMainWindow,
   void mnu_EinstellungenClick();
   void mnu_SpracheClick(QAction* sender);
   void mnu_InfoClick();
+  // The parameter set as a whole (file_commands.cpp).
+  void mnu_NeuClick();
+  void mnu_LadenClick();
+  void mnu_SpeichernClick();
+  // Page preview (sender mnu_Seitenansicht) or print (mnu_Drucken).
+  void mnu_DruckenClick(QAction* sender);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -134,6 +140,10 @@ class Tfrm_Main : public QMainWindow,
   void ConnectHandlers();
   void FocusChanged(QWidget* old_widget, QWidget* now);
   void AfterHandler();
+  // Helpers of the file commands.
+  bool AskYesNo(const std::string& text, uint32_t flags);
+  bool ReadDeviceSet(uint16_t question);
+  void SendWholeSet();
   // The sub-notebook the main notebook shows.
   QTabWidget* ShownNotebook() const;
 

@@ -1,5 +1,7 @@
 #include "ui/print_preview.h"
 
+#include <QPixmap>
+
 #include "ui_print_preview.h"
 
 namespace ui {
@@ -14,6 +16,11 @@ Tsansicht::Tsansicht(QWidget* parent) : QDialog(parent), form_(std::make_unique<
   palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
   setPalette(palette);
   if (sansicht == nullptr) sansicht = this;
+}
+
+void Tsansicht::ShowPage(const QPixmap& page) {
+  form_->Image->setPixmap(page);
+  form_->Image->resize(page.size());
 }
 
 Tsansicht::~Tsansicht() {

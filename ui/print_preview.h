@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QPixmap;
+
 namespace Ui {
 class Tsansicht;
 }
@@ -18,6 +20,8 @@ class Tsansicht : public QDialog {
   explicit Tsansicht(QWidget* parent = nullptr);
   ~Tsansicht() override;
   Ui::Tsansicht* Form() const { return form_.get(); }
+  // The image takes its own copy of the page and the page's size.
+  void ShowPage(const QPixmap& page);
 
  private:
   std::unique_ptr<Ui::Tsansicht> form_;

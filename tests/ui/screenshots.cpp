@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -102,6 +103,16 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   w.mnu_EinstellungenClick();
   if (ui::PasswordDlg != nullptr) ui::ExecModal(*ui::PasswordDlg);
   w.mnu_InfoClick();
+  w.mnu_DruckenClick(f->mnu_Seitenansicht);
+  // The parameter report as a PDF (pdftoppm makes pictures of its pages).
+  ui::SetPrintDialogHook([&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(g_folder + "/" + lang + "-report.pdf");
+    return true;
+  });
+  w.SetMemoLines({"Bemerkung / remark 1", "Bemerkung / remark 2"});
+  w.mnu_DruckenClick(f->mnu_Drucken);
+  ui::SetPrintDialogHook(nullptr);
   // As a configured port that does not exist brings it up.
   uint16_t chosen = 0;
   ui::SelectComPort(chosen);

@@ -1,0 +1,609 @@
+#include "services/parameter_report.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devicelink/block_commands.h"
+#include "devicelink/device_data.h"
+#include "devicelink/link_state.h"
+#include "devicelink/window_scopes.h"
+#include "services/app_state.h"
+#include "services/app_window.h"
+#include "services/bulk_transfer.h"
+#include "services/text_modules.h"
+#include "services/value_format.h"
+
+namespace services {
+namespace {
+
+namespace dl = devicelink;
+
+// Quantity kinds as the report uses them.
+constexpr uint8_t kTemperature = 0;
+constexpr uint8_t kPressure = 1;
+constexpr uint8_t kDensity = 2;
+constexpr uint8_t kStdVolumeFlow = 3;
+constexpr uint8_t kMassFlow = 4;
+constexpr uint8_t kStdVolume = 5;
+constexpr uint8_t kMass = 6;
+constexpr uint8_t kOperatingFlow = 7;
+constexpr uint8_t kPower = 8;
+constexpr uint8_t kEnergy = 9;
+constexpr uint8_t kPulsesPerLitre = 10;
+constexpr uint8_t kPerKelvin = 11;
+constexpr uint8_t kCalorific = 12;
+constexpr uint8_t kMolar = 13;
+constexpr uint8_t kSpecificHeat = 14;
+constexpr uint8_t kKelvin = 15;
+constexpr uint8_t kCurrent = 17;
+constexpr uint8_t kPlain = 255;
+
+constexpr uint8_t kLabelLength = 20;
+constexpr int kStages = 9;
+constexpr int kRemarksFirstLine = 3;
+
+// Label and value positions of circuit (or relay, output) c.
+int LabelPos(int c) {
+  return 2 * c + 1;
+}
+int ValuePos(int c) {
+  return 2 * c + 2;
+}
+
+TextBlock Block(uint16_t base, uint8_t min_length) {
+  TextBlock block;
+  GetTextBlock(base, min_length, block);
+  return block;
+}
+
+// Entry k of a block; empty for an index outside it, so a device code beyond the
+// known choices reads nothing past the block.
+std::string Entry(const TextBlock& block, int k) {
+  return k >= 0 && k < static_cast<int>(block.size()) ? block[static_cast<size_t>(k)]
+                                                      : std::string();
+}
+
+std::string Value(uint8_t kind, float value) {
+  return FormatValue(kind, 1, 0, value);
+}
+std::string Plain(float value) {
+  return FormatValue(kPlain, 0, 0, value);
+}
+
+// A heading of relay, output or circuit i, numbered as its group on the pages.
+std::string Numbered(const std::string& heading, int i) {
+  return heading.empty() ? heading : heading + " " + std::to_string(i + 1);
+}
+
+std::string TrimRight(std::string text) {
+  const auto last = text.find_last_not_of(' ');
+  text.erase(last == std::string::npos ? 0 : last + 1);
+  return text;
+}
+
+// Medium as a circuit's medium kind selects it (steam kinds from 9); the program's
+// value comes back when the scope ends.
+class TMediumScope {
+ public:
+  TMediumScope() : saved_(Medium) {}
+  ~TMediumScope() { Medium = saved_; }
+  TMediumScope(const TMediumScope&) = delete;
+  TMediumScope& operator=(const TMediumScope&) = delete;
+  void Circuit(int c) { Medium = dl::MediumParams.at(static_cast<size_t>(c)).Kind >= 9 ? 1 : 0; }
+  void Program() { Medium = saved_; }
+
+ private:
+  int32_t saved_;
+};
+
+// The alarm source's choice index (0..33) of a relay code; -1 for a code no
+// choice produces.
+int AlarmChoice(uint8_t code) {
+  int p = code;
+  if (p > 7) --p;
+  if (p > 14) --p;
+  if (p > 21) p -= 4;
+  int back = p;
+  if (back > 7) ++back;
+  if (back > 15) ++back;
+  if (back > 23) back += 4;
+  return p <= 33 && back == code ? p : -1;
+}
+
+// The output source's choice index (0..21) of an output code; -1 for a code no
+// choice produces.
+int OutputChoice(uint8_t code) {
+  int p = code;
+  if (p > 5) p -= 3;
+  if (p > 10) p -= 3;
+  if (p > 15) p -= 6;
+  int back = p;
+  if (back > 5) back += 3;
+  if (back > 13) back += 3;
+  if (back > 21) back += 6;
+  return p <= 21 && back == code ? p : -1;
+}
+
+uint8_t AlarmKind(uint8_t code) {
+  switch (code) {
+    case 1:
+    case 9:
+      return kTemperature;
+    case 2:
+    case 10:
+    case 18:
+      return kPressure;
+    case 3:
+    case 11:
+    case 19:
+      return kDensity;
+    case 4:
+    case 12:
+    case 20:
+    case 28:
+      return kStdVolumeFlow;
+    case 5:
+    case 13:
+    case 21:
+    case 29:
+      return kMassFlow;
+    case 6:
+    case 14:
+    case 22:
+    case 30:
+      return kStdVolume;
+    case 17:
+      return kKelvin;
+    case 32:
+    case 34:
+    case 36:
+    case 38:
+      return kPower;
+    case 33:
+    case 35:
+    case 37:
+    case 39:
+      return kEnergy;
+    default:
+      return kMass;
+  }
+}
+
+uint8_t OutputKind(uint8_t code) {
+  switch (code) {
+    case 1:
+    case 9:
+      return kTemperature;
+    case 2:
+    case 10:
+    case 18:
+      return kPressure;
+    case 3:
+    case 11:
+    case 19:
+      return kDensity;
+    case 4:
+    case 12:
+    case 20:
+    case 28:
+      return kStdVolumeFlow;
+    case 17:
+      return kKelvin;
+    case 30:
+    case 31:
+    case 32:
+    case 33:
+      return kPower;
+    default:
+      return kMassFlow;
+  }
+}
+
+class TReport {
+ public:
+  TReport(TReportCanvas& canvas, const TReportOptions& options)
+      : canvas_(canvas), options_(options) {}
+
+  int Draw() {
+    W_ = canvas_.PageWidth();
+    canvas_.SetBold(false);
+    LH_ = std::max(1, canvas_.TextHeight("ABC"));
+    const dl::TSystemSettings& sys = dl::SystemParams;
+    const bool single = sys.Kind == 1 || sys.Kind == 2 || (sys.SystemTypeFlags & 0xC0) != 0;
+    circuits_ = single ? 1 : 2;
+
+    Stage([&] { Title(); });
+    Stage([&] { DeviceKind(); });
+    Stage([&] { ForCircuits([&](int c) { Temperature(c); }); });
+    Stage([&] { ForCircuits([&](int c) { Pressure(c); }); });
+    Stage([&] { ForCircuits([&](int c) { Flow(c); }); });
+    Stage([&] {
+      const TextBlock correction = Block(12288, 1);
+      if (!correction[0].empty()) ForCircuits([&](int c) { Correction(correction, c); });
+      ForCircuits([&](int c) { InMedium(c, [&] { MediumSection(c); }); });
+    });
+    Stage([&] {
+      ForCircuits([&](int c) { InMedium(c, [&] { Pulse(c); }); });
+      if (sys.Kind != 4) ForCircuits([&](int c) { InMedium(c, [&] { Supply(c); }); });
+    });
+    Stage([&] {
+      for (int i = 0; i < 2; ++i) Relay(i);
+    });
+    Stage([&] {
+      Output(0);
+      if ((sys.SystemTypeFlags & 0xC0) == 0) Output(1);
+    });
+    Rules();
+    int pages = 1;
+    if (options_.remarks) pages += Remarks();
+    return pages;
+  }
+
+ private:
+  template <class F>
+  void Stage(F&& f) {
+    f();
+    StepProgress();
+  }
+  template <class F>
+  void ForCircuits(F&& f) {
+    for (int c = 0; c < circuits_; ++c) f(c);
+  }
+  template <class F>
+  void InMedium(int c, F&& f) {
+    medium_.Circuit(c);
+    f();
+    medium_.Program();
+  }
+
+  int Margin() { return canvas_.TextWidth("aa"); }
+
+  void PrintAt(int position, int line, const std::string& text, bool bold) {
+    if (text.empty()) return;
+    canvas_.SetBold(bold);
+    const int tw = canvas_.TextWidth(text);
+    int x;
+    switch (position) {
+      case 0:
+        x = (W_ - tw) / 2;
+        break;
+      case 1:
+        x = Margin();
+        break;
+      case 2:
+        x = W_ / 2 - tw - Margin();
+        break;
+      case 3:
+        x = W_ / 2 + Margin();
+        break;
+      case 4:
+        x = W_ - tw - Margin();
+        break;
+      case 5:
+        x = (W_ - tw) / 4;
+        break;
+      default:
+        x = 3 * ((W_ - tw) / 4);
+        break;
+    }
+    canvas_.TextOut(x, line * LH_, text);
+  }
+
+  // A plain label and its plain value on one line of circuit c.
+  void Row(int c, int line, const std::string& label, const std::string& value) {
+    PrintAt(LabelPos(c), line, label, false);
+    PrintAt(ValuePos(c), line, value, false);
+  }
+
+  void Title() {
+    const uint8_t flags = dl::SystemParams.SystemTypeFlags;
+    const TextBlock titles = Block(64, 1);
+    const int k = (flags & 0xFE) == 0 ? 0 : (flags & 0x3E) == 0 ? 3 : (flags & 0xC0) == 0 ? 2 : 1;
+    std::string title = titles[static_cast<size_t>(k)];
+    if (dl::DeviceOnline) {
+      // A failed read must not print the number of the device read before.
+      title += " SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
+    } else {
+      const std::string file = HasAppWindow() ? AppWindow().StatusPanel(0) : std::string();
+      if (!file.empty()) title += "  " + file;
+    }
+    PrintAt(0, 1, title, false);
+    PrintAt(4, 1, options_.date, false);
+  }
+
+  void DeviceKind() {
+    const TextBlock kinds = Block(30720, 1);
+    const bool both = (dl::SystemParams.SystemTypeFlags & 0xC0) == 0;
+    switch (dl::SystemParams.Kind) {
+      case 0:
+        PrintAt(1, 3, kinds[0], true);
+        if (both) PrintAt(3, 3, kinds[1], true);
+        break;
+      case 1:
+        PrintAt(1, 3, kinds[2], true);
+        break;
+      case 2:
+        PrintAt(1, 3, kinds[4], true);
+        break;
+      case 3:
+        // Sum of both circuits: each column says which circuit it is.
+        PrintAt(1, 3, kinds[8], true);
+        PrintAt(3, 3, kinds[9], true);
+        break;
+      case 4:
+        PrintAt(1, 3, kinds[6], true);
+        PrintAt(3, 3, kinds[7], true);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The choice that takes over the other circuit's value: the last entry of the
+  // list, as the circuit page lists and shows it, ending in the other circuit.
+  static std::string OtherCircuit(const std::string& entry, int c) {
+    return entry.empty() ? entry : entry + (c == 0 ? " 2" : " 1");
+  }
+
+  void Temperature(int c) {
+    const dl::TTemperatureSettings& t = dl::TempParams.at(static_cast<size_t>(c));
+    const TextBlock names = Block(2048, 1);
+    PrintAt(LabelPos(c), 5, names[0], true);
+    if (t.Eq == 2) {
+      std::string last;
+      for (size_t i = 1; i < names.size() && !names[i].empty(); ++i) last = names[i];
+      PrintAt(ValuePos(c), 5, OtherCircuit(last, c), true);
+      return;
+    }
+    if (t.Kind > 14) return;
+    PrintAt(ValuePos(c), 5, names[t.Kind + 1u], true);
+    const TextBlock labels = Block(static_cast<uint16_t>(2064 + 16 * t.Kind), kLabelLength);
+    if (t.Kind == 0) {
+      Row(c, 6, labels[0], Value(kTemperature, t.Konst));
+    } else if (t.Kind == 1) {
+      Row(c, 6, labels[0], Value(kTemperature, t.Min));
+      Row(c, 7, labels[1], Value(kTemperature, t.Max));
+    }
+  }
+
+  void Pressure(int c) {
+    const dl::TPressureSettings& p = dl::PressureParams.at(static_cast<size_t>(c));
+    const TextBlock names = Block(3072, 1);
+    PrintAt(LabelPos(c), 9, names[0], true);
+    if (p.Eq == 2) {
+      PrintAt(ValuePos(c), 9, OtherCircuit(names[4], c), true);
+      return;
+    }
+    if (p.Kind > 14) return;
+    PrintAt(ValuePos(c), 9, names[p.Kind + 1u], true);
+    const TextBlock labels = Block(static_cast<uint16_t>(3088 + 16 * p.Kind), kLabelLength);
+    if (p.Kind == 0) {
+      Row(c, 10, labels[0], Value(kPressure, p.Konst));
+    } else if (p.Kind == 1 || p.Kind == 2) {
+      Row(c, 10, labels[0], Value(kPressure, p.Min));
+      Row(c, 11, labels[1], Value(kPressure, p.Max));
+      if (p.Kind == 1) Row(c, 12, labels[2], Value(kPressure, p.Hyd));
+    }
+  }
+
+  void Flow(int c) {
+    const dl::TFlowSettings& f = dl::FlowParams.at(static_cast<size_t>(c));
+    const dl::TDpSettings& d = dl::FlowParams2.at(static_cast<size_t>(c));
+    const TextBlock names = Block(4096, 1);
+    PrintAt(LabelPos(c), 14, names[0], true);
+    if (f.Kind > 14) return;
+    PrintAt(ValuePos(c), 14, names[f.Kind + 1u], true);
+    const TextBlock labels = Block(static_cast<uint16_t>(4112 + 16 * f.Kind), kLabelLength);
+    std::vector<std::string> values;
+    switch (f.Kind) {
+      case 1:
+      case 2: {
+        values = {Value(kPressure, d.Desdp),
+                  Value(kMassFlow, d.DesQN),
+                  Value(kTemperature, d.DesT),
+                  Value(kPressure, d.Desp),
+                  Plain(f.Exp_zahl) + std::string(8, ' '),
+                  Value(kPressure, f.Schleich)};
+        const dl::TSystemSettings& sys = dl::SystemParams;
+        if (sys.Kind == 1 || sys.Kind == 2) {
+          values.push_back(Value(kPressure, d.Desdp2));
+          if (sys.Anzahl >= 3) values.push_back(Value(kPressure, d.Desdp3));
+          if (sys.Anzahl >= 4) values.push_back(Value(kPressure, d.Desdp4));
+        }
+        break;
+      }
+      case 3:
+        values = {Value(kMassFlow, f.Min), Value(kMassFlow, f.Max), Value(kMassFlow, f.Schleich)};
+        break;
+      case 4:
+        values = {Value(kOperatingFlow, f.Min), Value(kOperatingFlow, f.Max),
+                  Value(kPerKelvin, f.TKK), Value(kTemperature, f.BTemp),
+                  Value(kOperatingFlow, f.Schleich)};
+        break;
+      case 5:
+        values = {Value(kPulsesPerLitre, f.KFak), std::to_string(f.MaxFreq) + "          Hz     ",
+                  Value(kPerKelvin, f.TKK), Value(kTemperature, f.BTemp)};
+        break;
+      default:
+        break;
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+      Row(c, 15 + static_cast<int>(i), labels[i], values[i]);
+    }
+  }
+
+  void Correction(const TextBlock& texts, int c) {
+    const auto& factors = dl::CorrectionFactors.at(static_cast<size_t>(c));
+    bool any = false;
+    for (float f : factors) any = any || f != 1.0f;
+    if (!any) return;
+    PrintAt(LabelPos(c), 26, Numbered(texts[0], c), true);
+    for (size_t i = 0; i < factors.size(); ++i) {
+      Row(c, 27 + static_cast<int>(i), texts[i + 1], Plain(factors[i]));
+    }
+  }
+
+  void MediumSection(int c) {
+    const dl::TMediumSettings& m = dl::MediumParams.at(static_cast<size_t>(c));
+    const dl::TGasComposition& gas = dl::GasCommon;
+    const TextBlock names = Block(5120, 1);
+    PrintAt(LabelPos(c), 36, names[0], true);
+    const int k = m.Kind - 9 * Medium;
+    if (k < 0 || k > 14) return;
+    PrintAt(ValuePos(c), 36, names[static_cast<size_t>(k + 1)], true);
+    const TextBlock labels = Block(static_cast<uint16_t>(5136 + 16 * k), kLabelLength);
+    std::vector<std::string> values;
+    switch (m.Kind) {
+      case 6:
+        values = {Value(kCalorific, gas.Ho), Value(kDensity, gas.Rho), Value(kMolar, gas.CO2),
+                  Value(kMolar, gas.H2)};
+        break;
+      case 7:
+        values = {Value(kDensity, m.Rho), Value(kDensity, m.BRho), Value(kTemperature, m.BT),
+                  Value(kPressure, m.Bp)};
+        break;
+      case 8:
+        values = {Value(kDensity, m.Rho), Value(kSpecificHeat, m.RN)};
+        break;
+      case 9:
+      case 10:
+      case 11:
+        values = {Value(kKelvin, m.Satt_Tol)};
+        break;
+      case 12:
+        values = {Value(kDensity, m.Rho), Value(kSpecificHeat, m.WKapa)};
+        break;
+      case 13:
+        values = {Value(kDensity, m.Rho), Value(kDensity, m.BRho), Value(kTemperature, m.BT),
+                  Value(kPressure, m.Bp), Value(kSpecificHeat, m.WKapa)};
+        break;
+      default:
+        break;
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+      Row(c, 37 + static_cast<int>(i), labels[i], values[i]);
+    }
+  }
+
+  void Pulse(int c) {
+    const dl::TPulseSettings& p = dl::PulseOutputParams.at(static_cast<size_t>(c));
+    const TextBlock names = Block(6144, 1);
+    PrintAt(LabelPos(c), 43, names[0], true);
+    const int k = p.Kind > 128 ? p.Kind - 128 : p.Kind;
+    PrintAt(ValuePos(c), 43, Entry(names, k + 1), true);
+    // As the circuit page: source 1 counts standard volume, or energy on steam.
+    if (p.Kind == 1) {
+      PrintAt(ValuePos(c), 44, Value(Medium == 0 ? kStdVolume : kEnergy, p.Compare), false);
+    } else if (p.Kind == 2) {
+      PrintAt(ValuePos(c), 44, Value(kMass, p.Compare), false);
+    }
+  }
+
+  void Supply(int c) {
+    const dl::TSupplySettings& s = dl::SupplyValues.at(static_cast<size_t>(c));
+    const TextBlock texts = Block(20480, kLabelLength);
+    PrintAt(LabelPos(c), 46, texts[0], true);
+    Row(c, 47, texts[1], Value(kTemperature, s.T0));
+    Row(c, 48, texts[2], Value(kPressure, s.p0));
+    if (Medium == 0) Row(c, 49, texts[3], Plain(s.Faktor));
+  }
+
+  void Relay(int i) {
+    const dl::TAlarmSettings& a = dl::AlarmParams.at(static_cast<size_t>(i));
+    const TextBlock first = Block(7168, 1);
+    PrintAt(LabelPos(i), 52, Numbered(first[0], i), true);
+    const int p = AlarmChoice(a.Param);
+    if (p < 0) return;
+    // The choice list runs on through the blocks 7184 and 7200.
+    const std::string name = p <= 14   ? first[static_cast<size_t>(p + 1)]
+                             : p <= 30 ? Block(7184, 1)[static_cast<size_t>(p - 15)]
+                                       : Block(7200, 1)[static_cast<size_t>(p - 31)];
+    PrintAt(ValuePos(i), 52, name, true);
+    if (a.Param == 0) return;
+    const TextBlock labels = Block(7216, kLabelLength);
+    const uint8_t kind = AlarmKind(a.Param);
+    if (a.Kind == 0) {
+      Row(i, 53, labels[0], Value(kind, a.Min));
+    } else if (a.Kind == 1) {
+      Row(i, 53, labels[1], Value(kind, a.Max));
+    } else if (a.Kind == 2) {
+      Row(i, 53, labels[0], Value(kind, a.Min));
+      Row(i, 54, labels[1], Value(kind, a.Max));
+    }
+  }
+
+  void Output(int i) {
+    const dl::TOutputSettings& o = dl::OutputParams.at(static_cast<size_t>(i));
+    const TextBlock first = Block(8192, 1);
+    PrintAt(LabelPos(i), 57, Numbered(first[0], i), true);
+    if (o.Param == 0) {
+      Row(i, 58, first[1], Value(kCurrent, o.Konstant * 0.1f));
+      return;
+    }
+    const int p = OutputChoice(o.Param);
+    if (p < 0) return;
+    PrintAt(
+        ValuePos(i), 57,
+        p <= 14 ? first[static_cast<size_t>(p + 1)] : Block(8208, 1)[static_cast<size_t>(p - 15)],
+        true);
+    const TextBlock labels = Block(8224, kLabelLength);
+    const uint8_t kind = OutputKind(o.Param);
+    Row(i, 58, labels[0], Value(kind, o.Min));
+    Row(i, 59, labels[1], Value(kind, o.Max));
+    Row(i, 60, labels[2], Value(kCurrent, o.Err));
+  }
+
+  void Rules() {
+    canvas_.Line(W_ / 2, 3 * LH_, W_ / 2, 62 * LH_);
+    for (int line : {51, 56, 62}) {
+      const int m = Margin();
+      canvas_.Line(m, line * LH_, W_ - m, line * LH_);
+    }
+  }
+
+  // The memo from line 3 of each further page down to the last line that fits.
+  int Remarks() {
+    const std::vector<std::string> memo =
+        HasAppWindow() ? AppWindow().MemoLines() : std::vector<std::string>();
+    if (memo.empty()) return 0;
+    // Line n fits while its bottom, (n + 1) line heights, is on the page.
+    const int per_page = std::max(1, canvas_.PageHeight() / LH_ - kRemarksFirstLine);
+    int pages = 0;
+    for (size_t i = 0; i < memo.size(); ++i) {
+      const int row = static_cast<int>(i) % per_page;
+      if (row == 0) {
+        canvas_.NewPage();
+        ++pages;
+      }
+      PrintAt(1, kRemarksFirstLine + row, memo[i], false);
+    }
+    return pages;
+  }
+
+  TReportCanvas& canvas_;
+  const TReportOptions& options_;
+  TMediumScope medium_;
+  int W_ = 0;
+  int LH_ = 1;
+  int circuits_ = 2;
+};
+
+}  // namespace
+
+int DrawParameterReport(TReportCanvas& canvas, const TReportOptions& options) {
+  dl::TCursorScope cursor;
+  dl::TProgressScope progress;
+  StartProgress(kStages);
+  int pages = 0;
+  {
+    TReport report(canvas, options);
+    pages = report.Draw();
+  }
+  WaitMs(100);
+  return pages;
+}
+
+}  // namespace services

@@ -1,0 +1,427 @@
+// The commands of the "Parameter" menu against the simulated device: what each
+// changes in the records and on the device, which requests it sends, and the
+// report printed to a PDF through the print hook and shown in the preview.
+#include <QAction>
+#include <QLabel>
+#include <QPixmap>
+#include <QPrinter>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#include "devicelink/device_data.h"
+#include "services/parameter_file.h"
+#include "tools/flowsim/device_map.h"
+#include "tools/flowsim/protocol.h"
+#include "ui/print_preview.h"
+#include "ui/report_canvas.h"
+#include "ui_fixture.h"
+#include "ui_main_window.h"
+#include "ui_print_preview.h"
+
+using namespace ui;
+using namespace ui::testing;
+namespace dl = devicelink;
+
+namespace {
+
+// "R 80B0 8" / "W 82C0 32": the requests as the device saw them.
+std::vector<std::string> Trace(const flowsim::FlowSimulator& sim) {
+  std::vector<std::string> out;
+  for (const flowsim::RequestRecord& r : sim.Requests()) {
+    if (r.request.size() < 4) continue;
+    char line[32];
+    std::snprintf(line, sizeof line, "%c %04X %d",
+                  r.request[0] == flowsim::kReadCommand ? 'R' : 'W',
+                  r.request[1] << 8 | r.request[2], r.request[3]);
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::vector<std::string> Head(const std::vector<std::string>& v, size_t n) {
+  return std::vector<std::string>(v.begin(), v.begin() + static_cast<long>(std::min(n, v.size())));
+}
+
+int PdfPages(const std::string& pdf) {
+  static const QRegularExpression page("/Type\\s*/Page[^s]");
+  return static_cast<int>(
+      QString::fromLatin1(pdf.data(), static_cast<int>(pdf.size())).count(page));
+}
+
+// A set the operator has on screen, to tell it from defaults and from a file.
+void MarkSet(Tfrm_Main& w) {
+  dl::TempParams[0].Konst = 42.5f;
+  w.SetMemoLines({"keep me"});
+  w.SetStatusPanel(0, "mine.PEG");
+}
+bool SetIsMarked(Tfrm_Main& w) {
+  return dl::TempParams[0].Konst == 42.5f && w.MemoLines() == std::vector<std::string>{"keep me"} &&
+         w.StatusPanel(0) == "mine.PEG";
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<UiWorld> world;
+  std::deque<int> answers;        // message boxes, in order; none left: No
+  std::deque<std::string> files;  // file dialogs, in order; none left: cancel
+  std::vector<std::string> dialogs;
+  int print_dialogs = 0;
+
+  Tfrm_Main& Start(bool online) {
+    world->StartDevice();
+    world->WriteSettings(online);
+    // Offline, a quick start (the splash wait on a clock of its own); online, the
+    // identification needs real time.
+    dl::TransferTimeout = 1500;
+    if (online) {
+      world->UseSystemClock();
+    } else {
+      platform::SetClock(&world->UseManualClock());
+    }
+    if (world->Start()) qFatal("start failed");
+    world->UseSystemClock();
+    dl::TransferTimeout = 300;
+    if (dl::DeviceOnline != online) qFatal("not as asked");
+    SetMessageBoxHook([this](const std::string& text, const std::string& caption, uint32_t flags) {
+      world->boxes.push_back({text, caption, flags});
+      if (answers.empty())
+        return (flags & 0x0F) == services::kMbYesNo ? services::kIdNo : services::kIdOk;
+      const int a = answers.front();
+      answers.pop_front();
+      return a;
+    });
+    SetFileDialogHook([this](const TFileRequest& request) {
+      dialogs.push_back(request.save ? "save" : "open");
+      if (files.empty()) return std::string();
+      std::string f = files.front();
+      files.pop_front();
+      return f;
+    });
+    world->Device().ClearRequests();
+    world->boxes.clear();
+    return *world->Main();
+  }
+
+  std::string SaveDeviceSet(Tfrm_Main& w, const std::string& name) {
+    const std::string path = world->Temp(name);
+    files = {path};
+    FormOf(w).mnu_Speichern->trigger();
+    world->Device().ClearRequests();
+    return path;
+  }
+
+  // Sets what a PDF print through the hook writes to.
+  void PrintTo(const std::string& path) {
+    SetPrintDialogHook([this, path](QPrinter& printer) {
+      ++print_dialogs;
+      QTest::qVerify(printer.copyCount() == 1, "copies", "", __FILE__, __LINE__);
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(path));
+      return true;
+    });
+  }
+
+ private slots:
+  void init() {
+    world = std::make_unique<UiWorld>();
+    answers.clear();
+    files.clear();
+    dialogs.clear();
+    print_dialogs = 0;
+  }
+  void cleanup() {
+    SetPrintDialogHook(nullptr);
+    dl::TransferTimeout = 1500;
+    world.reset();
+  }
+
+  // Commands that end before the device is written: the set on screen is kept
+  // (or reset by "Neu" offline), and only the requests listed are sent.
+  void commandsThatChangeNothingOnTheDevice() {
+    struct Case {
+      const char* what;
+      bool online;
+      const char* command;
+      std::deque<int> answers;
+      std::deque<std::string> files;
+      bool marked_after;  // the operator's set still there
+      std::vector<std::string> requests;
+      std::vector<std::string> dialogs;
+      size_t boxes;
+    };
+    const std::string bad = world->Temp("bad.PEG");
+    WriteFile(bad, "[T_User0]\r\nKonst=abc\r\n");
+    const std::string missing = world->Temp("missing.PEG");
+    const std::vector<Case> cases = {
+        {"new offline", false, "mnu_Neu", {}, {}, false, {}, {}, 0},
+        {"new online, No", true, "mnu_Neu", {services::kIdNo}, {}, true, {"R 80B0 8"}, {}, 1},
+        {"load offline, cancelled", false, "mnu_Laden", {}, {""}, true, {}, {"open"}, 0},
+        {"load offline, bad file", false, "mnu_Laden", {}, {bad}, true, {}, {"open"}, 1},
+        {"load offline, no such file", false, "mnu_Laden", {}, {missing}, true, {}, {"open"}, 1},
+        {"load online, No", true, "mnu_Laden", {services::kIdNo}, {}, true, {"R 80B0 8"}, {}, 1},
+        {"load online, cancelled",
+         true,
+         "mnu_Laden",
+         {services::kIdYes},
+         {""},
+         true,
+         {"R 80B0 8", "R 80F0 16", "R 82C0 32", "R 82E0 32", "R 80A0 16"},
+         {"open"},
+         1},
+        {"load online, bad file",
+         true,
+         "mnu_Laden",
+         {services::kIdYes},
+         {bad},
+         true,
+         {"R 80B0 8", "R 80F0 16", "R 82C0 32", "R 82E0 32", "R 80A0 16"},
+         {"open"},
+         2},
+        {"save offline, cancelled", false, "mnu_Speichern", {}, {""}, true, {}, {"save"}, 0},
+    };
+    for (const Case& c : cases) {
+      Tfrm_Main& w = Start(c.online);
+      MarkSet(w);
+      answers = c.answers;
+      files = c.files;
+      dialogs.clear();
+      w.findChild<QAction*>(c.command)->trigger();
+      // A refresh of the shown page may follow; only the command's own requests count.
+      std::vector<std::string> sent = Head(Trace(world->Device()), c.requests.size());
+      QVERIFY2(sent == c.requests, c.what);
+      QVERIFY2(SetIsMarked(w) == c.marked_after, c.what);
+      QVERIFY2(dialogs == c.dialogs, c.what);
+      QVERIFY2(world->boxes.size() == c.boxes, c.what);
+      // No write reached the device.
+      for (const std::string& r : Trace(world->Device())) QVERIFY2(r[0] == 'R', c.what);
+      QCOMPARE(CommBusy, uint8_t{0});
+      world->EndProgram();
+      world->StopDevice();
+    }
+  }
+
+  void newOfflineResetsToDefaults() {
+    Tfrm_Main& w = Start(false);
+    MarkSet(w);
+    FormOf(w).mnu_Neu->trigger();
+    QCOMPARE(dl::TempParams[0].Konst, 0.0f);
+    QCOMPARE(dl::PressureParams[0].Konst, 100.0f);
+    QVERIFY(w.MemoLines().empty());
+    QCOMPARE(w.StatusPanel(0), std::string());
+  }
+
+  // An unknown device answers the identification: nothing else is sent, no
+  // question and no dialog.
+  void unknownDeviceStopsEveryCommand() {
+    Tfrm_Main& w = Start(true);
+    world->Device().WriteMemory(flowsim::map::kIdentification,
+                                std::vector<uint8_t>{'M', 'V', '-', 'X', 'X', 'X', '7', ' '});
+    MarkSet(w);
+    PrintTo(world->Temp("never.pdf"));
+    for (const char* command :
+         {"mnu_Neu", "mnu_Laden", "mnu_Speichern", "mnu_Seitenansicht", "mnu_Drucken"}) {
+      world->Device().ClearRequests();
+      w.findChild<QAction*>(command)->trigger();
+      QCOMPARE(Trace(world->Device()), std::vector<std::string>{"R 80B0 8"});
+      QVERIFY2(world->boxes.empty(), command);
+      QVERIFY2(dialogs.empty(), command);
+      QCOMPARE(print_dialogs, 0);
+      QCOMPARE(world->modal_count["Tsansicht"], 0);
+      QVERIFY(SetIsMarked(w));
+    }
+  }
+
+  // Loading online keeps the device's gas-check bytes when the file brings the
+  // device's gas values; otherwise, or when a read of them failed, both are 0.
+  void loadOnlineKeepsOrClearsTheGasCheckBytes() {
+    struct Case {
+      const char* what;
+      float ho;  // 0: the file as saved from the device
+      bool fail_gas_read;
+      std::vector<uint8_t> ready;
+    };
+    Tfrm_Main& w = Start(true);
+    const std::string saved = SaveDeviceSet(w, "device.PEG");
+    for (const Case& c :
+         {Case{"same gas", 0, false, {5, 7}}, Case{"other gas", 12.5f, false, {0, 0}},
+          Case{"gas read failed", 0, true, {0, 0}}}) {
+      const std::string file = world->Temp(std::string(c.what) + ".PEG");
+      WriteFile(file, ReadFile(saved));
+      if (c.ho != 0) {
+        std::string text = ReadFile(file);
+        const size_t at = text.find("[EG_User]\r\nHo=");
+        QVERIFY(at != std::string::npos);
+        const size_t value = at + std::strlen("[EG_User]\r\nHo=");
+        text.replace(value, text.find('\r', value) - value, "12.5");
+        WriteFile(file, text);
+      }
+      // The device's own check results, which the file does not hold.
+      world->Device().WriteMemory(flowsim::map::kMediumParams + 2, std::vector<uint8_t>{5});
+      world->Device().WriteMemory(flowsim::map::kMediumParams + 32 + 2, std::vector<uint8_t>{7});
+      if (c.fail_gas_read) {
+        world->Device().InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kGasCommon, 4);
+      }
+      world->Device().ClearRequests();
+      answers = {services::kIdYes};
+      files = {file};
+      FormOf(w).mnu_Laden->trigger();
+      const std::vector<std::string> sent = Trace(world->Device());
+      const size_t gas_reads = c.fail_gas_read ? 4 : 1;
+      std::vector<std::string> expected = {"R 80B0 8"};
+      for (size_t i = 0; i < gas_reads; ++i) expected.push_back("R 80F0 16");
+      for (const char* r : {"R 82C0 32", "R 82E0 32", "R 80A0 16"}) expected.push_back(r);
+      QCOMPARE(Head(sent, expected.size()), expected);
+      // Then the whole set goes to the device.
+      QVERIFY(std::count(sent.begin(), sent.end(), "W 82C0 32") == 1);
+      QVERIFY(std::count(sent.begin(), sent.end(), "W 82E0 32") == 1);
+      const std::vector<uint8_t> m0 = world->Device().ReadMemory(flowsim::map::kMediumParams, 4);
+      const std::vector<uint8_t> m1 =
+          world->Device().ReadMemory(flowsim::map::kMediumParams + 32, 4);
+      QVERIFY2(m0[2] == c.ready[0] && m1[2] == c.ready[1], c.what);
+      QCOMPARE(w.StatusPanel(0), services::ShortFileName(file));
+      QCOMPARE(CommBusy, uint8_t{0});
+      // Back to the device's gas for the next case.
+      if (c.ho != 0) {
+        world->Device().WriteMemory(flowsim::map::kGasCommon,
+                                    std::vector<uint8_t>{0x41, 0x33, 0x33, 0x33});
+      }
+    }
+  }
+
+  // Saving a set read with failures asks first (No is the default) and names the
+  // number of failed reads; No writes no file.
+  void saveOnlineAsksWhenReadsFailed() {
+    Tfrm_Main& w = Start(true);
+    for (int answer : {services::kIdNo, services::kIdYes}) {
+      world->boxes.clear();
+      dialogs.clear();
+      world->Device().InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kTrendSettings, 4);
+      const std::string path = world->Temp("partial.PEG");
+      answers = {answer};
+      files = {path};
+      FormOf(w).mnu_Speichern->trigger();
+      QCOMPARE(world->boxes.size(), size_t{1});
+      const Box& box = world->boxes[0];
+      QVERIFY2(box.text.rfind("Nicht vom Gerät gelesene Parameterblöcke: 1. ", 0) == 0,
+               box.text.c_str());
+      QCOMPARE(box.flags & 0x0F, services::kMbYesNo);
+      QVERIFY(box.flags & services::kMbDefButton2);
+      QCOMPARE(std::filesystem::exists(path), answer == services::kIdYes);
+      QCOMPARE(dialogs.size(), size_t(answer == services::kIdYes ? 1 : 0));
+    }
+  }
+
+  void saveOnlineReadsTheWholeSetFirst() {
+    Tfrm_Main& w = Start(true);
+    const std::string path = SaveDeviceSet(w, "device.PEG");
+    QVERIFY(world->boxes.empty());
+    QVERIFY(ReadFile(path).find("[EG_User]\r\nHo=11.2\r\n") != std::string::npos);
+  }
+
+  // The report through the print hook: a PDF of one page, two with remarks.
+  void printsToPdfThroughTheHook() {
+    for (bool remarks : {false, true}) {
+      Tfrm_Main& w = Start(false);
+      if (remarks) w.SetMemoLines({"Zähler getauscht am 3.12."});
+      const std::string pdf = world->Temp("report.pdf");
+      PrintTo(pdf);
+      FormOf(w).mnu_Drucken->trigger();
+      QCOMPARE(print_dialogs, 1);
+      const std::string bytes = ReadFile(pdf);
+      QVERIFY(bytes.rfind("%PDF", 0) == 0);
+      QCOMPARE(PdfPages(bytes), remarks ? 2 : 1);
+      world->EndProgram();
+      world->StopDevice();
+      print_dialogs = 0;
+    }
+  }
+
+  void cancelledPrintDialogPrintsNothing() {
+    Tfrm_Main& w = Start(false);
+    SetPrintDialogHook([this](QPrinter&) {
+      ++print_dialogs;
+      return false;
+    });
+    FormOf(w).mnu_Drucken->trigger();
+    QCOMPARE(print_dialogs, 1);
+    QVERIFY(world->boxes.empty());
+  }
+
+  void unwritablePdfIsReported() {
+    Tfrm_Main& w = Start(false);
+    PrintTo(world->Temp("no/such/folder/report.pdf"));
+    FormOf(w).mnu_Drucken->trigger();
+    QCOMPARE(world->boxes.size(), size_t{1});
+    QCOMPARE(world->boxes[0].text, std::string("Der Ausdruck konnte nicht gestartet werden."));
+  }
+
+  // The report's stages let messages through; the print command chosen again
+  // meanwhile starts nothing.
+  void printStartedFromInsideItselfDoesNothing() {
+    Tfrm_Main& w = Start(false);
+    const std::string pdf = world->Temp("report.pdf");
+    int nested = 0;
+    SetPrintDialogHook([&](QPrinter& printer) {
+      ++print_dialogs;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(pdf));
+      for (QAction* a : {FormOf(w).mnu_Drucken, FormOf(w).mnu_Seitenansicht}) {
+        QMetaObject::invokeMethod(
+            &w,
+            [&nested, a] {
+              ++nested;
+              a->trigger();
+            },
+            Qt::QueuedConnection);
+      }
+      return true;
+    });
+    FormOf(w).mnu_Drucken->trigger();
+    QCOMPARE(nested, 2);
+    QCOMPARE(print_dialogs, 1);
+    QCOMPARE(world->modal_count["Tsansicht"], 0);
+    QCOMPARE(PdfPages(ReadFile(pdf)), 1);
+  }
+
+  void previewSizeRule() {
+    // Page pixels / printer dots per inch x screen dots per inch, halves to even.
+    struct Case {
+      int w, h, dpi;
+      double screen;
+      QSize expected;
+    };
+    for (const Case& c :
+         {Case{101, 103, 100, 50, QSize(50, 52)}, Case{9921, 14031, 1200, 96, QSize(794, 1122)},
+          Case{600, 300, 300, 72, QSize(144, 72)}}) {
+      QCOMPARE(PreviewSize(c.w, c.h, c.dpi, c.dpi, c.screen), c.expected);
+    }
+  }
+
+  void previewShowsPageOneAtScreenSize() {
+    Tfrm_Main& w = Start(false);
+    w.SetMemoLines({"not in the preview"});
+    QSize shown;
+    world->modal_scripts["Tsansicht"] = [&](QDialog& d) {
+      shown = d.findChild<QLabel*>("Image")->pixmap().size();
+    };
+    FormOf(w).mnu_Seitenansicht->trigger();
+    QCOMPARE(world->modal_count["Tsansicht"], 1);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageOrientation(QPageLayout::Portrait);
+    QCOMPARE(shown, PreviewSize(pdf.width(), pdf.height(), pdf.logicalDpiX(), pdf.logicalDpiY(),
+                                QPixmap(1, 1).logicalDpiX()));
+    QCOMPARE(sansicht->Form()->Image->size(), shown);
+    // Portrait, and about a page of paper at the screen's resolution.
+    QVERIFY(shown.height() > shown.width());
+    QVERIFY(shown.width() > 500);
+  }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "file_commands_test.moc"

@@ -310,7 +310,12 @@ class TReport {
       const std::string file = HasAppWindow() ? AppWindow().StatusPanel(0) : std::string();
       if (!file.empty()) title += "  " + file;
     }
-    PrintAt(0, 1, title, false);
+    title_ = title;
+    TitleLine();
+  }
+
+  void TitleLine() {
+    PrintAt(0, 1, title_, false);
     PrintAt(4, 1, options_.date, false);
   }
 
@@ -424,7 +429,8 @@ class TReport {
                   Value(kOperatingFlow, f.Schleich)};
         break;
       case 5:
-        values = {Value(kPulsesPerLitre, f.KFak), std::to_string(f.MaxFreq) + "          Hz     ",
+        // The frequency's last digit under the units digit of the values around it.
+        values = {Value(kPulsesPerLitre, f.KFak), std::to_string(f.MaxFreq) + "         Hz     ",
                   Value(kPerKelvin, f.TKK), Value(kTemperature, f.BTemp)};
         break;
       default:
@@ -576,6 +582,8 @@ class TReport {
       const int row = static_cast<int>(i) % per_page;
       if (row == 0) {
         canvas_.NewPage();
+        // A sheet of remarks still says which device and day it belongs to.
+        TitleLine();
         ++pages;
       }
       PrintAt(1, kRemarksFirstLine + row, memo[i], false);
@@ -589,6 +597,7 @@ class TReport {
   int W_ = 0;
   int LH_ = 1;
   int circuits_ = 2;
+  std::string title_;
 };
 
 }  // namespace

@@ -201,7 +201,7 @@ TEST_F(ReportTest, WholePageOfTwoCircuits) {
                                "P 520 300 gKFak",
                                "P 780 300  100.0000    Imp/l",
                                "P 520 320 gfMax",
-                               "P 770 320 5000          Hz",
+                               "P 780 320 5000         Hz",
                                "P 520 340 gTKK",
                                "P 780 340    0.0000    1/K",
                                "P 520 360 gBTemp",
@@ -522,15 +522,19 @@ TEST_F(ReportTest, RemarksContinueOnFurtherPages) {
       if (op[0] == 'L') ++rules;
     }
     std::vector<std::string> expected;
-    if (c.lines >= 1) expected.insert(expected.end(), {"N", "P 20 60 line 1"});
+    // Each page of remarks under the title line of the report.
+    const std::vector<std::string> page = {"N", "P 475 20 gList", "P 880 20 10.12.2026"};
+    if (c.lines >= 1) expected = page;
+    if (c.lines == 1) expected.push_back("P 20 60 line 1");
     if (c.lines >= 66) {
-      expected.clear();
-      expected.push_back("N");
       for (int i = 1; i <= 66; ++i) {
         expected.push_back("P 20 " + std::to_string(40 + 20 * i) + " line " + std::to_string(i));
       }
     }
-    if (c.lines == 67) expected.insert(expected.end(), {"N", "P 20 60 line 67"});
+    if (c.lines == 67) {
+      expected.insert(expected.end(), page.begin(), page.end());
+      expected.push_back("P 20 60 line 67");
+    }
     EXPECT_THAT(after_rules, ElementsAreArray(expected));
   }
 }

@@ -215,6 +215,35 @@ class FileCommandsTest : public QObject {
     QCOMPARE(w.StatusPanel(0), std::string());
   }
 
+  // "Neu" online: the defaults go to the device only after its system block was
+  // read; a block the device did not take is named afterwards.
+  void newOnlineSendsTheDefaultsAfterTheSystemRead() {
+    Tfrm_Main& w = Start(true);
+    MarkSet(w);
+    world->Device().InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kSystemParams, 4);
+    answers = {services::kIdYes};
+    FormOf(w).mnu_Neu->trigger();
+    QCOMPARE(Trace(world->Device()),
+             (std::vector<std::string>{"R 80B0 8", "R 80A0 16", "R 80A0 16", "R 80A0 16",
+                                       "R 80A0 16"}));
+    QVERIFY(SetIsMarked(w));
+    QCOMPARE(world->boxes.size(), size_t{1});
+
+    world->Device().ClearRequests();
+    world->boxes.clear();
+    world->Device().InjectFaultAt(flowsim::FaultKind::Reject, flowsim::map::kTrendSettings, 4);
+    answers = {services::kIdYes};
+    FormOf(w).mnu_Neu->trigger();
+    const std::vector<std::string> sent = Trace(world->Device());
+    QCOMPARE(Head(sent, 2), (std::vector<std::string>{"R 80B0 8", "R 80A0 16"}));
+    QVERIFY(std::count(sent.begin(), sent.end(), "W 8100 32") == 1);
+    QCOMPARE(dl::TempParams[0].Konst, 0.0f);
+    QVERIFY(w.MemoLines().empty());
+    QCOMPARE(world->boxes.size(), size_t{2});
+    QVERIFY2(world->boxes[1].text.rfind("Nicht zum Gerät gesendete Parameterblöcke: 1.", 0) == 0,
+             world->boxes[1].text.c_str());
+  }
+
   // An unknown device answers the identification: nothing else is sent, no
   // question and no dialog.
   void unknownDeviceStopsEveryCommand() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -99,107 +100,67 @@ class TMediumScope {
   int32_t saved_;
 };
 
-// The alarm source's choice index (0..33) of a relay code; -1 for a code no
-// choice produces.
-int AlarmChoice(uint8_t code) {
-  int p = code;
-  if (p > 7) --p;
-  if (p > 14) --p;
-  if (p > 21) p -= 4;
-  int back = p;
-  if (back > 7) ++back;
-  if (back > 15) ++back;
-  if (back > 23) back += 4;
-  return p <= 33 && back == code ? p : -1;
+// A choice list that skips device codes: index i gives code i, plus `skip` for
+// each step whose `after` the running code is above.
+struct TSkip {
+  int after;
+  int skip;
+};
+using TSkips = std::array<TSkip, 3>;
+constexpr TSkips kAlarmSkips = {{{7, 1}, {15, 1}, {23, 4}}};   // indexes 0..33
+constexpr TSkips kOutputSkips = {{{5, 3}, {13, 3}, {21, 6}}};  // indexes 0..21
+
+// The choice index of a device code; -1 for a code no choice produces.
+int ChoiceOf(uint8_t code, const TSkips& skips, int last) {
+  for (int i = 0; i <= last; ++i) {
+    int c = i;
+    for (const TSkip& s : skips) {
+      if (c > s.after) c += s.skip;
+    }
+    if (c == code) return i;
+  }
+  return -1;
 }
 
-// The output source's choice index (0..21) of an output code; -1 for a code no
-// choice produces.
-int OutputChoice(uint8_t code) {
-  int p = code;
-  if (p > 5) p -= 3;
-  if (p > 10) p -= 3;
-  if (p > 15) p -= 6;
-  int back = p;
-  if (back > 5) back += 3;
-  if (back > 13) back += 3;
-  if (back > 21) back += 6;
-  return p <= 21 && back == code ? p : -1;
+struct TCodeKinds {
+  std::initializer_list<uint8_t> codes;
+  uint8_t kind;
+};
+
+uint8_t KindOf(uint8_t code, std::initializer_list<TCodeKinds> rows, uint8_t other) {
+  for (const TCodeKinds& row : rows) {
+    for (uint8_t c : row.codes) {
+      if (c == code) return row.kind;
+    }
+  }
+  return other;
 }
 
+// Quantity kind of a relay's limits by its source code.
 uint8_t AlarmKind(uint8_t code) {
-  switch (code) {
-    case 1:
-    case 9:
-      return kTemperature;
-    case 2:
-    case 10:
-    case 18:
-      return kPressure;
-    case 3:
-    case 11:
-    case 19:
-      return kDensity;
-    case 4:
-    case 12:
-    case 20:
-    case 28:
-      return kStdVolumeFlow;
-    case 5:
-    case 13:
-    case 21:
-    case 29:
-      return kMassFlow;
-    case 6:
-    case 14:
-    case 22:
-    case 30:
-      return kStdVolume;
-    case 17:
-      return kKelvin;
-    case 32:
-    case 34:
-    case 36:
-    case 38:
-      return kPower;
-    case 33:
-    case 35:
-    case 37:
-    case 39:
-      return kEnergy;
-    default:
-      return kMass;
-  }
+  return KindOf(code,
+                {{{1, 9}, kTemperature},
+                 {{2, 10, 18}, kPressure},
+                 {{3, 11, 19}, kDensity},
+                 {{4, 12, 20, 28}, kStdVolumeFlow},
+                 {{5, 13, 21, 29}, kMassFlow},
+                 {{6, 14, 22, 30}, kStdVolume},
+                 {{17}, kKelvin},
+                 {{32, 34, 36, 38}, kPower},
+                 {{33, 35, 37, 39}, kEnergy}},
+                kMass);
 }
 
+// Quantity kind of an analog output's range by its source code.
 uint8_t OutputKind(uint8_t code) {
-  switch (code) {
-    case 1:
-    case 9:
-      return kTemperature;
-    case 2:
-    case 10:
-    case 18:
-      return kPressure;
-    case 3:
-    case 11:
-    case 19:
-      return kDensity;
-    case 4:
-    case 12:
-    case 20:
-    case 28:
-      return kStdVolumeFlow;
-    case 17:
-      return kKelvin;
-    case 30:
-    case 31:
-    case 32:
-    case 33:
-      return kPower;
-    default:
-      return kMassFlow;
-  }
+  return KindOf(code,
+                {{{1, 9}, kTemperature},
+                 {{2, 10, 18}, kPressure},
+                 {{3, 11, 19}, kDensity},
+                 {{4, 12, 20, 28}, kStdVolumeFlow},
+                 {{17}, kKelvin},
+                 {{30, 31, 32, 33}, kPower}},
+                kMassFlow);
 }
 
 class TReport {
@@ -521,7 +482,7 @@ class TReport {
     const dl::TAlarmSettings& a = dl::AlarmParams.at(static_cast<size_t>(i));
     const TextBlock first = Block(7168, 1);
     PrintAt(LabelPos(i), 52, Numbered(first[0], i), true);
-    const int p = AlarmChoice(a.Param);
+    const int p = ChoiceOf(a.Param, kAlarmSkips, 33);
     if (p < 0) return;
     // The choice list runs on through the blocks 7184 and 7200.
     const std::string name = p <= 14   ? first[static_cast<size_t>(p + 1)]
@@ -549,7 +510,7 @@ class TReport {
       Row(i, 58, first[1], Value(kCurrent, o.Konstant * 0.1f));
       return;
     }
-    const int p = OutputChoice(o.Param);
+    const int p = ChoiceOf(o.Param, kOutputSkips, 21);
     if (p < 0) return;
     PrintAt(
         ValuePos(i), 57,

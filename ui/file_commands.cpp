@@ -29,10 +29,11 @@ namespace {
 namespace dl = devicelink;
 
 constexpr uint16_t kSendAllQuestion = 16;
-constexpr uint16_t kSaveAnyway = 20;
-constexpr uint16_t kPrintAnyway = 21;
-constexpr uint16_t kNotSent = 22;
-constexpr uint16_t kPrintFailed = 23;
+// Messages of the file commands, a block of their own.
+constexpr uint16_t kSaveAnyway = 13312;
+constexpr uint16_t kPrintAnyway = 13313;
+constexpr uint16_t kNotSent = 13314;
+constexpr uint16_t kPrintFailed = 13315;
 
 // A text of the module with "#" replaced by a count.
 std::string Counted(uint16_t id, int count) {

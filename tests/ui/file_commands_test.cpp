@@ -140,8 +140,8 @@ class FileCommandsTest : public QObject {
     world.reset();
   }
 
-  // Commands that end before the device is written: the set on screen is kept
-  // (or reset by "Neu" offline), and only the requests listed are sent.
+  // Commands that write nothing to the device: the set on screen is kept unless
+  // "Neu" or a good file replaced it offline, and only the requests listed are sent.
   void commandsThatChangeNothingOnTheDevice() {
     struct Case {
       const char* what;
@@ -157,11 +157,14 @@ class FileCommandsTest : public QObject {
     const std::string bad = world->Temp("bad.PEG");
     WriteFile(bad, "[T_User0]\r\nKonst=abc\r\n");
     const std::string missing = world->Temp("missing.PEG");
+    const std::string good = world->Temp("good.PEG");
+    WriteFile(good, "[T_User0]\r\nKonst=12.5\r\n");
     const std::vector<Case> cases = {
         {"new offline", false, "mnu_Neu", {}, {}, false, {}, {}, 0},
         {"new online, No", true, "mnu_Neu", {services::kIdNo}, {}, true, {"R 80B0 8"}, {}, 1},
         {"load offline, cancelled", false, "mnu_Laden", {}, {""}, true, {}, {"open"}, 0},
         {"load offline, bad file", false, "mnu_Laden", {}, {bad}, true, {}, {"open"}, 1},
+        {"load offline, good file", false, "mnu_Laden", {}, {good}, false, {}, {"open"}, 0},
         {"load offline, no such file", false, "mnu_Laden", {}, {missing}, true, {}, {"open"}, 1},
         {"load online, No", true, "mnu_Laden", {services::kIdNo}, {}, true, {"R 80B0 8"}, {}, 1},
         {"load online, cancelled",

@@ -226,9 +226,8 @@ class FileCommandsTest : public QObject {
     world->Device().InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kSystemParams, 4);
     answers = {services::kIdYes};
     FormOf(w).mnu_Neu->trigger();
-    QCOMPARE(Trace(world->Device()),
-             (std::vector<std::string>{"R 80B0 8", "R 80A0 16", "R 80A0 16", "R 80A0 16",
-                                       "R 80A0 16"}));
+    QCOMPARE(Trace(world->Device()), (std::vector<std::string>{"R 80B0 8", "R 80A0 16", "R 80A0 16",
+                                                               "R 80A0 16", "R 80A0 16"}));
     QVERIFY(SetIsMarked(w));
     QCOMPARE(world->boxes.size(), size_t{1});
 

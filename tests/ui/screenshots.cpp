@@ -16,6 +16,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
@@ -47,6 +48,21 @@ void Save(QWidget& w, const QString& name) {
   const QString file = g_folder + "/" + name + ".png";
   if (!w.grab().save(file)) std::cerr << "cannot save " << file.toStdString() << "\n";
   std::cout << file.toStdString() << "\n";
+}
+
+// The parameter report with a page of remarks as a PDF (pdftoppm makes pictures
+// of its pages).
+void PrintReportTo(ui::Tfrm_Main& w, const QString& name) {
+  ui::SetPrintDialogHook([&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(g_folder + "/" + name);
+    return true;
+  });
+  const std::vector<std::string> memo = w.MemoLines();
+  w.SetMemoLines({"Bemerkung / remark 1", "Bemerkung / remark 2"});
+  w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken);
+  w.SetMemoLines(memo);
+  ui::SetPrintDialogHook(nullptr);
 }
 
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {
@@ -104,15 +120,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   if (ui::PasswordDlg != nullptr) ui::ExecModal(*ui::PasswordDlg);
   w.mnu_InfoClick();
   w.mnu_DruckenClick(f->mnu_Seitenansicht);
-  // The parameter report as a PDF (pdftoppm makes pictures of its pages).
-  ui::SetPrintDialogHook([&](QPrinter& printer) {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(g_folder + "/" + lang + "-report.pdf");
-    return true;
-  });
-  w.SetMemoLines({"Bemerkung / remark 1", "Bemerkung / remark 2"});
-  w.mnu_DruckenClick(f->mnu_Drucken);
-  ui::SetPrintDialogHook(nullptr);
+  PrintReportTo(w, lang + "-report.pdf");
   // As a configured port that does not exist brings it up.
   uint16_t chosen = 0;
   ui::SelectComPort(chosen);
@@ -132,6 +140,7 @@ void ShootCircuitPages(ui::Tfrm_Main& w, const QString& lang) {
     w.NotebookMouseDown(f->NBParameter);
     Save(w, "steam-" + lang + "-parameter-" + page->objectName());
   }
+  PrintReportTo(w, "steam-" + lang + "-report.pdf");
 }
 
 }  // namespace

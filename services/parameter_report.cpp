@@ -263,21 +263,37 @@ class TReport {
     const uint8_t flags = dl::SystemParams.SystemTypeFlags;
     const TextBlock titles = Block(64, 1);
     const int k = (flags & 0xFE) == 0 ? 0 : (flags & 0x3E) == 0 ? 3 : (flags & 0xC0) == 0 ? 2 : 1;
-    std::string title = titles[static_cast<size_t>(k)];
+    title_ = titles[static_cast<size_t>(k)];
     if (dl::DeviceOnline) {
       // A failed read must not print the number of the device read before.
-      title += " SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
+      suffix_ = " SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
     } else {
       const std::string file = HasAppWindow() ? AppWindow().StatusPanel(0) : std::string();
-      if (!file.empty()) title += "  " + file;
+      if (!file.empty()) suffix_ = "  " + file;
     }
-    title_ = title;
     TitleLine();
   }
 
+  // Whether a centred text ends a margin before the date at the right.
+  bool BesideDate(const std::string& text) {
+    canvas_.SetBold(false);
+    const int end = (W_ + canvas_.TextWidth(text)) / 2;
+    return end + Margin() <= W_ - canvas_.TextWidth(options_.date) - Margin();
+  }
+
+  // Title, serial number or file name, and date on line 1. What does not fit
+  // there goes to line 2: the date first, then the serial number or file name.
   void TitleLine() {
+    const std::string full = title_ + suffix_;
+    canvas_.SetBold(false);
+    if (suffix_.empty() || BesideDate(full) || canvas_.TextWidth(full) <= W_ - 2 * Margin()) {
+      PrintAt(0, 1, full, false);
+      PrintAt(4, BesideDate(full) ? 1 : 2, options_.date, false);
+      return;
+    }
     PrintAt(0, 1, title_, false);
-    PrintAt(4, 1, options_.date, false);
+    PrintAt(0, 2, suffix_.substr(suffix_.find_first_not_of(' ')), false);
+    PrintAt(4, BesideDate(title_) ? 1 : 2, options_.date, false);
   }
 
   void DeviceKind() {
@@ -559,6 +575,7 @@ class TReport {
   int LH_ = 1;
   int circuits_ = 2;
   std::string title_;
+  std::string suffix_;
 };
 
 }  // namespace

@@ -345,6 +345,40 @@ TEST_F(ReportTest, TitleByFlagsOffline) {
   }
 }
 
+// A title that would run into the date leaves the date the line below; one
+// wider than the page leaves the file name (or serial number) there too.
+TEST_F(ReportTest, LongTitlesGiveWayOnTheLineBelow) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> line1;
+    std::vector<std::string> line2;
+  };
+  const std::vector<Case> cases = {
+      // 72 characters: ends at 860, a margin before the date at 880.
+      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG",
+       {"P 140 20 gList 1C noTrend  /home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG",
+        "P 880 20 10.12.2026"},
+       {}},
+      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu2.PEG",
+       {"P 135 20 gList 1C noTrend  /home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu2.PEG"},
+       {"P 880 40 10.12.2026"}},
+      // 97 characters, wider than the 960 between the margins.
+      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1/Messstelle Eingang West/alt3.PEG",
+       {"P 420 20 gList 1C noTrend", "P 880 20 10.12.2026"},
+       {"P 105 40 /home/techniker/Anlagen/Nord/Station 4/Kreis 1/Messstelle Eingang "
+        "West/alt3.PEG"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ResetModel();
+    dl::SystemParams.SystemTypeFlags = 0x42;
+    window_.panels[0] = c.file;
+    Draw();
+    EXPECT_THAT(canvas_.OnLine(1), ElementsAreArray(c.line1));
+    EXPECT_THAT(canvas_.OnLine(2), ElementsAreArray(c.line2));
+  }
+}
+
 TEST_F(ReportTest, OfflineWithoutFileNameHasTheTitleAlone) {
   window_.panels[0] = "";
   Draw();

@@ -70,8 +70,10 @@ std::string Entry(const TextBlock& block, int k) {
 std::string Value(uint8_t kind, float value) {
   return FormatValue(kind, 1, 0, value);
 }
+// A plain number, blank where others have their unit, so its digits stand under
+// those of the values around it.
 std::string Plain(float value) {
-  return FormatValue(kPlain, 0, 0, value);
+  return FormatValue(kPlain, 0, 0, value) + std::string(8, ' ');
 }
 
 // A heading of relay, output or circuit i, numbered as its group on the pages.
@@ -383,12 +385,9 @@ class TReport {
     switch (f.Kind) {
       case 1:
       case 2: {
-        values = {Value(kPressure, d.Desdp),
-                  Value(kMassFlow, d.DesQN),
-                  Value(kTemperature, d.DesT),
-                  Value(kPressure, d.Desp),
-                  Plain(f.Exp_zahl) + std::string(8, ' '),
-                  Value(kPressure, f.Schleich)};
+        values = {Value(kPressure, d.Desdp),   Value(kMassFlow, d.DesQN),
+                  Value(kTemperature, d.DesT), Value(kPressure, d.Desp),
+                  Plain(f.Exp_zahl),           Value(kPressure, f.Schleich)};
         const dl::TSystemSettings& sys = dl::SystemParams;
         if (sys.Kind == 1 || sys.Kind == 2) {
           values.push_back(Value(kPressure, d.Desdp2));

@@ -209,21 +209,21 @@ TEST_F(ReportTest, WholePageOfTwoCircuits) {
                                // correction factors: circuit 1 only
                                "B 20 520 gCorr 1",
                                "P 20 540 gk1",
-                               "P 360 540    1.0000",
+                               "P 280 540    1.0000",
                                "P 20 560 gk2",
-                               "P 360 560    1.0000",
+                               "P 280 560    1.0000",
                                "P 20 580 gk3",
-                               "P 360 580    1.0001",
+                               "P 280 580    1.0001",
                                "P 20 600 gk4",
-                               "P 360 600    1.0000",
+                               "P 280 600    1.0000",
                                "P 20 620 gk5",
-                               "P 360 620    1.0000",
+                               "P 280 620    1.0000",
                                "P 20 640 gk6",
-                               "P 360 640    1.0000",
+                               "P 280 640    1.0000",
                                "P 20 660 gk7",
-                               "P 360 660    1.0000",
+                               "P 280 660    1.0000",
                                "P 20 680 gk8",
-                               "P 360 680    1.0000",
+                               "P 280 680    1.0000",
                                // medium
                                "B 20 720 gMedium",
                                "B 450 720 gM7",
@@ -253,7 +253,7 @@ TEST_F(ReportTest, WholePageOfTwoCircuits) {
                                "P 20 960 gp0",
                                "P 280 960  101.3250    kPa",
                                "P 20 980 gFaktor",
-                               "P 360 980    1.0000",
+                               "P 280 980    1.0000",
                                "B 520 920 sSupply",
                                "P 520 940 sT0",
                                "P 780 940   20.0000    °C",
@@ -309,7 +309,7 @@ TEST_F(ReportTest, SteamDeviceWithAGasCircuit) {
   EXPECT_THAT(canvas_.OnLine(38), ElementsAre("P 20 760 gRN", "P 280 760  287.0000    J/kgK"));
   // Pulse source 1 counts standard volume in a gas circuit.
   EXPECT_THAT(canvas_.OnLine(44), ElementsAre("P 280 880    2.5000    Nm³"));
-  EXPECT_THAT(canvas_.OnLine(49), ElementsAre("P 20 980 gFaktor", "P 360 980    1.0000"));
+  EXPECT_THAT(canvas_.OnLine(49), ElementsAre("P 20 980 gFaktor", "P 280 980    1.0000"));
   EXPECT_THAT(canvas_.OnLine(52), ElementsAre("B 20 1040 sRelay 1", "B 450 1040 sR0",
                                               "B 520 1040 sRelay 2", "B 950 1040 sR0"));
   // Output 2 is left out on a one-circuit device.

@@ -114,7 +114,7 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   // The page groups, in the order their texts load.
   for (TPage* group : std::initializer_list<TPage*>{
            new TCircuitPages(*this), operating_ = new TOperatingPages(*this),
-           trend_ = new TTrendPage(*this), new TRelayOutputPages(*this), new TUnitsPage(*this),
+           trend_ = new TTrendPage(*this), new TRelayOutputPages(*this), units_ = new TUnitsPage(*this),
            new TSystemPages(*this)}) {
     group->setParent(this);
     pages_.Add(group);
@@ -301,6 +301,7 @@ bool Tfrm_Main::FormCreate() {
     }
     show();
     repaint();
+    units_->SelectUnitChoices();
     FormReady = 1;
     if (devicelink::DeviceOnline) {
       operating_->RefreshCircuitValues(0);

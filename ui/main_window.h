@@ -40,6 +40,7 @@ class TAboutBox;
 class TOperatingPages;
 class TTrendPage;
 class TTabRows;
+class TUnitsPage;
 
 // 1 once start-up has made the buffers and shown the window.
 extern uint8_t FormReady;
@@ -168,6 +169,7 @@ class Tfrm_Main : public QMainWindow,
   TPageTable pages_;
   TOperatingPages* operating_ = nullptr;
   TTrendPage* trend_ = nullptr;
+  TUnitsPage* units_ = nullptr;
   TTabRows* parameter_tabs_ = nullptr;
   int handler_depth_ = 0;
   bool close_pending_ = false;

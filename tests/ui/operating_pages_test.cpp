@@ -92,10 +92,11 @@ class OperatingPagesTest : public QObject {
                                                         .arg(s % 3600 / 60, 2, 10, QChar('0'))
                                                         .arg(s % 60, 2, 10, QChar('0')));
     QCOMPARE(l.value(11), QString());
-    // The device's outputs 1 and 2 take circuit 1's pressure and mass flow.
+    // The device's outputs 1 and 2 take circuit 1's temperature (code 1) and
+    // standard volume flow (code 4).
     QCOMPARE(l.value(12),
-             Pad("Analogausgang 1 - Druck Kreis 1", 54) + FV(17, devicelink::OutputCurrents[0]));
-    QCOMPARE(l.value(13), Pad("Analogausgang 2 - Massestrom Kreis 1", 54) +
+             Pad("Analogausgang 1 - Temperatur Kreis 1", 54) + FV(17, devicelink::OutputCurrents[0]));
+    QCOMPARE(l.value(13), Pad("Analogausgang 2 - Normvolumenstrom Kreis 1", 54) +
                               FV(17, devicelink::OutputCurrents[1]));
     // The device reports one present error: the flow measurement.
     QCOMPARE(l.mid(l.size() - 2), QStringList({"", "Störung: Durchflussmessung"}));

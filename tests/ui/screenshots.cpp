@@ -1,9 +1,10 @@
 // Saves a picture of every page and dialog of the program in German and in
 // English: vandrel2_screenshots <folder> [steam]. The settings file decides the
 // port; run it with a device online (scripts/screenshots.sh starts the simulated
-// one). With "steam" (a steam device online) only the circuit pages, named
+// one). With "steam" (a steam device online) only the parameter pages, named
 // steam-<language>-...
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
 #include "platform/main_thread.h"
@@ -29,6 +31,8 @@
 #include "tests/ui/form_access.h"
 #include "ui/main_window.h"
 #include "ui/pages/operating_pages.h"
+#include "ui/pages/system_pages.h"
+#include "ui/pages/units_page.h"
 #include "ui/pages/trend_page.h"
 #include "ui/password_dialog.h"
 #include "ui/program.h"
@@ -65,6 +69,37 @@ void PrintReportTo(ui::Tfrm_Main& w, const QString& name) {
   ui::SetPrintDialogHook(nullptr);
 }
 
+// Every parameter page, then the system page with active presets and the
+// unit page with user units switched on by the operator (and off again).
+void ShootParameterPages(ui::Tfrm_Main& w, const QString& prefix) {
+  auto* f = &ui::FormOf(w);
+  f->Notebook->setCurrentWidget(f->TabParameter);
+  for (int i = 0; i < f->NBParameter->count(); ++i) {
+    f->NBParameter->setCurrentIndex(i);
+    w.NotebookMouseDown(f->NBParameter);
+    Save(w, prefix + "-parameter-" + f->NBParameter->widget(i)->objectName());
+  }
+  f->NBParameter->setCurrentWidget(f->TabParSystem);
+  w.NotebookMouseDown(f->NBParameter);
+  const auto presets = devicelink::PresetValues;  // records only; the device keeps its own
+  devicelink::PresetValues = {293.15f, 101.325f, 0, 0, 0, 0, 1500, 0};
+  w.findChild<ui::TSystemPages*>()->ShowPresetValues();
+  Save(w, prefix + "-parameter-TabParSystem-presets");
+  devicelink::PresetValues = presets;
+  f->NBParameter->setCurrentWidget(f->TabparEinheiten);
+  w.NotebookMouseDown(f->NBParameter);
+  auto* units = w.findChild<ui::TUnitsPage*>();
+  f->CheckUserEinheiten->setChecked(true);
+  units->CheckUserEinheitenClick();
+  for (int sheet : {1, 4}) {
+    f->PC_Usereinheiten->setCurrentIndex(sheet);
+    Save(w, prefix + "-parameter-TabparEinheiten-on-" + QString::number(sheet));
+  }
+  f->PC_Usereinheiten->setCurrentIndex(0);
+  f->CheckUserEinheiten->setChecked(false);
+  units->CheckUserEinheitenClick();
+}
+
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   auto* f = &ui::FormOf(w);
   f->Notebook->setCurrentWidget(f->TabBetrieb);
@@ -73,12 +108,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
     w.NotebookMouseDown(f->NBBetrieb);
     Save(w, lang + "-betrieb-" + f->NBBetrieb->widget(i)->objectName());
   }
-  f->Notebook->setCurrentWidget(f->TabParameter);
-  for (int i = 0; i < f->NBParameter->count(); ++i) {
-    f->NBParameter->setCurrentIndex(i);
-    w.NotebookMouseDown(f->NBParameter);
-    Save(w, lang + "-parameter-" + f->NBParameter->widget(i)->objectName());
-  }
+  ShootParameterPages(w, lang);
   // The clock field as the system page shows it after a read.
   f->NBParameter->setCurrentWidget(f->TabParSystem);
   w.OperatingPages().cmd_SetDateTimeClick();
@@ -131,15 +161,9 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   w.AboutBox()->hide();
 }
 
-// The circuit parameter pages of a steam device.
-void ShootCircuitPages(ui::Tfrm_Main& w, const QString& lang) {
-  auto* f = &ui::FormOf(w);
-  f->Notebook->setCurrentWidget(f->TabParameter);
-  for (QWidget* page : {f->TabPar1, f->TabPar2}) {
-    f->NBParameter->setCurrentWidget(page);
-    w.NotebookMouseDown(f->NBParameter);
-    Save(w, "steam-" + lang + "-parameter-" + page->objectName());
-  }
+// The parameter pages of a steam device.
+void ShootSteam(ui::Tfrm_Main& w, const QString& lang) {
+  ShootParameterPages(w, "steam-" + lang);
   PrintReportTo(w, "steam-" + lang + "-report.pdf");
 }
 
@@ -149,7 +173,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   g_folder = argc > 1 ? QString(argv[1]) : QString("screenshots");
   const bool steam = argc > 2 && QString(argv[2]) == "steam";
-  auto shoot = steam ? ShootCircuitPages : Shoot;
+  auto shoot = steam ? ShootSteam : Shoot;
   QDir().mkpath(g_folder);
   ui::TQtMainThread main_thread;
   platform::SetMainThread(&main_thread);

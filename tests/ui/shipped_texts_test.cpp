@@ -62,6 +62,28 @@ const Block kBlocks[] = {
     {6144, 0, 4, kLabel, kBoth,  "s0 also labels the pulse value"},
     {6149, 0, 1, 0,      kBoth,  "name of a pulse source without entry"},
     {20480, 1, 3, kLabel, kBoth, "supply values"},
+    // Relay and output pages: 34 alarm and 22 output sources in code order.
+    {7168, 1, 15, 0,  kBoth, "alarm sources 0..14"},
+    {7184, 0, 16, 0,  kBoth, "alarm sources 15..30"},
+    {7200, 0, 3, 0,   kBoth, "alarm sources 31..33"},
+    {7216, 0, 3, 0,   kBoth, "alarm kinds; s0 and s1 also label the limits"},
+    {8192, 1, 15, 0,  kBoth, "output sources 0..14"},
+    {8208, 0, 7, 0,   kBoth, "output sources 15..21"},
+    {8224, 0, 4, 13,  kBoth, "output list labels"},
+    {15888, 0, 16, 34, kBoth, "output sources 0..15 on the operating page"},
+    {15904, 0, 6, 34, kBoth, "output sources 16..21 on the operating page"},
+    // Trend settings, system, correction and user unit pages.
+    {9216, 0, 1, 0,   kBoth, "user unit page marker"},
+    {9232, 0, 1, 0,   kBoth, "user unit page marker"},
+    {9248, 1, 10, 0,  kBoth, "user unit sheets, kinds 0..9"},
+    {10240, 1, 2, 0,  kBoth, "trend of circuit 1 or 2"},
+    {10256, 1, 12, 0, kBoth, "trend intervals"},
+    {11264, 1, 4, 0,  kBoth, "system types 0, 1, 2, 4"},
+    {11280, 1, 2, 0,  kBoth, "2 or 3 transmitters"},
+    {11296, 1, 2, 0,  kBoth, "current limit sets"},
+    {11312, 1, 8, 0,  kBoth, "preset labels"},
+    {11328, 0, 1, 0,  kBoth, "system factor"},
+    {12288, 1, 8, 0,  kBoth, "correction factor rows"},
 };
 // clang-format on
 

@@ -71,6 +71,16 @@ class TPage : public QObject {
 
  protected:
   TPageContext& Context() const { return context_; }
+  // Context().OperatorEvent(body); false when the event was refused (busy), so
+  // a control the operator already changed can be shown from the record again.
+  bool Operator(const std::function<void()>& body) {
+    bool ran = false;
+    context_.OperatorEvent([&] {
+      ran = true;
+      body();
+    });
+    return ran;
+  }
   Ui::Tfrm_Main& Form() const { return context_.Form(); }
 
  private:

@@ -4,6 +4,9 @@
 
 #include "ui/pages/page.h"
 
+class QListWidget;
+class QTableWidget;
+
 namespace ui {
 
 class TSystemPages : public TPage {
@@ -13,10 +16,39 @@ class TSystemPages : public TPage {
   explicit TSystemPages(TPageContext& context);
 
   std::vector<QWidget*> Pages() const override;
+  void LoadTexts() override;
+  void Refresh(QWidget* page) override;
   // A device without trend memory shows circuit 1 for the trend settings; the
   // system group and the second correction group only where the device has
   // them.
   TNavigation Navigate(QWidget* page) override;
+
+  // The preset list and its check box from the records; the list shows while a
+  // preset is active.
+  void ShowPresetValues();
+
+ public slots:
+  void ComboTrendChange();
+  void ComboTrendintervalChange();
+  void CombosystemClick();
+  void AnzahlMUClick();
+  void ed_SystemFaktorDblClick();
+  void RG_GrenzenClick();
+  void Chk_VorgabeClick();
+  void ListeVorgabenDblClick();
+  void FlowKorr1DblClick(QTableWidget* sender);
+
+ private:
+  void LoadTrendSettingChoices();
+  void LoadSystemPageTexts();
+  void LoadCorrectionTexts();
+  // The pages' choices and lists from the records.
+  void ShowTrendSettings();
+  void ShowSystemType();
+  void ShowLimitSet();
+  void ShowCorrectionFactors();
+  void RefreshSystemPage();
+  void ClearPresets();
 };
 
 }  // namespace ui

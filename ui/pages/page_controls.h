@@ -1,0 +1,43 @@
+// Small pieces the parameter pages share: choice lists from text blocks, lines
+// and selections set from the records, the selected line of a list,
+// double-clicks anywhere on a control, and the value dialog for one edit.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "services/text_modules.h"
+#include "ui/pages/dialog_row.h"
+
+class QComboBox;
+class QListWidget;
+class QWidget;
+
+namespace ui {
+
+// The strings of a block from s(first) up to the first empty one.
+std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first);
+
+// Replaces (or, without clear, extends) the entries; nothing is chosen after.
+void SetChoices(QComboBox* combo, const std::vector<std::string>& entries, bool clear = true);
+// Entry index when the combo has it, else none.
+void Select(QComboBox* combo, int index);
+void SetLines(QListWidget* list, const std::vector<std::string>& lines);
+// The selected row, -1 when none.
+int SelectedLine(const QListWidget* list);
+
+// The fixed-pitch font of the lists: their lines stand in columns of characters.
+void SetFixedFont(QWidget* widget);
+
+// Calls handler on a double-click anywhere on the widget; for a list, between
+// and below its lines too.
+void OnDoubleClick(QWidget* widget, std::function<void()> handler);
+
+// The value dialog with the row's quantity and limits, five significant digits
+// and value; true and the value changed on OK.
+bool EditValue(const TDialogRow& row, float& value);
+
+}  // namespace ui

@@ -21,17 +21,8 @@ class LanguageTest : public QObject {
   Q_OBJECT
   std::unique_ptr<UiWorld> world;
 
-  // A program folder with the shipped modules, Ltx1de.txt replaced when given.
   std::string Folder(const std::string& gas_german = {}, bool without_gas_english = false) {
-    const std::string folder = world->Temp("program");
-    std::filesystem::create_directories(folder);
-    for (const char* name : {"Ltx1de.txt", "Ltx1en.txt", "Ltx2de.txt", "Ltx2en.txt"}) {
-      if (without_gas_english && std::string(name) == "Ltx1en.txt") continue;
-      std::filesystem::copy_file(platform::ProgramFolder() + "/" + name, folder + "/" + name,
-                                 std::filesystem::copy_options::overwrite_existing);
-    }
-    if (!gas_german.empty()) WriteFile(folder + "/Ltx1de.txt", gas_german);
-    return folder;
+    return world->ModuleFolder(gas_german, without_gas_english);
   }
 
   Tfrm_Main& Start(const std::string& folder) {

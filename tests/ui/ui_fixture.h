@@ -99,6 +99,20 @@ class UiWorld {
   std::string ErrorLog() const { return ReadFile(home_.DataFolder() + "/Errors.log"); }
   std::string Temp(const std::string& name) const { return home_.Temp() / name; }
 
+  // A program folder with the shipped text modules; the gas German module
+  // replaced by gas_german when given, the gas English one left out on request.
+  std::string ModuleFolder(const std::string& gas_german = {}, bool without_gas_english = false) {
+    const std::string folder = Temp("program");
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Ltx1de.txt", "Ltx1en.txt", "Ltx2de.txt", "Ltx2en.txt"}) {
+      if (without_gas_english && std::string(name) == "Ltx1en.txt") continue;
+      std::filesystem::copy_file(platform::ProgramFolder() + "/" + name, folder + "/" + name,
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+    if (!gas_german.empty()) WriteFile(folder + "/Ltx1de.txt", gas_german);
+    return folder;
+  }
+
   void WriteSettings(bool online, int language = 0, int medium = 0) {
     WriteFile(SettingsFile(), "[Einstellungen]\r\nBaudrate=5\r\nAnschlu\xDF=0\r\nOnline=" +
                                   std::to_string(online ? 1 : 0) +

@@ -12,30 +12,37 @@ constexpr std::array<uint8_t, kTrendIntervalCount> kIntervals = {1, 2, 3, 4, 5, 
                                                                  10, 12, 15, 20, 30, 60};
 constexpr std::array<uint8_t, kSystemTypeCount> kSystemTypes = {0, 1, 2, 4};
 
+// The device value of a choice, and the choice of a device value (-1: none).
+template <size_t N>
+std::optional<uint8_t> ValueOfChoice(const std::array<uint8_t, N>& values, int index) {
+  if (index < 0 || index >= static_cast<int>(N)) return std::nullopt;
+  return values[static_cast<size_t>(index)];
+}
+
+template <size_t N>
+int ChoiceOfValue(const std::array<uint8_t, N>& values, uint8_t value) {
+  for (size_t i = 0; i < N; ++i) {
+    if (values[i] == value) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::optional<uint8_t> TrendIntervalMinutes(int index) {
-  if (index < 0 || index >= kTrendIntervalCount) return std::nullopt;
-  return kIntervals[static_cast<size_t>(index)];
+  return ValueOfChoice(kIntervals, index);
 }
 
 int TrendIntervalIndex(uint8_t minutes) {
-  for (size_t i = 0; i < kIntervals.size(); ++i) {
-    if (kIntervals[i] == minutes) return static_cast<int>(i);
-  }
-  return -1;
+  return ChoiceOfValue(kIntervals, minutes);
 }
 
 std::optional<uint8_t> SystemTypeOfIndex(int index) {
-  if (index < 0 || index >= kSystemTypeCount) return std::nullopt;
-  return kSystemTypes[static_cast<size_t>(index)];
+  return ValueOfChoice(kSystemTypes, index);
 }
 
 int SystemIndexOfType(uint8_t type) {
-  for (size_t i = 0; i < kSystemTypes.size(); ++i) {
-    if (kSystemTypes[i] == type) return static_cast<int>(i);
-  }
-  return -1;
+  return ChoiceOfValue(kSystemTypes, type);
 }
 
 bool SystemTypeAllowed(uint8_t kind_mask, uint8_t type) {

@@ -108,4 +108,10 @@ bool GetTextBlock(uint16_t base, uint8_t minLength, TextBlock& items) {
   return found;
 }
 
+std::vector<std::string> ListFrom(const TextBlock& t, size_t first) {
+  std::vector<std::string> list;
+  for (size_t i = first; i < t.size() && !t[i].empty(); ++i) list.push_back(t[i]);
+  return list;
+}
+
 }  // namespace services

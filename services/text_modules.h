@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace services {
 
@@ -36,5 +37,9 @@ std::string GetText(uint16_t id);
 // minLength characters (never cut). The block ends at the first missing id: later
 // items stay empty. True when at least one string was found.
 bool GetTextBlock(uint16_t base, uint8_t minLength, TextBlock& items);
+
+// The strings of a block from s(first) up to the first empty one: a choice
+// list of the module.
+std::vector<std::string> ListFrom(const TextBlock& t, size_t first);
 
 }  // namespace services

@@ -1,6 +1,6 @@
 // The requests the simulated device received, decoded for traffic tests: read
-// or write, address, data byte count and time, so a test compares readable
-// lines such as "W 8100 32" instead of raw frames.
+// or write, address, data byte count, time and the data a write carries, so a
+// test compares readable lines such as "W 8100 32" instead of raw frames.
 #pragma once
 
 #include <cstdint>
@@ -19,25 +19,23 @@ struct TTracedRequest {
   int count = 0;
   int64_t time_ms = 0;
   std::vector<uint8_t> data;  // write data
-  std::vector<uint8_t> reply;
 };
 
+// Frames too short to name an address are left out.
 inline std::vector<TTracedRequest> DecodeRequests(const std::vector<flowsim::RequestRecord>& records) {
   std::vector<TTracedRequest> out;
   for (const flowsim::RequestRecord& r : records) {
+    if (r.request.size() < 4) continue;
     TTracedRequest t;
-    if (r.request.size() >= 4) {
-      t.kind = r.request[0] == flowsim::kReadCommand    ? 'R'
-               : r.request[0] == flowsim::kWriteCommand ? 'W'
-                                                         : '?';
-      t.address = static_cast<uint16_t>(r.request[1] << 8 | r.request[2]);
-      t.count = r.request[3];
-      if (t.kind == 'W' && r.request.size() >= 4u + static_cast<size_t>(t.count)) {
-        t.data.assign(r.request.begin() + 4, r.request.begin() + 4 + t.count);
-      }
+    t.kind = r.request[0] == flowsim::kReadCommand    ? 'R'
+             : r.request[0] == flowsim::kWriteCommand ? 'W'
+                                                       : '?';
+    t.address = static_cast<uint16_t>(r.request[1] << 8 | r.request[2]);
+    t.count = r.request[3];
+    if (t.kind == 'W' && r.request.size() >= 4u + static_cast<size_t>(t.count)) {
+      t.data.assign(r.request.begin() + 4, r.request.begin() + 4 + t.count);
     }
     t.time_ms = r.timeMs;
-    t.reply = r.reply;
     out.push_back(std::move(t));
   }
   return out;

@@ -137,12 +137,11 @@ class NoWritesFromViewingTest : public QObject {
       QVERIFY(f.CheckUserEinheiten->isChecked());
       QVERIFY(sim.RequestCount() > 0);
     }
-    const std::vector<std::string> trace = Trace(sim);
-    std::string writes;
-    for (const std::string& line : trace) {
-      if (line[0] == 'W') writes += line + "; ";
+    QString writes;
+    for (const TraceLine& l : Trace(sim.Requests())) {
+      if (l.write) writes += l.Text() + "; ";
     }
-    QVERIFY2(writes.empty(), writes.c_str());
+    QVERIFY2(writes.isEmpty(), qPrintable(writes));
   }
 };
 

@@ -14,7 +14,7 @@
 
 #include "services/port_opening.h"
 #include "ui/pages/operating_pages.h"
-#include "tests/devicelink/request_trace.h"
+#include "request_trace.h"
 #include "ui/input_dialog.h"
 #include "ui/radio_group.h"
 #include "ui_fixture.h"
@@ -99,12 +99,14 @@ inline void AnswerValueDialog(UiWorld& world, const QString& text, bool ok = tru
   };
 }
 
-inline std::vector<std::string> Trace(flowsim::FlowSimulator& sim) {
-  return testing_trace::TraceLines(testing_trace::DecodeRequests(sim.Requests()));
+inline QStringList TraceOf(flowsim::FlowSimulator& sim) {
+  return TraceText(Trace(sim.Requests()));
 }
 
 inline int Writes(flowsim::FlowSimulator& sim) {
-  return testing_trace::CountWrites(testing_trace::DecodeRequests(sim.Requests()));
+  int n = 0;
+  for (const TraceLine& l : Trace(sim.Requests())) n += l.write;
+  return n;
 }
 
 // The device's memory as the tests set and check it (singles most significant

@@ -51,8 +51,8 @@ class RelayOutputPagesTest : public QObject {
     QCOMPARE(InputDlg->MinValue, -273.15f);
     QCOMPARE(InputDlg->MaxValue, 1500.0f);
     QCOMPARE(InputDlg->Precision, 5);
-    const auto t = testing_trace::DecodeRequests(Sim().Requests());
-    QCOMPARE(testing_trace::TraceLines(t), (std::vector<std::string>{"W 8040 16", "R 8040 16"}));
+    const auto t = Trace(Sim().Requests());
+    QCOMPARE(TraceText(t), QStringList({"W 8040/16", "R 8040/16"}));
     QVERIFY(t[1].time_ms - t[0].time_ms >= 50);
     const std::string sent(t[0].data.begin(), t[0].data.end());
     QCOMPARE(sent.substr(0, 4), std::string("\x00\x00\x01\x01", 4));

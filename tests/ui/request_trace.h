@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/flowsim/protocol.h"
-#include "tools/flowsim/simulator.h"
+#include "tests/devicelink/request_trace.h"
 
 namespace ui::testing {
 
@@ -18,6 +17,7 @@ struct TraceLine {
   uint16_t address = 0;
   uint8_t count = 0;
   int64_t time_ms = 0;
+  std::vector<uint8_t> data;  // what a write carries
   QString Text() const {
     return QString("%1 %2/%3")
         .arg(write ? 'W' : 'R')
@@ -29,11 +29,8 @@ struct TraceLine {
 
 inline std::vector<TraceLine> Trace(const std::vector<flowsim::RequestRecord>& requests) {
   std::vector<TraceLine> lines;
-  for (const flowsim::RequestRecord& r : requests) {
-    if (r.request.size() < 4) continue;
-    lines.push_back({r.request[0] == flowsim::kWriteCommand,
-                     static_cast<uint16_t>(r.request[1] << 8 | r.request[2]), r.request[3],
-                     r.timeMs});
+  for (const testing_trace::TTracedRequest& r : testing_trace::DecodeRequests(requests)) {
+    lines.push_back({r.kind == 'W', r.address, static_cast<uint8_t>(r.count), r.time_ms, r.data});
   }
   return lines;
 }

@@ -18,8 +18,6 @@
 using namespace ui;
 using namespace ui::testing;
 namespace m = flowsim::map;
-using testing_trace::DecodeRequests;
-using testing_trace::TraceLines;
 
 class SystemPagesTest : public QObject {
   Q_OBJECT
@@ -72,15 +70,15 @@ class SystemPagesTest : public QObject {
     QCOMPARE(f.NBParameter->currentWidget(), f.TabParSystem);
     QCOMPARE(CommBusy, uint8_t(0));
 
-    const auto trace = DecodeRequests(Sim().Requests());
+    const auto trace = Trace(Sim().Requests());
     QVERIFY(trace.size() > 33);
     int reads = 0, writes = 0;
-    for (size_t i = 0; i < 33; ++i) (trace[i].kind == 'R' ? reads : writes)++;
+    for (size_t i = 0; i < 33; ++i) (trace[i].write ? writes : reads)++;
     QCOMPARE(reads, 16);
     QCOMPARE(writes, 17);
     // Reads first, then the writes one after the other, the system block last.
-    for (size_t i = 16; i < 33; ++i) QCOMPARE(trace[i].kind, 'W');
-    QCOMPARE(TraceLines(trace)[32], std::string("W 80A0 16"));
+    for (size_t i = 16; i < 33; ++i) QVERIFY(trace[i].write);
+    QCOMPARE(TraceText(trace)[32], QString("W 80A0/16"));
     QCOMPARE(int(DeviceByte(Sim(), m::kSystemParams + 3)), 1);
     QCOMPARE(f.Combosystem->currentIndex(), 1);
     QVERIFY(f.AnzahlMU->isEnabled());
@@ -148,14 +146,14 @@ class SystemPagesTest : public QObject {
     QCOMPARE(f.RG_Grenzen->ItemIndex(), 1);
     Sim().ClearRequests();
     Click(f.RG_Grenzen, 0);
-    auto trace = DecodeRequests(Sim().Requests());
-    QCOMPARE(TraceLines(trace), (std::vector<std::string>{"W 80C0 16", "R 80C0 16"}));
+    auto trace = Trace(Sim().Requests());
+    QCOMPARE(TraceText(trace), QStringList({"W 80C0/16", "R 80C0/16"}));
     const std::vector<uint8_t> namur = {0x3F, 0xA8, 0x00, 0x00, 0x3F, 0xA4, 0x00, 0x00,
                                         0x3E, 0x75, 0xC2, 0x8F, 0x3E, 0x66, 0x66, 0x66};
     QCOMPARE(trace[0].data, namur);
     Sim().ClearRequests();
     Click(f.RG_Grenzen, 1);
-    trace = DecodeRequests(Sim().Requests());
+    trace = Trace(Sim().Requests());
     const std::vector<uint8_t> industry = {0x3F, 0xB4, 0xCC, 0xCD, 0x3F, 0xB0, 0x00, 0x00,
                                            0x3E, 0x75, 0xC2, 0x8F, 0x3E, 0x66, 0x66, 0x66};
     QCOMPARE(trace.at(0).data, industry);
@@ -171,10 +169,8 @@ class SystemPagesTest : public QObject {
     QVERIFY(f.AnzahlMU->isEnabled());
     Sim().ClearRequests();
     Click(f.AnzahlMU, 1);
-    const std::vector<std::string> trace = Trace(Sim());
-    QCOMPARE(trace.at(0), std::string("W 80A0 16"));
-    QCOMPARE(trace.at(1), std::string("R 80A0 16"));
-    QCOMPARE(trace.at(2), std::string("R 80A0 16"));  // the page again
+    const QStringList trace = TraceOf(Sim());
+    QCOMPARE(trace.mid(0, 3), QStringList({"W 80A0/16", "R 80A0/16", "R 80A0/16"}));  // then the page again
     QCOMPARE(int(DeviceByte(Sim(), m::kSystemParams + 1)), 3);
     QCOMPARE(f.AnzahlMU->ItemIndex(), 1);
   }
@@ -192,9 +188,7 @@ class SystemPagesTest : public QObject {
     QCOMPARE(InputDlg->Quantity, uint8_t(255));
     QCOMPARE(InputDlg->MinValue, 0.9f);
     QCOMPARE(InputDlg->MaxValue, 1.1f);
-    const std::vector<std::string> trace = Trace(Sim());
-    QCOMPARE(trace.at(0), std::string("W 80A0 16"));
-    QCOMPARE(trace.at(1), std::string("R 80A0 16"));
+    QCOMPARE(TraceOf(Sim()).mid(0, 2), QStringList({"W 80A0/16", "R 80A0/16"}));
     QCOMPARE(DeviceFloat(Sim(), m::kSystemParams + 8), 1.05f);
     QCOMPARE(f.ed_SystemFaktor->text().trimmed(), QString("1.0500"));
   }
@@ -213,7 +207,7 @@ class SystemPagesTest : public QObject {
     // A preset: written without read-back.
     AnswerValueDialog(*world, "2.5");
     DoubleClick(f.ListeVorgaben, 5);
-    QCOMPARE(Trace(Sim()), std::vector<std::string>{"W 9134 4"});
+    QCOMPARE(TraceOf(Sim()), QStringList({"W 9134/4"}));
     QCOMPARE(DeviceFloat(Sim(), m::kPresetValues + 20), 2.5f);
     // The same value again: nothing.
     Sim().ClearRequests();
@@ -226,13 +220,11 @@ class SystemPagesTest : public QObject {
     Sim().ClearRequests();
     Sim().InjectFaultAt(flowsim::FaultKind::Reject, m::kPresetValues + 8, 4);  // every attempt
     f.Chk_Vorgabe->click();
-    std::vector<std::string> expected;
+    QStringList expected;
     for (char kind : {'W', 'R'}) {
-      for (int i = 0; i < 8; ++i) {
-        expected.push_back(QString("%1 %2 4").arg(kind).arg(0x9120 + 4 * i, 4, 16).toUpper().toStdString());
-      }
+      for (int i = 0; i < 8; ++i) expected << QString("%1 %2/4").arg(kind).arg(0x9120 + 4 * i, 4, 16).toUpper();
     }
-    std::vector<std::string> trace = Trace(Sim());
+    QStringList trace = TraceOf(Sim());
     trace.erase(std::unique(trace.begin(), trace.end()), trace.end());  // repeated attempts
     QCOMPARE(trace, expected);
     QCOMPARE(DeviceFloat(Sim(), m::kPresetValues + 20), 0.0f);
@@ -254,7 +246,7 @@ class SystemPagesTest : public QObject {
     QCOMPARE(f.ComboTrendinterval->currentIndex(), 8);  // 15 minutes
     Sim().ClearRequests();
     Choose(f.ComboTrendinterval, 6);
-    QCOMPARE(Trace(Sim()), (std::vector<std::string>{"W 8178 4", "R 8178 4"}));
+    QCOMPARE(TraceOf(Sim()), QStringList({"W 8178/4", "R 8178/4"}));
     QCOMPARE(int(DeviceByte(Sim(), m::kTrendSettings + 3)), 10);
     Choose(f.ComboTrendinterval, 11);
     QCOMPARE(int(DeviceByte(Sim(), m::kTrendSettings + 3)), 60);
@@ -290,7 +282,7 @@ class SystemPagesTest : public QObject {
                        f.FlowKorr2->visualItemRect(f.FlowKorr2->item(3, 1)).center());
     QCOMPARE(InputDlg->MinValue, 0.25f);
     QCOMPARE(InputDlg->MaxValue, 10.0f);
-    QCOMPARE(Trace(Sim()), std::vector<std::string>{"W 8220 32"});
+    QCOMPARE(TraceOf(Sim()), QStringList({"W 8220/32"}));
     QCOMPARE(DeviceFloat(Sim(), m::kCorrectionFactors + 32 + 12), 1.2f);
     QCOMPARE(f.FlowKorr2->item(3, 1)->text().trimmed(), QString("1.2000"));
     Sim().ClearRequests();

@@ -12,7 +12,6 @@
 using namespace ui;
 using namespace ui::testing;
 namespace m = flowsim::map;
-using testing_trace::DecodeRequests;
 
 namespace {
 
@@ -45,8 +44,8 @@ class UnitsPageTest : public QObject {
     f.PC_Usereinheiten->setCurrentIndex(1);
     Sim().ClearRequests();
     Click(f.Radio_E_Druck, 1);
-    auto trace = DecodeRequests(Sim().Requests());
-    QCOMPARE(testing_trace::TraceLines(trace), std::vector<std::string>{"W 9010 16"});
+    auto trace = Trace(Sim().Requests());
+    QCOMPARE(TraceText(trace), QStringList({"W 9010/16"}));
     const std::vector<uint8_t> bar = {1, 3, '2', ' ', ' ', 'b', 'a', 'r',
                                       0x3C, 0x23, 0xD7, 0x0A, 0, 0, 0, 0};
     QCOMPARE(trace[0].data, bar);
@@ -55,7 +54,7 @@ class UnitsPageTest : public QObject {
     f.PC_Usereinheiten->setCurrentIndex(0);
     Sim().ClearRequests();
     Click(f.Radio_E_Temp, 1);
-    trace = DecodeRequests(Sim().Requests());
+    trace = Trace(Sim().Requests());
     QCOMPARE(trace.size(), size_t(1));
     const std::vector<uint8_t> symbol(trace[0].data.begin() + 3, trace[0].data.begin() + 8);
     QCOMPARE(symbol, (std::vector<uint8_t>{' ', ' ', ' ', 0xB0, 'F'}));
@@ -78,13 +77,10 @@ class UnitsPageTest : public QObject {
     QVERIFY(f.PC_Usereinheiten->isHidden());
     Sim().ClearRequests();
     f.CheckUserEinheiten->click();
-    std::vector<std::string> expected;
-    for (int k = 0; k < 16; ++k) {
-      expected.push_back(QString("R %1 16").arg(m::kUserUnits + 16 * k, 4, 16).toUpper().toStdString());
-    }
-    expected.push_back("W 817C 4");
-    expected.push_back("R 817C 4");
-    QCOMPARE(Trace(Sim()), expected);
+    QStringList expected;
+    for (int k = 0; k < 16; ++k) expected << QString("R %1/16").arg(m::kUserUnits + 16 * k, 4, 16).toUpper();
+    expected << "W 817C/4" << "R 817C/4";
+    QCOMPARE(TraceOf(Sim()), expected);
     QCOMPARE(int(DeviceByte(Sim(), m::kUnitSwitches + 1)), 1);
     QVERIFY(!f.PC_Usereinheiten->isHidden());
     QCOMPARE(f.Radio_E_Masse->ItemIndex(), 6);
@@ -94,7 +90,7 @@ class UnitsPageTest : public QObject {
 
     Sim().ClearRequests();
     f.CheckUserEinheiten->click();
-    QCOMPARE(Trace(Sim()), (std::vector<std::string>{"W 817C 4", "R 817C 4"}));
+    QCOMPARE(TraceOf(Sim()), QStringList({"W 817C/4", "R 817C/4"}));
     QCOMPARE(int(DeviceByte(Sim(), m::kUnitSwitches + 1)), 0);
     QVERIFY(f.PC_Usereinheiten->isHidden());
   }

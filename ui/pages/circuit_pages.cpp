@@ -21,6 +21,7 @@
 #include "ui/main_window.h"
 #include "ui/pages/circuit_rules.h"
 #include "ui/pages/operating_lines.h"
+#include "ui/pages/page_controls.h"
 #include "ui/qt_text.h"
 #include "ui/sat_table_editor.h"
 #include "ui/table_editor.h"
@@ -35,29 +36,6 @@ using services::WriteStep;
 
 namespace {
 
-void SetLines(QListWidget* list, const std::vector<std::string>& lines) {
-  list->clear();
-  for (const std::string& line : lines) list->addItem(Q(line));
-}
-
-void SetChoices(QComboBox* combo, const std::vector<std::string>& entries, bool clear = true) {
-  if (clear) combo->clear();
-  for (const std::string& e : entries) combo->addItem(Q(e));
-  // The refresh selects from the records; until then no entry is shown.
-  combo->setCurrentIndex(-1);
-}
-
-// Entry `index` when the combo has it, else none.
-void Select(QComboBox* combo, int index) {
-  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
-// The selected row, -1 when none.
-int SelectedLine(const QListWidget* list) {
-  const QList<QListWidgetItem*> items = list->selectedItems();
-  return items.isEmpty() ? -1 : list->row(items.first());
-}
-
 QString LineText(const QListWidget* list, int line) {
   const QListWidgetItem* item = list->item(line);
   return item != nullptr ? item->text().trimmed() : QString();
@@ -67,10 +45,6 @@ QString LineText(const QListWidget* list, int line) {
 
 TCircuitPages::TCircuitPages(TPageContext& context) : TPage(context) {
   setObjectName("CircuitPages");
-  // Fixed-pitch lists: labels and values stand in columns of characters.
-  QFont fixed("Courier New");
-  fixed.setStyleHint(QFont::TypeWriter);
-  fixed.setPixelSize(13);
   for (int c : {0, 1}) {
     const Controls k = Of(c);
     // Each list as high as its most lines and as wide as its longest line:
@@ -80,13 +54,13 @@ TCircuitPages::TCircuitPages(TPageContext& context) : TPage(context) {
         {k.temperature_list, {35, 2}}, {k.pressure_list, {35, 3}}, {k.pulse_list, {35, 1}},
         {k.supply_list, {35, 3}},      {k.medium_list, {38, 5}},   {k.flow_list, {38, 9}}};
     for (const auto& [list, chars_rows] : lists) {
-      list->setFont(fixed);
+      SetFixedFont(list);
       list->setUniformItemSizes(true);
       list->addItem("0");
       const int row = list->sizeHintForRow(0);
       list->clear();
       const int frame = 2 * list->frameWidth();
-      list->setFixedSize(chars_rows.width() * QFontMetrics(fixed).horizontalAdvance('0') + frame + 6,
+      list->setFixedSize(chars_rows.width() * QFontMetrics(list->font()).horizontalAdvance('0') + frame + 6,
                          chars_rows.height() * row + frame + 2);
       // A double-click anywhere in the list, between lines too.
       list->viewport()->installEventFilter(this);
@@ -442,14 +416,9 @@ void TCircuitPages::ChooseMedium(QComboBox* sender) {
 }
 
 bool TCircuitPages::EditValue(const TEditRow& row) {
-  if (InputDlg == nullptr) throw std::logic_error("the value input dialog does not exist");
-  InputDlg->Precision = 5;
-  InputDlg->Quantity = row.quantity;
-  InputDlg->MinValue = row.min;
-  InputDlg->MaxValue = row.max;
-  InputDlg->Value = row.value;
-  if (ExecModal(*InputDlg) != QDialog::Accepted) return false;
-  row.store(InputDlg->Value);
+  float value = row.value;
+  if (!ui::EditValue({row.quantity, row.min, row.max}, value)) return false;
+  row.store(value);
   return true;
 }
 

@@ -60,12 +60,6 @@ TMediumKeeper::~TMediumKeeper() {
 
 // ---- Choice lists
 
-std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first) {
-  std::vector<std::string> list;
-  for (size_t i = first; i < t.size() && !t[i].empty(); ++i) list.push_back(t[i]);
-  return list;
-}
-
 TTwinChoices TemperatureChoiceLists(const services::TextBlock& t) {
   TTwinChoices out;
   const std::vector<std::string> modes = ListFrom(t, 1);

@@ -34,8 +34,7 @@ class TMediumKeeper {
 
 // ---- Choice lists
 
-// The strings of a block from s(first) up to the first empty one.
-std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first);
+using services::ListFrom;
 
 // The entries of the twin combos of circuits 1 and 2.
 struct TTwinChoices {

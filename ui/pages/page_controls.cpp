@@ -35,12 +35,6 @@ class TDoubleClickFilter : public QObject {
 
 }  // namespace
 
-std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first) {
-  std::vector<std::string> list;
-  for (size_t i = first; i < t.size() && !t[i].empty(); ++i) list.push_back(t[i]);
-  return list;
-}
-
 void SetChoices(QComboBox* combo, const std::vector<std::string>& entries, bool clear) {
   if (clear) combo->clear();
   for (const std::string& e : entries) combo->addItem(Q(e));

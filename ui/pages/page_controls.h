@@ -18,8 +18,7 @@ class QWidget;
 
 namespace ui {
 
-// The strings of a block from s(first) up to the first empty one.
-std::vector<std::string> ListFrom(const services::TextBlock& t, size_t first);
+using services::ListFrom;
 
 // Replaces (or, without clear, extends) the entries; nothing is chosen after.
 void SetChoices(QComboBox* combo, const std::vector<std::string>& entries, bool clear = true);

@@ -114,7 +114,8 @@ std::string TemporaryName(const std::string& target) {
          std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u));
 }
 
-// Writes a file so that it is either the old or the new content, never a part.
+}  // namespace
+
 void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
   std::string target = file_name;
   struct stat st;
@@ -170,8 +171,6 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
     ::close(dir_fd);
   }
 }
-
-}  // namespace
 
 TIniFile::TIniFile(std::string file_name, bool auto_flush)
     : file_name_(std::move(file_name)), auto_flush_(auto_flush) {

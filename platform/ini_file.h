@@ -49,6 +49,11 @@ class IniFileError : public std::runtime_error {
   int code_;
 };
 
+// Writes a file so that it is either the old or the new content, never a part:
+// a temporary file in the same folder, flushed to disk, renamed over the target
+// (through a symbolic link to the file it names). Throws IniFileError.
+void WriteFileAtomically(const std::string& file_name, const std::string& bytes);
+
 class TIniFile {
  public:
   // Reads the file (a UTF-8 path) when it exists. Throws IniFileError when it exists

@@ -13,6 +13,7 @@ namespace services {
 // Message-box buttons and icons, and the button that closed the box.
 constexpr uint32_t kMbOk = 0x00;
 constexpr uint32_t kMbOkCancel = 0x01;
+constexpr uint32_t kMbYesNoCancel = 0x03;
 constexpr uint32_t kMbYesNo = 0x04;
 constexpr uint32_t kMbIconError = 0x10;
 constexpr uint32_t kMbIconQuestion = 0x20;

@@ -68,6 +68,11 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
       buttons.emplace_back(box.addButton(QMessageBox::Yes), services::kIdYes);
       buttons.emplace_back(box.addButton(QMessageBox::No), services::kIdNo);
       break;
+    case services::kMbYesNoCancel:
+      buttons.emplace_back(box.addButton(QMessageBox::Yes), services::kIdYes);
+      buttons.emplace_back(box.addButton(QMessageBox::No), services::kIdNo);
+      buttons.emplace_back(box.addButton(QMessageBox::Cancel), services::kIdCancel);
+      break;
     case kMbYesOnly:
       buttons.emplace_back(box.addButton(QMessageBox::Yes), services::kIdYes);
       break;
@@ -83,9 +88,15 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
     if (box.clickedButton() == button) return id;
   }
   // Closed with Escape or the close box.
-  return (flags & 0x0F) == services::kMbYesNo      ? services::kIdNo
-         : (flags & 0x0F) == services::kMbOkCancel ? services::kIdCancel
-                                                   : services::kIdOk;
+  switch (flags & 0x0F) {
+    case services::kMbYesNo:
+      return services::kIdNo;
+    case services::kMbOkCancel:
+    case services::kMbYesNoCancel:
+      return services::kIdCancel;
+    default:
+      return services::kIdOk;
+  }
 }
 
 int ExecModal(QDialog& dialog) {

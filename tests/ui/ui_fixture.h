@@ -63,7 +63,8 @@ class UiWorld {
     platform::SetBeepHook([this](uint32_t type) { beeps.push_back(type); });
     SetMessageBoxHook([this](const std::string& text, const std::string& caption, uint32_t flags) {
       boxes.push_back({text, caption, flags});
-      return (flags & 0x0F) == 0x04 ? 6 : 1;
+      const uint32_t buttons = flags & 0x0F;
+      return buttons == 0x04 || buttons == 0x03 ? 6 : 1;  // Yes where there is one
     });
     SetModalHook([this](QDialog& dialog) { return RunModal(dialog); });
     devicelink::ResetDeviceData();

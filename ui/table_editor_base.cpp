@@ -167,9 +167,9 @@ void TTableEditorBase::Init(const TTableEditorControls& controls) {
   grid->horizontalHeader()->setDefaultSectionSize(100);
   grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
   grid->horizontalHeader()->setSectionsClickable(false);
   grid->verticalHeader()->setSectionsClickable(false);
-  grid->setCornerButtonEnabled(false);
   grid->viewport()->installEventFilter(this);
   if (auto* corner = grid->findChild<QAbstractButton*>()) corner->installEventFilter(this);
 
@@ -198,7 +198,7 @@ void TTableEditorBase::FormCreate() {
     SetText(c_.mnu_Neu, t[1]);
     SetText(c_.mnu_Load, t[2]);
     SetText(c_.mnu_Store1, t[3]);
-    SetText(c_.N1, t[5]);
+    // String 5 belongs to the separator N1, which shows no text.
     SetText(c_.mnu_Receive, t[6]);
     SetText(c_.mnu_Transmit, t[7]);
   }

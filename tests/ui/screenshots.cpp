@@ -8,7 +8,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableView>
 #include <QPixmap>
+#include <QPoint>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -38,10 +42,14 @@
 #include "ui/program.h"
 #include "ui/qt_main_thread.h"
 #include "ui/radio_group.h"
+#include "ui/sat_table_editor.h"
 #include "ui/settings_dialog.h"
+#include "ui/table_editor.h"
 #include "ui_chart_window.h"
 #include "ui_main_window.h"
+#include "ui_sat_table_editor.h"
 #include "ui_settings_dialog.h"
+#include "ui_table_editor.h"
 
 namespace {
 
@@ -100,6 +108,43 @@ void ShootParameterPages(ui::Tfrm_Main& w, const QString& prefix) {
   units->CheckUserEinheitenClick();
 }
 
+// A menu as it drops down.
+void SaveMenu(QMenu* menu, const QString& name) {
+  menu->popup(QPoint(0, 0));
+  Save(*menu, name);
+  menu->hide();
+}
+
+// Both table editors as the medium group opens them, with the device's tables
+// read; the property editor in its three views, with its menus.
+void ShootTableEditors(const QString& lang) {
+  ui::SetModalHook([&](QDialog& d) {
+    d.show();
+    if (auto* t = qobject_cast<ui::Tfrm_Tabelle*>(&d)) {
+      Save(d, lang + "-table-editor");
+      SaveMenu(t->Form()->Datei1, lang + "-table-editor-menu-file");
+      SaveMenu(t->Form()->Bearbeiten1, lang + "-table-editor-menu-edit");
+      SaveMenu(t->PopupMenu(), lang + "-table-editor-menu-popup");
+      t->mnu_TemperaturClick(t->Form()->mnu_Temperatur);
+      Save(d, lang + "-table-editor-temperatures");
+      t->mnu_TemperaturClick(t->Form()->mnu_Druck);
+      Save(d, lang + "-table-editor-pressures");
+      t->mnu_TemperaturClick(t->Form()->mnu_Tabelle);
+    } else if (auto* s = qobject_cast<ui::Tfrm_UserSatTab*>(&d)) {
+      Save(d, lang + "-sat-table-editor");
+      SaveMenu(s->Form()->Datei1, lang + "-sat-table-editor-menu-file");
+    }
+    d.reject();
+    return 0;
+  });
+  ui::frm_Tabelle->Tag = 0;
+  ui::frm_Tabelle->setWindowTitle(lang == "de" ? "Kompressibilitätstabelle 1" : "Compressibility table 1");
+  ui::ExecModal(*ui::frm_Tabelle);
+  ui::frm_UserSatTab->setWindowTitle(lang == "de" ? "Sattdampftabelle" : "Saturated steam table");
+  ui::ExecModal(*ui::frm_UserSatTab);
+  ui::SetModalHook(nullptr);
+}
+
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   auto* f = &ui::FormOf(w);
   f->Notebook->setCurrentWidget(f->TabBetrieb);
@@ -155,6 +200,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   uint16_t chosen = 0;
   ui::SelectComPort(chosen);
   ui::SetModalHook(nullptr);
+  ShootTableEditors(lang);
   // The splash as it shows over the window.
   w.AboutBox()->show();
   Save(*w.AboutBox(), lang + "-splash");

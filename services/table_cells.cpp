@@ -81,8 +81,8 @@ std::optional<float> ParseSingleText(std::string_view text) {
   return static_cast<float>(v);
 }
 
-TTableFileError::TTableFileError(Kind kind, std::string file, std::string section,
-                                 std::string key, std::string value)
+TTableFileError::TTableFileError(Kind kind, std::string file, std::string section, std::string key,
+                                 std::string value)
     : std::runtime_error(ErrorText(kind, file, section, key, value)),
       kind_(kind),
       file_(std::move(file)),
@@ -134,7 +134,8 @@ TGridCell ReadAxisCell(const platform::TIniFile& ini, const std::string& section
   const std::optional<double> v = ReadNumber(ini, section, key, missing);
   if (!v) return {};
   const auto fail = [&](TTableFileError::Kind kind) {
-    throw TTableFileError(kind, ini.FileName(), section, key, ini.ReadString(section, key, missing));
+    throw TTableFileError(kind, ini.FileName(), section, key,
+                          ini.ReadString(section, key, missing));
   };
   if (*v < 0 || *v > 65535) fail(TTableFileError::Kind::kOutOfRange);
   if (std::trunc(*v) != *v) fail(TTableFileError::Kind::kNotWhole);

@@ -18,8 +18,7 @@ constexpr int kPropertyGridColumns = 15;  // the temperature axis column and 14 
 // (pressure i in column i + 1), column 0 the temperature axis (temperature j in
 // row j + 1), cell [j + 1][i + 1] the value for temperature j and pressure i.
 // The corner cell [0][0] is not part of the table.
-using TPropertyCells =
-    std::array<std::array<TGridCell, kPropertyGridColumns>, kPropertyGridRows>;
+using TPropertyCells = std::array<std::array<TGridCell, kPropertyGridColumns>, kPropertyGridRows>;
 
 // "j - i", the key of the value for temperature j and pressure i.
 std::string PropertyValueKey(int temperature, int pressure);

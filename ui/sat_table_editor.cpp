@@ -16,8 +16,8 @@ Tfrm_UserSatTab::Tfrm_UserSatTab(QWidget* parent)
     : TTableEditorBase(parent), form_(std::make_unique<Ui::Tfrm_UserSatTab>()) {
   form_->setupUi(this);
   Ui::Tfrm_UserSatTab& f = *form_;
-  Init({f.TabGrid, f.MainMenu1, f.Datei1, f.mnu_Neu, f.mnu_Load, f.mnu_Store1, f.N1,
-        f.mnu_Receive, f.mnu_Transmit, f.mnu_Kopieren, f.mnu_Einfuegen, f.mnu_Loeschen});
+  Init({f.TabGrid, f.MainMenu1, f.Datei1, f.mnu_Neu, f.mnu_Load, f.mnu_Store1, f.N1, f.mnu_Receive,
+        f.mnu_Transmit, f.mnu_Kopieren, f.mnu_Einfuegen, f.mnu_Loeschen});
   f.TabGrid->verticalHeader()->setVisible(false);  // no fixed column
   f.TabGrid->installEventFilter(this);
   FormCreate();

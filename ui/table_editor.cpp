@@ -21,8 +21,8 @@ Tfrm_Tabelle::Tfrm_Tabelle(QWidget* parent)
     : TTableEditorBase(parent), form_(std::make_unique<Ui::Tfrm_Tabelle>()) {
   form_->setupUi(this);
   Ui::Tfrm_Tabelle& f = *form_;
-  Init({f.TabGrid, f.MainMenu1, f.Datei1, f.mnu_Neu, f.mnu_Load, f.mnu_Store1, f.N1,
-        f.mnu_Receive, f.mnu_Transmit, f.mnu_Kopieren, f.mnu_Einfuegen, f.mnu_Loeschen});
+  Init({f.TabGrid, f.MainMenu1, f.Datei1, f.mnu_Neu, f.mnu_Load, f.mnu_Store1, f.N1, f.mnu_Receive,
+        f.mnu_Transmit, f.mnu_Kopieren, f.mnu_Einfuegen, f.mnu_Loeschen});
   for (QAction* item : {f.mnu_Tabelle, f.mnu_Temperatur, f.mnu_Druck}) {
     connect(item, &QAction::triggered, this, [this, item] { mnu_TemperaturClick(item); });
   }
@@ -112,10 +112,10 @@ std::optional<std::pair<int, int>> Tfrm_Tabelle::ViewPositionOf(int column, int 
   } catch (const std::out_of_range&) {
     return std::nullopt;
   }
-  const bool shown = (view_ == TView::kTable && kind == services::TTableCellKind::kValue) ||
-                     (view_ == TView::kTemperatures &&
-                      kind == services::TTableCellKind::kTemperature) ||
-                     (view_ == TView::kPressures && kind == services::TTableCellKind::kPressure);
+  const bool shown =
+      (view_ == TView::kTable && kind == services::TTableCellKind::kValue) ||
+      (view_ == TView::kTemperatures && kind == services::TTableCellKind::kTemperature) ||
+      (view_ == TView::kPressures && kind == services::TTableCellKind::kPressure);
   if (!shown) return std::nullopt;
   return std::pair{view_ == TView::kPressures ? 0 : row - 1,
                    view_ == TView::kTemperatures ? 0 : column - 1};

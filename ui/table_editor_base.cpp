@@ -223,8 +223,7 @@ int TTableEditorBase::Ask(int index, uint32_t buttons) {
 }
 
 void TTableEditorBase::Tell(const std::string& text) {
-  ShowMessageBox(this, text, windowTitle().toStdString(),
-                 services::kMbOk | services::kMbIconError);
+  ShowMessageBox(this, text, windowTitle().toStdString(), services::kMbOk | services::kMbIconError);
 }
 
 void TTableEditorBase::RefreshGrid(bool layout) {
@@ -365,8 +364,7 @@ bool TTableEditorBase::SaveAs() {
 }
 
 bool TTableEditorBase::DiscardUnsaved() {
-  return !Grid().ChangedSinceSave ||
-         Ask(kAskDropUnsaved, services::kMbYesNo) == services::kIdYes;
+  return !Grid().ChangedSinceSave || Ask(kAskDropUnsaved, services::kMbYesNo) == services::kIdYes;
 }
 
 void TTableEditorBase::mnu_NeuClick() {
@@ -391,11 +389,11 @@ void TTableEditorBase::mnu_LoadClick() {
     Grid().LoadFile(path);
   } catch (const services::TTableFileError& e) {
     using K = services::TTableFileError::Kind;
-    const Message reason = e.ErrorKind() == K::kNoTable       ? kNoTable
-                           : e.ErrorKind() == K::kNotANumber  ? kNotANumber
-                           : e.ErrorKind() == K::kOutOfRange  ? kOutOfRange
-                           : e.ErrorKind() == K::kNotWhole    ? kNotWhole
-                                                              : kUnreadable;
+    const Message reason = e.ErrorKind() == K::kNoTable      ? kNoTable
+                           : e.ErrorKind() == K::kNotANumber ? kNotANumber
+                           : e.ErrorKind() == K::kOutOfRange ? kOutOfRange
+                           : e.ErrorKind() == K::kNotWhole   ? kNotWhole
+                                                             : kUnreadable;
     std::string text = Text(kLoadFailed) + "\n" + e.File() + "\n";
     if (!e.Section().empty()) {
       text += "[" + e.Section() + "] " + e.Key() + " = \"" + e.Value() + "\"\n";

@@ -27,7 +27,8 @@ devicelink::TPropertyTable Fixture() {
   for (int i = 0; i < 14; ++i) t.Pressures[i] = static_cast<uint16_t>(100 * (i + 1));
   for (int j = 0; j < 18; ++j) {
     t.Temperatures[j] = static_cast<uint16_t>(253 + 5 * j);
-    for (int i = 0; i < 14; ++i) t.Values[j][i] = static_cast<float>(j) + static_cast<float>(i) / 100;
+    for (int i = 0; i < 14; ++i)
+      t.Values[j][i] = static_cast<float>(j) + static_cast<float>(i) / 100;
   }
   t.Values[0][0] = 1.0000001f;
   t.Values[1][1] = 0;
@@ -50,7 +51,8 @@ std::string ExpectedFixtureFile() {
   std::string f = "[Temperatur]\r\n";
   for (int j = 0; j < 18; ++j) f += std::to_string(j) + "=" + std::to_string(253 + 5 * j) + "\r\n";
   f += "[Druck]\r\n";
-  for (int i = 0; i < 14; ++i) f += std::to_string(i) + "=" + std::to_string(100 * (i + 1)) + "\r\n";
+  for (int i = 0; i < 14; ++i)
+    f += std::to_string(i) + "=" + std::to_string(100 * (i + 1)) + "\r\n";
   f += "[Werte]\r\n";
   for (int j = 0; j < 18; ++j) {
     for (int i = 0; i < 14; ++i) {
@@ -137,6 +139,30 @@ LoadCase Bad(const char* what, std::string file, TTableFileError::Kind kind,
   return {what, std::move(file), 0, 0, {}, kind, std::move(section), std::move(key)};
 }
 
+// Each case's file read by `read`: the cell it names, or the error.
+template <typename Read>
+void CheckLoadCases(const std::vector<LoadCase>& cases, const std::string& name, Read read) {
+  TempFolder dir;
+  for (const LoadCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir / name;
+    WriteBytes(path, c.file);
+    if (c.error) {
+      try {
+        read(path);
+        ADD_FAILURE() << "loaded";
+      } catch (const TTableFileError& e) {
+        EXPECT_EQ(e.ErrorKind(), *c.error);
+        EXPECT_EQ(e.Section(), c.section);
+        EXPECT_EQ(e.Key(), c.key);
+        EXPECT_EQ(e.File(), path);
+      }
+    } else {
+      EXPECT_EQ(read(path).at(c.row).at(c.column).text, c.text);
+    }
+  }
+}
+
 // Little-endian UTF-16 with its byte-order mark, as some editors save text.
 std::string Utf16(const std::string& ascii) {
   std::string out = "\xFF\xFE";
@@ -163,26 +189,26 @@ TEST(PropertyTableFileTest, LoadCases) {
   const std::string value_3_4 = "3 - 4=3.04\r\n";
   const std::string pressure_2 = "\r\n2=300\r\n";
   std::string sat_file;
-  for (int r = 1; r <= 32; ++r) sat_file += "[Row_" + std::string(r < 10 ? "0" : "") +
-                                            std::to_string(r) + "]\r\nT=300\r\np=1\r\nrho=1\r\nh=1\r\n";
+  for (int r = 1; r <= 32; ++r)
+    sat_file += "[Row_" + std::string(r < 10 ? "0" : "") + std::to_string(r) +
+                "]\r\nT=300\r\np=1\r\nrho=1\r\nh=1\r\n";
   const std::vector<LoadCase> cases = {
       Ok("missing key reads as 0", Replace(f, value_3_4, ""), 4, 5, "0"),
       Ok("empty value is an empty cell", Replace(f, value_3_4, "3 - 4=\r\n"), 4, 5, ""),
       Ok("decimal comma", Replace(f, value_3_4, "3 - 4=1,5\r\n"), 4, 5, "1.5"),
-      Bad("not a number", Replace(f, value_3_4, "3 - 4=abc\r\n"), K::kNotANumber, "Werte",
-       "3 - 4"),
-      Bad("trailing text", Replace(f, value_3_4, "3 - 4=12abc\r\n"), K::kNotANumber,
-       "Werte", "3 - 4"),
-      Bad("axis above 65535", Replace(f, pressure_2, "\r\n2=70000\r\n"), K::kOutOfRange,
-       "Druck", "2"),
-      Bad("negative axis", Replace(f, pressure_2, "\r\n2=-5\r\n"), K::kOutOfRange, "Druck",
-       "2"),
-      Bad("axis with a fraction", Replace(f, pressure_2, "\r\n2=1.5\r\n"), K::kNotWhole,
-       "Druck", "2"),
+      Bad("not a number", Replace(f, value_3_4, "3 - 4=abc\r\n"), K::kNotANumber, "Werte", "3 - 4"),
+      Bad("trailing text", Replace(f, value_3_4, "3 - 4=12abc\r\n"), K::kNotANumber, "Werte",
+          "3 - 4"),
+      Bad("axis above 65535", Replace(f, pressure_2, "\r\n2=70000\r\n"), K::kOutOfRange, "Druck",
+          "2"),
+      Bad("negative axis", Replace(f, pressure_2, "\r\n2=-5\r\n"), K::kOutOfRange, "Druck", "2"),
+      Bad("axis with a fraction", Replace(f, pressure_2, "\r\n2=1.5\r\n"), K::kNotWhole, "Druck",
+          "2"),
       Ok("largest axis value", Replace(f, pressure_2, "\r\n2=65535\r\n"), 0, 3, "65535"),
       Ok("whole axis value written with a point", Replace(f, "\r\n4=273\r\n", "\r\n4=273.0\r\n"), 5,
-       0, "273"),
-      Bad("beyond the single's range", Replace(f, value_3_4, "3 - 4=1E40\r\n"), K::kOutOfRange, "Werte", "3 - 4"),
+         0, "273"),
+      Bad("beyond the single's range", Replace(f, value_3_4, "3 - 4=1E40\r\n"), K::kOutOfRange,
+          "Werte", "3 - 4"),
       Ok("exponent with sign", Replace(f, value_3_4, "3 - 4=1.5E+03\r\n"), 4, 5, "1500"),
       Ok("LF line ends", ReplaceAll(f, "\r\n", "\n"), 18, 14, "1.234568E7"),
       Ok("UTF-8 byte-order mark", "\xEF\xBB\xBF" + f, 1, 0, "253"),
@@ -191,26 +217,7 @@ TEST(PropertyTableFileTest, LoadCases) {
       Bad("an empty file", "", K::kNoTable),
       Bad("UTF-16 text", Utf16("[Temperatur]\r\n0=253\r\n[Werte]\r\n0 - 0=1\r\n"), K::kNoTable),
   };
-  TempFolder dir;
-  for (const LoadCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string path = dir / "case.KTB";
-    WriteBytes(path, c.file);
-    if (c.error) {
-      try {
-        ReadPropertyTableFile(path);
-        ADD_FAILURE() << "loaded";
-      } catch (const TTableFileError& e) {
-        EXPECT_EQ(e.ErrorKind(), *c.error);
-        EXPECT_EQ(e.Section(), c.section);
-        EXPECT_EQ(e.Key(), c.key);
-        EXPECT_EQ(e.File(), path);
-      }
-    } else {
-      const TPropertyCells cells = ReadPropertyTableFile(path);
-      EXPECT_EQ(cells[c.row][c.column].text, c.text);
-    }
-  }
+  CheckLoadCases(cases, "case.KTB", ReadPropertyTableFile);
 }
 
 TEST(PropertyTableFileTest, UnreadableFileIsRefused) {
@@ -276,32 +283,16 @@ TEST(SatTableFileTest, LoadCases) {
       Ok("missing key is an empty cell", Replace(f, "rho=0.5\r\n", ""), 0, 2, ""),
       Ok("empty value", Replace(f, "rho=0.5\r\n", "rho=\r\n"), 0, 2, ""),
       Ok("decimal comma", Replace(f, "rho=0.5\r\n", "rho=0,75\r\n"), 0, 2, "0.75"),
-      Bad("not a number", Replace(f, "rho=0.5\r\n", "rho=abc\r\n"), K::kNotANumber,
-       "Row_01", "rho"),
-      Bad("beyond the single's range", Replace(f, "rho=0.5\r\n", "rho=-1E40\r\n"), K::kOutOfRange, "Row_01", "rho"),
+      Bad("not a number", Replace(f, "rho=0.5\r\n", "rho=abc\r\n"), K::kNotANumber, "Row_01",
+          "rho"),
+      Bad("beyond the single's range", Replace(f, "rho=0.5\r\n", "rho=-1E40\r\n"), K::kOutOfRange,
+          "Row_01", "rho"),
       Bad("a property table file", ExpectedFixtureFile(), K::kNoTable),
       Bad("an empty file", "", K::kNoTable),
       Ok("lower-case sections, LF", ReplaceAll(ReplaceAll(f, "Row_", "row_"), "\r\n", "\n"), 31, 3,
-       "3001.5"),
+         "3001.5"),
   };
-  TempFolder dir;
-  for (const LoadCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string path = dir / "case.STB";
-    WriteBytes(path, c.file);
-    if (c.error) {
-      try {
-        ReadSatTableFile(path);
-        ADD_FAILURE() << "loaded";
-      } catch (const TTableFileError& e) {
-        EXPECT_EQ(e.ErrorKind(), *c.error);
-        EXPECT_EQ(e.Section(), c.section);
-        EXPECT_EQ(e.Key(), c.key);
-      }
-    } else {
-      EXPECT_EQ(ReadSatTableFile(path)[c.row][c.column].text, c.text);
-    }
-  }
+  CheckLoadCases(cases, "case.STB", ReadSatTableFile);
 }
 
 }  // namespace

@@ -149,11 +149,11 @@ TEST(PropertyGridTest, ChangeFlags) {
     bool transfer_from_set, save_from_set;      // starting with both set
   };
   const std::vector<Case> cases = {
-      {"dialog with the value shown", [](auto& g) { g.Enter(3, 3, g.InputFor(3, 3).value); },
-       false, false, true, true},
+      {"dialog with the value shown", [](auto& g) { g.Enter(3, 3, g.InputFor(3, 3).value); }, false,
+       false, true, true},
       {"dialog with another value", [](auto& g) { g.Enter(3, 3, 5); }, true, true, true, true},
-      {"axis dialog, same whole number", [](auto& g) { g.Enter(0, 3, 263.5f); }, false, false,
-       true, true},
+      {"axis dialog, same whole number", [](auto& g) { g.Enter(0, 3, 263.5f); }, false, false, true,
+       true},
       {"paste of the shown text", [](auto& g) { g.Paste(3, 3, g.Cell(3, 3).text); }, false, false,
        true, true},
       {"paste of another number", [](auto& g) { g.Paste(3, 3, "2"); }, true, true, true, true},
@@ -268,12 +268,8 @@ TEST(SatGridTest, DialogParametersPerColumn) {
     float min, max;
   };
   const std::vector<Case> cases = {
-      {0, 1, 15, 0, 1270},
-      {0, 2, 15, 373.15f, 1270},
-      {1, 1, 1, 0, 65000},
-      {1, 2, 1, 101.325f, 65000},
-      {2, 32, 2, 30.5f, 3500},
-      {3, 5, 255, 0, 10000},
+      {0, 1, 15, 0, 1270},        {0, 2, 15, 373.15f, 1270}, {1, 1, 1, 0, 65000},
+      {1, 2, 1, 101.325f, 65000}, {2, 32, 2, 30.5f, 3500},   {3, 5, 255, 0, 10000},
   };
   for (const Case& c : cases) {
     const TCellInput in = grid.InputFor(c.column, c.row);

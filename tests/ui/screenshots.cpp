@@ -10,13 +10,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTableView>
 #include <QPixmap>
 #include <QPoint>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include <iostream>
@@ -138,7 +138,8 @@ void ShootTableEditors(const QString& lang) {
     return 0;
   });
   ui::frm_Tabelle->Tag = 0;
-  ui::frm_Tabelle->setWindowTitle(lang == "de" ? "Kompressibilitätstabelle 1" : "Compressibility table 1");
+  ui::frm_Tabelle->setWindowTitle(lang == "de" ? "Kompressibilitätstabelle 1"
+                                                : "Compressibility table 1");
   ui::ExecModal(*ui::frm_Tabelle);
   ui::frm_UserSatTab->setWindowTitle(lang == "de" ? "Sattdampftabelle" : "Saturated steam table");
   ui::ExecModal(*ui::frm_UserSatTab);

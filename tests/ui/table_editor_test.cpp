@@ -80,8 +80,8 @@ QStringList Column(QTableView* view, int column) {
 class TableEditorTest : public QObject {
   Q_OBJECT
   std::unique_ptr<UiWorld> world;
-  std::deque<int> answers;            // message box answers, in order; Yes when none left
-  std::deque<std::string> files;      // file dialog answers; cancel when none left
+  std::deque<int> answers;             // message box answers, in order; Yes when none left
+  std::deque<std::string> files;       // file dialog answers; cancel when none left
   std::vector<TFileRequest> requests;  // what the file dialogs were asked
   std::unique_ptr<platform::testing::TempFolder> dir;
 
@@ -289,9 +289,10 @@ class TableEditorTest : public QObject {
     world->boxes.clear();
     answers = {services::kIdNo, services::kIdNo};  // keep the loaded table, do not send it
     Open(e, 0);
-    QCOMPARE(BoxTexts().value(0), QString("Die Tabelle enthält Änderungen, die noch nicht zum Gerät "
-                                          "gesendet wurden. Trotzdem die Tabelle des Geräts lesen "
-                                          "und die Änderungen verwerfen?"));
+    QCOMPARE(BoxTexts().value(0),
+             QString("Die Tabelle enthält Änderungen, die noch nicht zum Gerät "
+                     "gesendet wurden. Trotzdem die Tabelle des Geräts lesen "
+                     "und die Änderungen verwerfen?"));
     QVERIFY(Trace(sim).isEmpty());
     QCOMPARE(e.PropertyGrid().Cell(5, 5).text, std::string("7"));
     answers = {services::kIdYes};  // now read the device's table
@@ -316,13 +317,12 @@ class TableEditorTest : public QObject {
     const int Y = services::kIdYes, N = services::kIdNo, C = services::kIdCancel;
     const QString send = "send?", save = "save?", sendFailed = "send failed",
                   saveFailed = "save failed";
-    QTest::newRow("offline, nothing changed") << false << false << false << QList<int>{} << ""
-                                              << false << QStringList{} << 0 << true;
-    QTest::newRow("offline, unsaved: No") << false << false << true << QList<int>{N} << "" << false
-                                          << QStringList{save} << 0 << true;
-    QTest::newRow("offline, unsaved: Yes, saved")
-        << false << false << true << QList<int>{Y} << "ok" << false << QStringList{save} << 0
-        << true;
+    QTest::newRow("offline, nothing changed")
+        << false << false << false << QList<int>{} << "" << false << QStringList{} << 0 << true;
+    QTest::newRow("offline, unsaved: No")
+        << false << false << true << QList<int>{N} << "" << false << QStringList{save} << 0 << true;
+    QTest::newRow("offline, unsaved: Yes, saved") << false << false << true << QList<int>{Y} << "ok"
+                                                  << false << QStringList{save} << 0 << true;
     QTest::newRow("offline, unsaved: Yes, dialog cancelled")
         << false << false << true << QList<int>{Y} << "" << false << QStringList{save} << 0
         << false;
@@ -334,14 +334,13 @@ class TableEditorTest : public QObject {
     QTest::newRow("offline, unsent only: nothing to send offline")
         << false << true << false << QList<int>{} << "" << false << QStringList{} << 0 << true;
     QTest::newRow("online, both: send Yes, save No")
-        << true << true << true << QList<int>{Y, N} << "" << false << QStringList{send, save}
-        << 20 << true;
+        << true << true << true << QList<int>{Y, N} << "" << false << QStringList{send, save} << 20
+        << true;
     QTest::newRow("online, both: send No, save Yes")
-        << true << true << true << QList<int>{N, Y} << "ok" << false << QStringList{send, save}
-        << 0 << true;
+        << true << true << true << QList<int>{N, Y} << "ok" << false << QStringList{send, save} << 0
+        << true;
     QTest::newRow("online, unsent: send Cancel")
-        << true << true << false << QList<int>{C} << "" << false << QStringList{send} << 0
-        << false;
+        << true << true << false << QList<int>{C} << "" << false << QStringList{send} << 0 << false;
     QTest::newRow("online, unsent: send Yes, device rejects")
         << true << true << false << QList<int>{Y} << "" << true << QStringList{send, sendFailed}
         << 4 << false;  // the first frame's four attempts
@@ -518,8 +517,7 @@ class TableEditorTest : public QObject {
       e.mnu_TemperaturClick(e.Form()->mnu_Tabelle);
       QCOMPARE(e.Form()->TabGrid->model()->headerData(1, Qt::Horizontal).toString(),
                QString("550"));
-      QCOMPARE(e.Form()->TabGrid->model()->headerData(3, Qt::Vertical).toString(),
-               QString("254"));
+      QCOMPARE(e.Form()->TabGrid->model()->headerData(3, Qt::Vertical).toString(), QString("254"));
       // Continuous entry wraps from the last cell to the first.
       QVERIFY(e.SelectCell(14, 18));
       entries = {"1.5", "2.5", ""};
@@ -585,8 +583,9 @@ class TableEditorTest : public QObject {
       answers = {services::kIdNo};
       e.mnu_LoadClick();
       QVERIFY(requests.empty());  // no dialog after No
-      QCOMPARE(BoxTexts(), QStringList(2, "Die Tabelle enthält Änderungen, die nicht gespeichert "
-                                          "sind. Trotzdem verwerfen?"));
+      QCOMPARE(BoxTexts(), QStringList(2,
+                                       "Die Tabelle enthält Änderungen, die nicht gespeichert "
+                                       "sind. Trotzdem verwerfen?"));
       world->boxes.clear();
       answers = {services::kIdYes};
       files = {bad};

@@ -26,6 +26,7 @@
 #include "ui/input_dialog.h"
 #include "ui/sat_table_editor.h"
 #include "ui/table_editor.h"
+#include "request_trace.h"
 #include "ui_fixture.h"
 #include "ui_input_dialog.h"
 #include "ui_sat_table_editor.h"
@@ -36,25 +37,16 @@ using namespace ui::testing;
 
 namespace {
 
-// "R 9780 28": the requests the device saw, in order.
-QStringList Trace(const flowsim::FlowSimulator& sim) {
-  QStringList out;
-  for (const flowsim::RequestRecord& r : sim.Requests()) {
-    if (r.request.size() < 4) continue;
-    out << QString("%1 %2 %3")
-               .arg(r.request[0] == flowsim::kReadCommand ? "R" : "W")
-               .arg(r.request[1] << 8 | r.request[2], 4, 16, QChar('0'))
-               .arg(r.request[3])
-               .toUpper();
-  }
-  return out;
+// "R 9780/28": the requests the device saw, in order.
+QStringList Frames(const flowsim::FlowSimulator& sim) {
+  return TraceText(Trace(sim.Requests()));
 }
 
 // The 20 frames of a property table, as the transfer moves them.
 QStringList TableFrames(char kind, uint16_t base) {
   QStringList out;
   const auto frame = [&](int address, int n) {
-    out << QString("%1 %2 %3").arg(kind).arg(address, 4, 16, QChar('0')).arg(n).toUpper();
+    out << QString("%1 %2/%3").arg(kind).arg(address, 4, 16, QChar('0')).arg(n).toUpper();
   };
   frame(base, 28);
   frame(base + 28, 36);
@@ -260,10 +252,10 @@ class TableEditorTest : public QObject {
     Tfrm_Tabelle& e = *frm_Tabelle;
     QVERIFY(Open(e, 1, [&] {
       QVERIFY(e.Form()->mnu_Transmit->isEnabled());
-      QCOMPARE(Trace(sim), TableFrames('R', flowsim::map::kPropertyTable1));
+      QCOMPARE(Frames(sim), TableFrames('R', flowsim::map::kPropertyTable1));
     }));
     // Opened and closed without an edit: nothing asked, nothing written.
-    QCOMPARE(Trace(sim), TableFrames('R', flowsim::map::kPropertyTable1));
+    QCOMPARE(Frames(sim), TableFrames('R', flowsim::map::kPropertyTable1));
     QVERIFY(world->boxes.empty());
     QCOMPARE(e.PropertyGrid().Cell(1, 0).text, std::string("100"));
     QCOMPARE(e.PropertyGrid().Cell(0, 18).text, std::string("338"));
@@ -293,11 +285,11 @@ class TableEditorTest : public QObject {
              QString("Die Tabelle enthält Änderungen, die noch nicht zum Gerät "
                      "gesendet wurden. Trotzdem die Tabelle des Geräts lesen "
                      "und die Änderungen verwerfen?"));
-    QVERIFY(Trace(sim).isEmpty());
+    QVERIFY(Frames(sim).isEmpty());
     QCOMPARE(e.PropertyGrid().Cell(5, 5).text, std::string("7"));
     answers = {services::kIdYes};  // now read the device's table
     Open(e, 0);
-    QCOMPARE(Trace(sim), TableFrames('R', flowsim::map::kPropertyTable0));
+    QCOMPARE(Frames(sim), TableFrames('R', flowsim::map::kPropertyTable0));
     QVERIFY(!e.Grid().ChangedSinceTransfer);
     QVERIFY(e.PropertyGrid().Cell(5, 5).text != "7");
   }
@@ -404,7 +396,7 @@ class TableEditorTest : public QObject {
     QCOMPARE(!still_open, closed);
     if (sim != nullptr) {
       int w = 0;
-      for (const QString& t : Trace(*sim)) w += t.startsWith('W');
+      for (const QString& t : Frames(*sim)) w += t.startsWith('W');
       QCOMPARE(w, writes);
     }
     QCOMPARE(platform::testing::Exists(saved), file == "ok");
@@ -425,7 +417,7 @@ class TableEditorTest : public QObject {
       e.TabGridDblClick();
       sim.ClearRequests();
       e.mnu_TransmitClick();
-      QCOMPARE(Trace(sim), TableFrames('W', base));
+      QCOMPARE(Frames(sim), TableFrames('W', base));
       QVERIFY(!e.Grid().ChangedSinceTransfer);
     });
     QCOMPARE(dialogs.size(), size_t(3));  // the close box ended the entry
@@ -474,7 +466,7 @@ class TableEditorTest : public QObject {
     QVERIFY(visible_after_close);
     QVERIFY(dialogs.empty());
     QVERIFY(world->boxes.empty());
-    QCOMPARE(Trace(sim), TableFrames('R', flowsim::map::kPropertyTable0));
+    QCOMPARE(Frames(sim), TableFrames('R', flowsim::map::kPropertyTable0));
     QVERIFY(!e.Grid().ChangedSinceTransfer);
   }
 
@@ -628,7 +620,7 @@ class TableEditorTest : public QObject {
       s.mnu_EinfuegenClick();
       sim.ClearRequests();
       s.mnu_TransmitClick();
-      QCOMPARE(Trace(sim).size(), 16);
+      QCOMPARE(Frames(sim).size(), 16);
       // A failed read keeps the grid and says so.
       sim.InjectFault(flowsim::FaultKind::BadChecksum, flowsim::kEveryFrame);
       world->boxes.clear();

@@ -89,9 +89,15 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   OpenComPort(static_cast<uint32_t>(choice.port_index + 1),
               static_cast<uint32_t>(outcome.baud_index));
   if (!ReadDeviceIdent()) {
-    LogFailure("ERROR:  Einst, OK, GetInitString", true);
+    // A port that could not be opened is not a silent device: say why, in the
+    // log right after the line of the failed identification and in the panel.
+    const std::string reason = PortFailureText(PortFailure());
+    LogFailure("ERROR:  Einst, OK, GetInitString", reason.empty());
+    if (!reason.empty()) LogFailure(reason, true);
     DeviceOnline = false;
-    window.SetStatusPanel(0, GetText(49));
+    window.SetStatusPanel(0, reason.empty() ? GetText(49) : reason);
+    // The reason stays when the operator gives up and closes the dialog.
+    outcome.failure_panel_text = reason;
     ClosePort();
     outcome.close = false;
     return outcome;

@@ -44,22 +44,39 @@ void ShowLinkState() {
   }
 }
 
+TPortFailure g_port_failure;
+
 // A port number that does not exist here goes to the port's selection dialog
 // (the port asks when it has no number), which offers the ports that do. Any
-// other way out than a chosen port leaves the number as it was.
+// other way out than a chosen port leaves the number as it was. A failure keeps
+// its reason, for the port that was tried.
 void OpenOrChoosePort(serial::TSioComPort& port) {
+  const uint16_t configured = port.ComNumber();
   try {
     port.SetOpen(true);
+    return;
   } catch (const serial::EBadId&) {
-    if (!port.PromptForPort()) throw;
-    const uint16_t configured = port.ComNumber();
-    port.SetComNumber(0);
-    try {
-      port.SetOpen(true);
-    } catch (...) {
-      port.SetComNumber(configured);
+    if (!port.PromptForPort()) {
+      g_port_failure = CurrentPortFailure(configured);
       throw;
     }
+  } catch (...) {
+    g_port_failure = CurrentPortFailure(configured);
+    throw;
+  }
+  port.SetComNumber(0);
+  try {
+    port.SetOpen(true);
+  } catch (const serial::ENoPortSelected&) {
+    // Nothing chosen instead: the configured port is still the one missing.
+    port.SetComNumber(configured);
+    g_port_failure = MissingPortFailure(configured);
+    throw;
+  } catch (...) {
+    const uint16_t chosen = port.ComNumber();
+    port.SetComNumber(configured);
+    g_port_failure = CurrentPortFailure(chosen);
+    throw;
   }
 }
 
@@ -77,6 +94,7 @@ void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
   port.SetComNumber(static_cast<uint16_t>(comNumber));
   if (baudIndex < BaudRates.size()) port.SetBaud(BaudRates[baudIndex]);
   devicelink::DeviceOnline = false;
+  g_port_failure = {};
   try {
     if (!port.Open()) {
       platform::Sleep(kSettleMs);
@@ -90,7 +108,12 @@ void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
   }
 }
 
+const TPortFailure& PortFailure() {
+  return g_port_failure;
+}
+
 void IdentifyDevice() {
+  g_port_failure = {};  // only this start's reason counts
   if (devicelink::DeviceOnline) {
     OpenComPort(static_cast<uint32_t>(PortIndex + 1), static_cast<uint32_t>(BaudIndex));
   }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "services/port_failure.h"
+
 namespace services {
 
 // Baud rate of each baud index.
@@ -14,8 +16,12 @@ extern const std::array<int32_t, 8> BaudRates;
 // baud rate (an index outside the table keeps the rate), opens the port after
 // another 150 ms and sets DeviceOnline from the result. A port number that does
 // not exist shows the port's selection dialog, when one is installed; a port that
-// cannot be opened leaves the program offline without a message.
+// cannot be opened leaves the program offline without a message, and its reason
+// in PortFailure().
 void OpenComPort(uint32_t comNumber, uint32_t baudIndex);
+
+// Why the last OpenComPort could not open the port; kind kNone when it could.
+const TPortFailure& PortFailure();
 
 // At start, when the settings said online: opens the configured port, reads the
 // identification and picks the medium; an unknown device, no answer or an active

@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "services/unit_tables.h"
+#include "ui/dialog_frame.h"
 #include "ui/input_dialog_logic.h"
 #include "ui_input_dialog.h"
 
@@ -36,8 +37,7 @@ TInputDlg* InputDlg = nullptr;
 
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  UseDialogFrame(*this);
   setFixedSize(176, 83);
   form_->Input->setValidator(new TUpperCase(form_->Input));
   form_->Input->installEventFilter(this);

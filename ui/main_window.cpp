@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <clocale>
 #include <fstream>
 #include <stdexcept>
@@ -193,6 +194,8 @@ void Tfrm_Main::PrepareStatusBar() {
   layout->setSpacing(0);
   panel0_ = new QLabel(row);
   panel0_->setObjectName("StatusPanel0");
+  // A reason with what to do about it takes more than one line of the panel.
+  panel0_->setWordWrap(true);
   for (int i = 0; i < 4; ++i) {
     auto* panel = i == 0 ? panel0_ : new QFrame(row);
     if (i != 0) panel->setObjectName("StatusPanel" + QString::number(i));
@@ -307,6 +310,10 @@ bool Tfrm_Main::FormCreate() {
       operating_->RefreshCircuitValues(0);
     } else {
       services::ResetParameters();
+      // Offline as the settings or the device decided, but a port that could
+      // not be opened says why (the reset has emptied the panel).
+      const std::string reason = services::PortFailureText(services::PortFailure());
+      if (!reason.empty()) SetStatusPanel(0, reason);
     }
     while (static_cast<uint32_t>(platform::GetTickCount() - t0) <= kSplashMs) {
       platform::ProcessMessages();
@@ -570,7 +577,14 @@ void Tfrm_Main::SetCursor(devicelink::TCursorShape shape) {
 
 void Tfrm_Main::SetStatusPanel(int panel, const std::string& text) {
   panel_texts_.at(static_cast<size_t>(panel)) = text;
-  if (panel == 0 && panel0_ != nullptr) panel0_->setText(Q(text));
+  if (panel == 0 && panel0_ != nullptr) {
+    panel0_->setText(Q(text));
+    panel0_->setToolTip(Q(text));
+    // The bar grows for a text that needs several lines and shrinks back after
+    // (the height for the width counts the minimum height in).
+    panel0_->setMinimumHeight(0);
+    panel0_->setMinimumHeight(std::max(0, panel0_->heightForWidth(panel0_->width())));
+  }
 }
 
 std::string Tfrm_Main::StatusPanel(int panel) const {

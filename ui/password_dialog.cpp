@@ -3,6 +3,7 @@
 #include <QShowEvent>
 
 #include "services/text_modules.h"
+#include "ui/dialog_frame.h"
 #include "ui_password_dialog.h"
 
 namespace ui {
@@ -12,7 +13,7 @@ TPasswordDlg* PasswordDlg = nullptr;
 TPasswordDlg::TPasswordDlg(QWidget* parent)
     : QDialog(parent), form_(std::make_unique<Ui::TPasswordDlg>()) {
   form_->setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  UseDialogFrame(*this);
   // Every character of the entry is shown as "*".
   form_->Password->setStyleSheet("lineedit-password-character: 42;");
   connect(form_->mrOk, &QPushButton::clicked, this, &QDialog::accept);

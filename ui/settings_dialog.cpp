@@ -10,6 +10,7 @@
 #include "services/app_state.h"
 #include "services/connect_sequence.h"
 #include "services/text_modules.h"
+#include "ui/dialog_frame.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/radio_group.h"
@@ -22,7 +23,7 @@ TEinst* Einst = nullptr;
 TEinst::TEinst(Tfrm_Main& main, QWidget* parent)
     : QDialog(parent), main_(main), form_(std::make_unique<Ui::TEinst>()) {
   form_->setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  UseDialogFrame(*this);
   connect(form_->Zustand_Grp, &TRadioGroup::Click, this, &TEinst::Zustand_GrpClick);
   connect(form_->Ref_Grp, &TRadioGroup::Click, this, &TEinst::Ref_GrpClick);
   connect(form_->BtnOk, &QPushButton::clicked, this, &TEinst::BtnOkClick);

@@ -1,7 +1,14 @@
 #include "services/port_opening.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
+
+#include "platform/port_names.h"
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "tests/devicelink/link_fixture.h"
@@ -98,11 +105,139 @@ TEST_F(PortOpeningTest, MissingPortLeavesTheProgramOfflineSilently) {
   EXPECT_FALSE(DeviceOnline);
   EXPECT_FALSE(port_->Open());
   EXPECT_TRUE(app_.boxes.empty());
+  EXPECT_EQ(PortFailure().kind, TPortFailureKind::kNoSuchDevice);
+  EXPECT_EQ(PortFailure().com_number, 5u);
+  EXPECT_EQ(PortFailure().device_path, "/dev/ttyS4");
+  EXPECT_FALSE(PortFailure().mapped);
+  // The next open that succeeds forgets the reason.
+  OpenComPort(1, 3);
+  EXPECT_TRUE(DeviceOnline);
+  EXPECT_EQ(PortFailure().kind, TPortFailureKind::kNone);
+}
+
+// What the port link com1 leads to, and the reason kept when it cannot be
+// opened; the program stays offline and silent in every case.
+struct LinkCase {
+  const char* name;
+  TPortFailureKind failure;
+};
+
+class PortFailureTest : public PortOpeningTest, public ::testing::WithParamInterface<LinkCase> {
+ protected:
+  // Points com1 at target instead of the simulated device.
+  void Relink(const std::string& target) {
+    link_.reset();
+    link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1, target);
+  }
+};
+
+TEST_P(PortFailureTest, ReasonIsKept) {
+  const LinkCase& c = GetParam();
+  std::string device = pty_->SlavePath();
+  serial::TSioComPort other;
+  int forbidden = -1;
+  switch (c.failure) {
+    case TPortFailureKind::kPermissionDenied: {
+      if (::geteuid() == 0) {
+        GTEST_SKIP() << "running as root, which may open any device: the permission case "
+                        "cannot be shown here";
+      }
+      // A terminal of our own whose mode lets nobody open it.
+      forbidden = ::posix_openpt(O_RDWR | O_NOCTTY);
+      ASSERT_GE(forbidden, 0);
+      ASSERT_EQ(::grantpt(forbidden), 0);
+      ASSERT_EQ(::unlockpt(forbidden), 0);
+      device = ::ptsname(forbidden);
+      ASSERT_EQ(::chmod(device.c_str(), 0), 0);
+      Relink(device);
+      break;
+    }
+    case TPortFailureKind::kInUse:
+      other.SetComNumber(1);
+      other.SetOpen(true);
+      break;
+    case TPortFailureKind::kNoSuchDevice:
+      device = home_.Temp() / "unplugged-adapter";
+      Relink(device);
+      break;
+    default:
+      break;
+  }
+  OpenComPort(1, 5);
+  const TPortFailure failure = PortFailure();
+  if (forbidden >= 0) ::close(forbidden);
+  EXPECT_EQ(failure.kind, c.failure);
+  EXPECT_EQ(DeviceOnline, c.failure == TPortFailureKind::kNone);
+  EXPECT_EQ(port_->Open(), DeviceOnline);
+  EXPECT_TRUE(app_.boxes.empty());
+  if (c.failure != TPortFailureKind::kNone) {
+    EXPECT_EQ(failure.com_number, 1u);
+    EXPECT_EQ(failure.device_path, std::filesystem::weakly_canonical(device).string());
+    EXPECT_TRUE(failure.mapped);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, PortFailureTest,
+    ::testing::Values(LinkCase{"NotPermitted", TPortFailureKind::kPermissionDenied},
+                      LinkCase{"HeldByAnotherPort", TPortFailureKind::kInUse},
+                      LinkCase{"Dangling", TPortFailureKind::kNoSuchDevice},
+                      LinkCase{"ToTheDevice", TPortFailureKind::kNone}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+// Each reason names the port and its device and says what the technician can do,
+// in the language chosen.
+TEST(PortFailureTextTest, SaysWhatToDo) {
+  struct Case {
+    TPortFailure failure;
+    int language;
+    std::vector<std::string> parts;
+  };
+  const std::string link = platform::PortLinkPath(3);
+  const Case cases[] = {
+      {{TPortFailureKind::kPermissionDenied, 1, "/dev/ttyS0", false, {}},
+       0,
+       {"COM1 (/dev/ttyS0)", "Zugriff verweigert", "\"dialout\"", "neu anmelden"}},
+      {{TPortFailureKind::kPermissionDenied, 1, "/dev/ttyS0", false, {}},
+       1,
+       {"COM1 (/dev/ttyS0)", "access denied", "\"dialout\"", "log in again"}},
+      {{TPortFailureKind::kInUse, 2, "/dev/ttyUSB0", true, {}},
+       0,
+       {"COM2 (/dev/ttyUSB0)", "anderen Programm"}},
+      {{TPortFailureKind::kInUse, 2, "/dev/ttyUSB0", true, {}},
+       1,
+       {"COM2 (/dev/ttyUSB0)", "another program"}},
+      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/ttyS2", false, {}},
+       0,
+       {"COM3:", "/dev/ttyS2", "gibt es nicht", "USB-Adapter", link, "/dev/serial/by-id/"}},
+      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/ttyS2", false, {}},
+       1,
+       {"COM3:", "no device /dev/ttyS2", "USB adapter", link, "/dev/serial/by-id/"}},
+      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/serial/by-id/usb-X", true, {}},
+       0,
+       {"COM3:", "/dev/serial/by-id/usb-X", "eingesteckt", link}},
+      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/serial/by-id/usb-X", true, {}},
+       1,
+       {"COM3:", "no device /dev/serial/by-id/usb-X", "plugged in", link}},
+      {{TPortFailureKind::kOther, 4, "/dev/ttyS3", false, "Hardware failure"},
+       1,
+       {"COM4 (/dev/ttyS3)", "Hardware failure"}},
+  };
+  for (const Case& c : cases) {
+    Language = c.language;
+    const std::string text = PortFailureText(c.failure);
+    for (const std::string& part : c.parts) {
+      EXPECT_NE(text.find(part), std::string::npos) << part << " missing in: " << text;
+    }
+  }
+  Language = 0;
+  EXPECT_EQ(PortFailureText({}), "");
 }
 
 // A port number that does not exist asks through the port's selection dialog;
 // a port that exists, even one held elsewhere, does not.
 TEST_F(PortOpeningTest, OnlyAMissingPortAsksForAnother) {
+  using enum TPortFailureKind;
   struct Case {
     const char* name;
     uint32_t com;
@@ -111,12 +246,15 @@ TEST_F(PortOpeningTest, OnlyAMissingPortAsksForAnother) {
     int asked;
     bool online;
     uint16_t number_after;
+    TPortFailureKind failure;
+    uint32_t failed_com;  // the port the reason names
   };
   const Case cases[] = {
-      {"missing, COM1 chosen", 5, false, 1, 1, true, 1},
-      {"missing, cancelled", 5, false, 0, 1, false, 5},
-      {"present", 1, false, 1, 0, true, 1},
-      {"held by another program", 1, true, 1, 0, false, 1},
+      {"missing, COM1 chosen", 5, false, 1, 1, true, 1, kNone, 0},
+      {"missing, cancelled", 5, false, 0, 1, false, 5, kNoSuchDevice, 5},
+      {"missing, a port in use chosen", 5, true, 1, 1, false, 5, kInUse, 1},
+      {"present", 1, false, 1, 0, true, 1, kNone, 0},
+      {"held by another program", 1, true, 1, 0, false, 1, kInUse, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,6 +274,10 @@ TEST_F(PortOpeningTest, OnlyAMissingPortAsksForAnother) {
     EXPECT_EQ(DeviceOnline, c.online);
     EXPECT_EQ(port_->Open(), c.online);
     EXPECT_EQ(port_->ComNumber(), c.number_after);
+    EXPECT_EQ(PortFailure().kind, c.failure);
+    if (c.failure != kNone) {
+      EXPECT_EQ(PortFailure().com_number, c.failed_com);
+    }
     EXPECT_TRUE(app_.boxes.empty());
     port_->SetOpen(false);
   }

@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/text_encoding.h"
 #include "serial/sio_port.h"
 #include "services/parameter_file.h"
+#include "services/port_opening.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/password_dialog.h"
 #include "ui/radio_group.h"
@@ -37,6 +39,19 @@ std::string LastLogLine(const std::string& log) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   const size_t nl = s.rfind('\n');
   return nl == std::string::npos ? s : s.substr(nl + 1);
+}
+
+// The log without its last line.
+std::string WithoutLastLine(const std::string& log) {
+  std::string s = log;
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  const size_t nl = s.rfind('\n');
+  return nl == std::string::npos ? std::string() : s.substr(0, nl + 1);
+}
+
+// The text of a log line behind its date and time.
+std::string LogText(const std::string& line) {
+  return line.size() > 21 ? line.substr(21) : std::string();
 }
 
 struct Choice {
@@ -161,6 +176,69 @@ class ConnectTest : public QObject {
     QVERIFY(!w.Port().Open());
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(!w.RefreshTimer()->isActive());
+  }
+
+  // A port that cannot be opened is not a silent device: the log gives the
+  // reason right after the failed identification, status panel 0 shows it and
+  // keeps it when the operator gives up.
+  void portThatCannotBeOpened_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("com");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("asked");  // the port selection dialog
+    QTest::newRow("held by another program")
+        << "held" << 1 << 1 << int(services::TPortFailureKind::kInUse) << 0;
+    QTest::newRow("adapter unplugged, none chosen instead")
+        << "dangling" << 0 << 1 << int(services::TPortFailureKind::kNoSuchDevice) << 1;
+    QTest::newRow("not linked, none chosen instead")
+        << "missing" << 1 << 5 << int(services::TPortFailureKind::kNoSuchDevice) << 1;
+  }
+  void portThatCannotBeOpened() {
+    QFETCH(QString, port);
+    QFETCH(int, language);
+    QFETCH(int, com);
+    QFETCH(int, kind);
+    QFETCH(int, asked);
+    serial::TSioComPort other;
+    if (port == "held") {
+      world->StartDevice();
+      other.SetComNumber(1);
+      other.SetOpen(true);
+    } else if (port == "dangling") {
+      std::filesystem::create_directories(world->DataFolder() + "/ports");
+      std::filesystem::create_symlink(world->Temp("unplugged-adapter"),
+                                      world->DataFolder() + "/ports/com1");
+    }
+    world->WriteSettings(false, language);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    world->UseSystemClock();
+    Tfrm_Main& w = *world->Main();
+
+    std::string panel_while_open;
+    Choice c;
+    c.com = com - 1;
+    Connect(c, [&] { panel_while_open = w.StatusPanel(0); });
+
+    const services::TPortFailure& failure = services::PortFailure();
+    QCOMPARE(int(failure.kind), kind);
+    QCOMPARE(failure.com_number, uint32_t(com));
+    const std::string reason = services::PortFailureText(failure);
+    QVERIFY(reason.find("COM" + std::to_string(com)) != std::string::npos);
+    const std::string log = world->ErrorLog();
+    QCOMPARE(LogText(LastLogLine(WithoutLastLine(log))),
+             std::string("ERROR:  Einst, OK, GetInitString"));
+    QCOMPARE(LogText(LastLogLine(log)), platform::Utf8ToCp1252(reason));
+    QCOMPARE(world->beeps, std::vector<uint32_t>({platform::kBeepInformation}));
+    QCOMPARE(world->modal_count["TComSelectForm"], asked);
+    QVERIFY(world->stayed_open["TEinst"]);
+    QCOMPARE(panel_while_open, reason);
+    QCOMPARE(w.StatusPanel(0), reason);
+    QVERIFY(!devicelink::DeviceOnline);
+    QVERIFY(!w.Port().Open());
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
+    QVERIFY(world->boxes.empty());
   }
 
   void passwordIsPaddedAndAskedOnce() {

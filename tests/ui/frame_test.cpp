@@ -9,10 +9,14 @@
 #include <QToolButton>
 
 #include "ui/about_box.h"
+#include "ui/input_dialog.h"
+#include "ui/password_dialog.h"
 #include "ui/radio_group.h"
+#include "ui/settings_dialog.h"
 #include "ui/tab_rows.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
+#include "ui_settings_dialog.h"
 
 using namespace ui;
 using namespace ui::testing;
@@ -79,6 +83,49 @@ class FrameTest : public QObject {
     QVERIFY(right.x() <= bar->width());
     // The progress bar and the label sit in their panels.
     QCOMPARE(FormOf(w).Label_Online->geometry(), p2->geometry());
+
+    // A reason with what to do about it is shown whole: the bar grows for its
+    // lines, and shrinks back for a short text.
+    const int one_line = p0->height();
+    const QString reason =
+        "COM4: there is no device /dev/serial/by-id/usb-Serial_Adapter_A50285BI-if00-port0 "
+        "(is the adapter plugged in?). Link /home/technician/.local/share/vandrel2/ports/com4 "
+        "to the adapter's /dev/serial/by-id/... name.";
+    w.SetStatusPanel(0, reason.toStdString());
+    QTRY_VERIFY(p0->height() > one_line);
+    const QRect needed =
+        p0->fontMetrics().boundingRect(p0->contentsRect(), Qt::TextWordWrap, reason);
+    QVERIFY(needed.height() <= p0->contentsRect().height());
+    QCOMPARE(p0->toolTip(), reason);
+    w.SetStatusPanel(0, "file.PEG");
+    QTRY_COMPARE(p0->height(), one_line);
+  }
+
+  // The settings, password and value input dialogs have dialog frames: no
+  // minimise or maximise, and a size the operator cannot change. The settings
+  // dialog ends at its buttons.
+  void dialogsHaveDialogFrames() {
+    StartOffline();
+    for (QDialog* d : std::initializer_list<QDialog*>{Einst, PasswordDlg, InputDlg}) {
+      QVERIFY(d != nullptr);
+      const Qt::WindowFlags flags = d->windowFlags();
+      QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+               qPrintable(d->objectName()));
+      QVERIFY(flags & Qt::WindowCloseButtonHint);
+      QVERIFY(flags & Qt::WindowSystemMenuHint);
+      d->show();
+      QApplication::processEvents();
+      QVERIFY2(d->minimumSize() == d->maximumSize(), qPrintable(d->objectName()));
+      d->hide();
+    }
+    Einst->show();
+    QApplication::processEvents();
+    const int bottom_margin = Einst->layout()->contentsMargins().bottom();
+    const QWidget* ok = Einst->Form()->BtnOk;
+    const QWidget* rs = Einst->Form()->GroupRSIndex;
+    QCOMPARE(ok->mapTo(Einst, QPoint(0, ok->height())).y(), Einst->height() - bottom_margin);
+    QCOMPARE(rs->mapTo(Einst, QPoint(0, rs->height())).y(), Einst->height() - bottom_margin);
+    Einst->hide();
   }
 
   // Every caption of the parameter notebook is shown whole, in both languages

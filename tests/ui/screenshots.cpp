@@ -28,6 +28,7 @@
 #include "platform/clock.h"
 #include "platform/main_thread.h"
 #include "services/app_state.h"
+#include "services/port_failure.h"
 #include "ui/about_box.h"
 #include "ui/chart_window.h"
 #include "ui/com_select_form.h"
@@ -202,6 +203,23 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   ui::SelectComPort(chosen);
   ui::SetModalHook(nullptr);
   ShootTableEditors(lang);
+  // The status bar when the port cannot be opened, for each reason.
+  using services::TPortFailureKind;
+  const std::pair<services::TPortFailure, const char*> failures[] = {
+      {{TPortFailureKind::kPermissionDenied, 1, "/dev/ttyS0", false, {}}, "denied"},
+      {{TPortFailureKind::kInUse, 2, "/dev/ttyUSB0", true, {}}, "in-use"},
+      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/ttyS2", false, {}}, "missing"},
+      {{TPortFailureKind::kNoSuchDevice, 4,
+        "/dev/serial/by-id/usb-Serial_Adapter_A50285BI-if00-port0", true, {}},
+       "unplugged"},
+  };
+  for (const auto& [failure, name] : failures) {
+    w.SetStatusPanel(0, services::PortFailureText(failure));
+    // The status bar takes its new height, one layout after the other.
+    for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    Save(w, lang + "-status-port-" + name);
+  }
+  w.SetStatusPanel(0, "");
   // The splash as it shows over the window.
   w.AboutBox()->show();
   Save(*w.AboutBox(), lang + "-splash");

@@ -11,6 +11,7 @@
 #include "platform/single_instance.h"
 #include "serial/sio_port.h"
 #include "services/parameter_file.h"
+#include "services/port_opening.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/about_box.h"
 #include "ui_fixture.h"
@@ -148,6 +149,56 @@ class StartupTest : public QObject {
     QVERIFY(FormOf(w).ListeK1->item(1)->text().startsWith("Temperatur  "));
     QVERIFY(!FormOf(w).Ed_DateTime->text().isEmpty());
     QVERIFY(!w.RefreshTimer()->isActive());
+  }
+
+  // Online settings with a port that cannot be opened: the program starts
+  // offline as before and says why in status panel 0, without a message box.
+  void onlineStartWithAPortThatCannotBeOpened_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("asked");  // the port selection dialog, cancelled
+    QTest::newRow("held by another program")
+        << "held" << 0 << int(services::TPortFailureKind::kInUse) << 0;
+    QTest::newRow("adapter unplugged")
+        << "dangling" << 1 << int(services::TPortFailureKind::kNoSuchDevice) << 1;
+  }
+  void onlineStartWithAPortThatCannotBeOpened() {
+    QFETCH(QString, port);
+    QFETCH(int, language);
+    QFETCH(int, kind);
+    QFETCH(int, asked);
+    serial::TSioComPort other;
+    if (port == "held") {
+      world->StartDevice();
+      other.SetComNumber(1);
+      other.SetOpen(true);
+    } else {
+      std::filesystem::create_directories(world->DataFolder() + "/ports");
+      std::filesystem::create_symlink(world->Temp("unplugged-adapter"),
+                                      world->DataFolder() + "/ports/com1");
+    }
+    int selection_asked = 0;
+    SetModalHook([&](QDialog& d) {
+      if (d.objectName() == "TComSelectForm") ++selection_asked;
+      return 0;
+    });
+    world->WriteSettings(true, language);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+
+    QCOMPARE(int(services::PortFailure().kind), kind);
+    const std::string reason = services::PortFailureText(services::PortFailure());
+    QVERIFY(reason.find("COM1") != std::string::npos);
+    QCOMPARE(w.StatusPanel(0), reason);
+    QCOMPARE(w.findChild<QLabel*>("StatusPanel0")->text(), QString::fromStdString(reason));
+    QCOMPARE(selection_asked, asked);
+    QVERIFY(world->boxes.empty());
+    QVERIFY(!devicelink::DeviceOnline);
+    QVERIFY(!w.Port().Open());
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
+    if (port == "held") QCOMPARE(world->Device().RequestCount(), size_t(0));
   }
 
   void closeWritesSettingsOnce() {

@@ -122,6 +122,10 @@ struct LinkCase {
   TPortFailureKind failure;
 };
 
+void PrintTo(const LinkCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class PortFailureTest : public PortOpeningTest, public ::testing::WithParamInterface<LinkCase> {
  protected:
   // Points com1 at target instead of the simulated device.

@@ -161,23 +161,14 @@ class StartupTest : public QObject {
     QTest::newRow("held by another program")
         << "held" << 0 << int(services::TPortFailureKind::kInUse) << 0;
     QTest::newRow("adapter unplugged")
-        << "dangling" << 1 << int(services::TPortFailureKind::kNoSuchDevice) << 1;
+        << "unplugged" << 1 << int(services::TPortFailureKind::kNoSuchDevice) << 1;
   }
   void onlineStartWithAPortThatCannotBeOpened() {
     QFETCH(QString, port);
     QFETCH(int, language);
     QFETCH(int, kind);
     QFETCH(int, asked);
-    serial::TSioComPort other;
-    if (port == "held") {
-      world->StartDevice();
-      other.SetComNumber(1);
-      other.SetOpen(true);
-    } else {
-      std::filesystem::create_directories(world->DataFolder() + "/ports");
-      std::filesystem::create_symlink(world->Temp("unplugged-adapter"),
-                                      world->DataFolder() + "/ports/com1");
-    }
+    world->SpoilCom1(port.toStdString());
     int selection_asked = 0;
     SetModalHook([&](QDialog& d) {
       if (d.objectName() == "TComSelectForm") ++selection_asked;

@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/main_thread.h"
+#include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/text_modules.h"
 #include "tests/services/home_scope.h"
@@ -76,6 +77,7 @@ class UiWorld {
 
   ~UiWorld() {
     program_.reset();
+    held_port_.reset();
     StopDevice();
     platform::SetClock(nullptr);
     SetModalHook(nullptr);
@@ -138,6 +140,23 @@ class UiWorld {
   }
   flowsim::FlowSimulator& Device() { return *sim_; }
 
+  // COM1 as a technician may find it: "held" by another program (the simulated
+  // device, already opened by a port of its own) or "unplugged" (the link com1
+  // leads to an adapter that is not there); "" leaves it as it is.
+  void SpoilCom1(const std::string& how) {
+    if (how == "held") {
+      StartDevice();
+      held_port_ = std::make_unique<serial::TSioComPort>();
+      held_port_->SetComNumber(1);
+      held_port_->SetOpen(true);
+    } else if (how == "unplugged") {
+      std::filesystem::create_directories(DataFolder() + "/ports");
+      std::filesystem::create_symlink(Temp("unplugged-adapter"), DataFolder() + "/ports/com1");
+    } else if (!how.empty()) {
+      qFatal("SpoilCom1: no way %s", how.c_str());
+    }
+  }
+
   // A clock that runs by itself, so the splash wait takes no real time.
   platform::ManualClock& UseManualClock(uint32_t start = 100000) {
     if (clock_) return *clock_;
@@ -187,6 +206,7 @@ class UiWorld {
   std::unique_ptr<flowsim::PtyDevice> pty_;
   std::unique_ptr<flowsim::PortLink> link_;
   std::unique_ptr<TProgram> program_;
+  std::unique_ptr<serial::TSioComPort> held_port_;
 };
 
 }  // namespace ui::testing

@@ -1,5 +1,6 @@
 #include "devicelink/frame_transfer.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -38,6 +39,17 @@ std::string TraceFileName() {
          "-" + platform::ZeroPad(today.day, 2) + "-rs232.log";
 }
 
+std::string HexBytes(const uint8_t* bytes, size_t n) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0) text += ' ';
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
+  }
+  return text;
+}
+
 uint16_t Sum(const uint8_t* bytes, size_t n) {
   uint32_t sum = 0;
   for (size_t i = 0; i < n; ++i) sum += bytes[i];
@@ -53,10 +65,26 @@ class ExchangeGuard {
   ExchangeGuard& operator=(const ExchangeGuard&) = delete;
 };
 
+// The port's device went away (an adapter unplugged): the link is down at once,
+// not after the next exchange's time-outs, and the port is closed so that a
+// connect opens it afresh.
+void DeviceLost(serial::TSioCustomComPort* sender) {
+  if (sender == nullptr || sender != g_port) return;
+  DeviceOnline = false;
+  try {
+    sender->SetOpen(false);
+  } catch (const std::exception&) {
+    // The close completes whatever its log writing reports.
+  }
+  WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+}
+
 }  // namespace
 
 void SetComPort(serial::TSioComPort* port) {
+  if (g_port != nullptr && g_port != port) g_port->OnDeviceFailure = nullptr;
   g_port = port;
+  if (port != nullptr) port->OnDeviceFailure = DeviceLost;
 }
 
 serial::TSioComPort* ComPort() {
@@ -90,7 +118,16 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   ExchangeGuard guard;
   serial::TSioComPort& port = *g_port;
 
+  // A device that failed is down, as if the port were closed; its notice may
+  // still be on its way.
+  if (port.Open() && port.DeviceFailed()) {
+    DeviceLost(&port);
+    return false;
+  }
   if (!port.Open()) port.SetOpen(true);
+  // Gone from under the exchange (closed by a handler, or the device failed):
+  // no further waiting.
+  const auto lost = [&port] { return !port.Open() || port.DeviceFailed(); };
 
   const uint8_t command = static_cast<uint8_t>(message[0]);
   if (command == kWriteRequest) {
@@ -99,6 +136,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     expected += 2;
   }
   if (expected < 1 || static_cast<size_t>(expected) > kMaxMessage) return false;
+  if (command == kReadRequest && message.size() < 4) return false;
 
   const bool tracing = TraceLevel > 0;
   auto log = [&](const std::string& text) {
@@ -112,6 +150,8 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     port.SetLogging(serial::tlOn);
   }
 
+  // The request as sent: a read reply must echo its first four bytes.
+  const std::string request = message;
   const int32_t snapshot = ErrorCount;
   std::array<uint8_t, kMaxMessage> reply{};
   const uint32_t timeout = static_cast<uint32_t>(TransferTimeout < 0 ? 0 : TransferTimeout);
@@ -121,16 +161,16 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     if (attempt > 1) DelayMs(kRetryPauseMs);
     // Closed meanwhile by a handler (a disconnect): never reopen it behind the
     // operator's back; the exchange has failed.
-    if (!port.Open()) break;
+    if (lost()) break;
 
     log("FlushOutBuffer");
     port.FlushOutBuffer();
     platform::ProcessMessages();
-    if (!port.Open()) break;
+    if (lost()) break;
     log("FlushInBuffer");
     port.FlushInBuffer();
     platform::ProcessMessages();
-    if (!port.Open()) break;
+    if (lost()) break;
     log("Transmit " + std::to_string(message.size()) + " Zeichen...");
     port.WriteText(message);
 
@@ -142,7 +182,8 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
       platform::Sleep(kPollMs);
       platform::ProcessMessages();
       t = platform::GetTickCount();
-    } while (port.BytesPending() != 0 && !After(t, deadline));
+    } while (port.BytesPending() != 0 && !After(t, deadline) && !lost());
+    if (lost()) break;
     log("...until");
     if (After(t, deadline)) {
       log("Error Timeout_1 " + std::to_string(t - t0) + "ms (" + std::to_string(timeout) + "ms)");
@@ -164,7 +205,9 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
         count = now_available;
         deadline = t + kGapMs;
       }
-    } while (port.BytesAvailable() < static_cast<uint32_t>(expected) && !After(t, deadline));
+    } while (port.BytesAvailable() < static_cast<uint32_t>(expected) && !After(t, deadline) &&
+             !lost());
+    if (lost()) break;
     log("...until " + std::to_string(port.BytesAvailable()) + " Zeichen empfangen");
     if (After(t, deadline)) {
       log("Error Timeout_2 " + std::to_string(t - t0) + "ms (" + std::to_string(timeout) + "ms)");
@@ -173,6 +216,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
 
     reply.fill(0);
     uint32_t received = port.BytesAvailable();
+    const uint32_t arrived = received;
     if (received > 0) {
       // Never more than the reply buffer holds; what does not fit is dropped.
       const uint32_t take =
@@ -190,17 +234,30 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     }
     if (command == kReadRequest) {
       const uint16_t stated = static_cast<uint16_t>(reply[expected - 2] << 8 | reply[expected - 1]);
-      if (stated == Sum(reply.data(), static_cast<size_t>(expected) - 2)) {
-        success = true;
-        succeeded_at = attempt;
-      } else {
+      if (stated != Sum(reply.data(), static_cast<size_t>(expected) - 2)) {
         log("Error Pr\xC3\xBC"
             "fsumme " +
             std::to_string(received) + " von " + std::to_string(expected) + " zeichen");
         ++ErrorCount;
+      } else if (!std::equal(request.begin(), request.begin() + 4, reply.begin(),
+                             [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; })) {
+        // A late reply to an earlier request (another block, or a write's data):
+        // taking it would put another block's bytes into this one's record.
+        log("Error Echo " + HexBytes(reply.data(), 4) + " statt " +
+            HexBytes(reinterpret_cast<const uint8_t*>(request.data()), 4));
+        ++ErrorCount;
+      } else {
+        success = true;
+        succeeded_at = attempt;
       }
     } else if (command == kWriteRequest && reply[0] == kRejectByte) {
       log("Error Buff[1] = 224");
+    } else if (command == kWriteRequest && arrived != 1) {
+      // The acknowledgement is one byte; more is a late reply to an earlier
+      // request, which tells nothing of whether this write was stored.
+      log("zuviel Zeichen empfangen " + std::to_string(arrived) + " von " +
+          std::to_string(expected));
+      ++ErrorCount;
     } else {
       success = true;
       succeeded_at = attempt;
@@ -221,6 +278,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     message.clear();
   }
 
+  if (port.Open() && port.DeviceFailed()) DeviceLost(&port);
   if (!port.Open()) {
     result = false;
     DeviceOnline = false;

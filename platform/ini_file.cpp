@@ -1,9 +1,12 @@
 #include "platform/ini_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -103,15 +106,63 @@ std::string ReadWholeFile(const std::string& path, bool* exists) {
   return data;
 }
 
+// Temporary files of a target: ".<name>.tmp<pid>-<number>" in the target's folder.
+std::string TemporaryPrefix(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
+  const std::string base = slash == npos ? target : target.substr(slash + 1);
+  return dir + "." + base + ".tmp";
+}
+
 // Temporary name in the target's folder, unique within the process and likely across.
 std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == npos ? target : target.substr(slash + 1);
-  return dir + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+  return TemporaryPrefix(target) + std::to_string(::getpid()) + "-" +
          std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u));
+}
+
+// The process id in the name of one of the target's temporary files; 0 for any
+// other name.
+pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
+  if (name.substr(0, prefix.size()) != prefix) return 0;
+  name.remove_prefix(prefix.size());
+  const size_t dash = name.find('-');
+  if (dash == npos || dash == 0 || dash + 1 == name.size()) return 0;
+  const auto digits = [](std::string_view t) {
+    return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) return 0;
+  long pid = 0;
+  for (char c : name.substr(0, dash)) {
+    pid = pid * 10 + (c - '0');
+    if (pid > 0x7FFFFFFF) return 0;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+// A save that was killed midway leaves its temporary file behind; the next save
+// of the same target removes those whose writer no longer runs. Files of a
+// writer that still runs, and every other name, stay.
+void RemoveLeftoverTemporaries(const std::string& target) {
+  const std::string prefix_path = TemporaryPrefix(target);
+  const size_t slash = prefix_path.rfind('/');
+  const std::string dir = slash == npos ? std::string() : prefix_path.substr(0, slash + 1);
+  const std::string prefix = slash == npos ? prefix_path : prefix_path.substr(slash + 1);
+  DIR* folder = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (folder == nullptr) return;
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(folder)) {
+    const pid_t owner = TemporaryOwner(entry->d_name, prefix);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
+    leftovers.push_back(dir + entry->d_name);
+  }
+  ::closedir(folder);
+  for (const std::string& path : leftovers) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
 }
 
 }  // namespace
@@ -130,6 +181,7 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
     throw IniFileError(ErrorText(what, file_name, err), err);
   };
 
+  RemoveLeftoverTemporaries(target);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {

@@ -464,7 +464,12 @@ int32_t TSioBaseDispatcher::InBuffUsed() {
   std::lock_guard lock(ring_lock_);
   if (!ring_) return 0;
   uint32_t n = RingCountLocked();
-  if (in_avail_notification_) n = n > get_count_ ? n - get_count_ : 0;
+  if (in_avail_notification_) {
+    // A receiver sees what it has not taken yet; anyone else what no receiver
+    // has taken so far.
+    const uint32_t taken = InReceiver() ? get_count_ : std::max(get_count_, max_get_count_);
+    n = n > taken ? n - taken : 0;
+  }
   return static_cast<int32_t>(n);
 }
 
@@ -496,7 +501,22 @@ void TSioBaseDispatcher::NoteRingRoomLocked() {
 int32_t TSioBaseDispatcher::GetBlock(uint8_t* buffer, int32_t count) {
   int32_t r;
   {
-    std::lock_guard lock(ring_lock_);
+    std::unique_lock lock(ring_lock_);
+    // A read from outside the receivers of a notification in progress waits for
+    // its end: the bytes receivers take are consumed only then, and taking them
+    // here as well would deliver them twice. A receiver may be waiting for the UI
+    // thread, so the UI thread keeps processing messages meanwhile.
+    const bool ui = platform::GetMainThread().IsUiThread();
+    while (in_avail_notification_ && !InReceiver()) {
+      if (ui) {
+        lock.unlock();
+        platform::ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        lock.lock();
+      } else {
+        notification_done_.wait_for(lock, std::chrono::milliseconds(5));
+      }
+    }
     uint32_t new_read = 0;
     if (in_avail_notification_) {
       r = PeekRingLocked(buffer, get_count_, new_read, count);

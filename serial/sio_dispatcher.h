@@ -380,6 +380,8 @@ class TSioBaseDispatcher {
   // Receive ring (ring lock).
   std::mutex ring_lock_;
   std::condition_variable ring_room_;
+  // Signalled when an avail notification has ended.
+  std::condition_variable notification_done_;
   std::unique_ptr<uint8_t[]> ring_;
   uint32_t ring_write_ = 0;
   uint32_t ring_read_ = 0;
@@ -420,6 +422,20 @@ class TSioBaseDispatcher {
     bool Deleted = false;
     bool Synchronize = false;
   };
+
+  // Marks the calling thread as running a receiver of this dispatcher's
+  // notifications: only its reads are the notification's own.
+  class TReceiverScope {
+   public:
+    explicit TReceiverScope(const TSioBaseDispatcher* d);
+    ~TReceiverScope();
+    TReceiverScope(const TReceiverScope&) = delete;
+    TReceiverScope& operator=(const TReceiverScope&) = delete;
+
+   private:
+    const TSioBaseDispatcher* previous_;
+  };
+  bool InReceiver() const;
 
   int32_t DeviceFailureCode(int32_t result) const;
   void DrainAndSettle();

@@ -24,6 +24,9 @@ class TSioBaseComponent {
   bool Designing() const { return designing_; }
   void SetLoading(bool on) { loading_ = on; }
   void SetDesigning(bool on) { designing_ = on; }
+  // On the UI thread, soon after a port thread found the device gone (a line
+  // that hung up, an adapter unplugged); the port's threads have ended then.
+  virtual void DeviceFailureNotice() {}
 
  private:
   bool loading_ = false;

@@ -401,6 +401,16 @@ void TSioCustomComPort::NotifyPortClosed() {
   if (OnPortClose) OnPortClose(this);
 }
 
+void TSioCustomComPort::DeviceFailureNotice() {
+  // A notice that was on its way while the port closed or reopened is stale.
+  if (phase_ != ppOpen || !DeviceFailed() || !OnDeviceFailure) return;
+  try {
+    OnDeviceFailure(this);
+  } catch (...) {
+    ShowException(std::current_exception());
+  }
+}
+
 void TSioCustomComPort::NotifyPortClosing() {
   // Only registered users hear of it, and nothing registers one.
 }

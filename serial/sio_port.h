@@ -159,6 +159,9 @@ class TSioCustomComPort : public TSioBaseComponent {
   // the dispatcher's port handler on or off.
   TNotifyEvent OnPortOpen;
   TNotifyEvent OnPortClose;
+  // On the UI thread once the open port's device has failed (its threads have
+  // ended; the port still reads as open until it is closed).
+  TNotifyEvent OnDeviceFailure;
   const TTriggerEvent& OnTrigger() const { return on_trigger_; }
   void SetOnTrigger(TTriggerEvent e);
   const TTriggerAvailEvent& OnTriggerAvail() const { return on_trigger_avail_; }
@@ -207,6 +210,7 @@ class TSioCustomComPort : public TSioBaseComponent {
   // After streaming: an Open of true opens; a failure sets Open false and goes
   // to the application's exception display.
   void Loaded();
+  void DeviceFailureNotice() override;
 
   // ---- State for callers and tests.
   TPortPhase PortPhase() const { return phase_; }

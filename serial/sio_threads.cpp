@@ -39,7 +39,9 @@ void TSioDispatcherThread::Run() {
     // without this thread, so all of them end as after a device failure.
     std::exception_ptr error = std::current_exception();
     platform::GetMainThread().Post([error] { ShowException(error); });
-    if (!dispatcher_.stopping_) dispatcher_.device_failed_ = true;
+    if (!dispatcher_.stopping_ && !dispatcher_.device_failed_.exchange(true)) {
+      dispatcher_.PostFailureNotice();
+    }
     dispatcher_.KillThreads();
     result = 0;
   }

@@ -12,7 +12,23 @@ namespace {
 
 constexpr int32_t kMaxTriggerNumber = 0xFFFF >> 3;  // handles travel as 16-bit values
 
+// The dispatcher whose receiver the calling thread is running, if any.
+thread_local const TSioBaseDispatcher* t_receiver_of = nullptr;
+
 }  // namespace
+
+TSioBaseDispatcher::TReceiverScope::TReceiverScope(const TSioBaseDispatcher* d)
+    : previous_(t_receiver_of) {
+  t_receiver_of = d;
+}
+
+TSioBaseDispatcher::TReceiverScope::~TReceiverScope() {
+  t_receiver_of = previous_;
+}
+
+bool TSioBaseDispatcher::InReceiver() const {
+  return t_receiver_of == this;
+}
 
 // ---------------------------------------------------------------------------
 // Filling the ring
@@ -313,10 +329,12 @@ bool TSioBaseDispatcher::CallHandler(ProcEntry* entry, uint32_t msg, uint32_t va
             std::lock_guard lock(line_lock_);
             if (entry->Deleted) return;
           }
+          TReceiverScope receiver(this);
           entry->Proc(msg, value, lparam);
         },
         kInfinite);
   } else {
+    TReceiverScope receiver(this);
     entry->Proc(msg, value, lparam);
   }
   NoteGetCount();
@@ -337,6 +355,11 @@ bool TSioBaseDispatcher::DispatchEvent(uint32_t msg, uint32_t value, uint32_t da
     for (auto& e : proc_handlers_) procs.push_back(e.get());
     for (auto& e : window_handlers_) windows.push_back(e.get());
     send_to_windows = window_handlers_.size() > 1 || port_handler_installed_;
+    // Nobody to tell: no notification, so that no read is taken as a receiver's.
+    if (events.empty() && procs.empty() && (!send_to_windows || windows.empty())) {
+      dispatching_ = false;
+      return true;
+    }
   }
   const bool avail = msg == TriggerAvailMessage || msg == TriggerDataMessage;
   {
@@ -380,6 +403,7 @@ bool TSioBaseDispatcher::DispatchEvent(uint32_t msg, uint32_t value, uint32_t da
               std::lock_guard lock(line_lock_);
               if (w->Deleted) return;
             }
+            TReceiverScope receiver(this);
             w->Window->WindowProc(msg, value, lparam);
           },
           kWindowSendTimeoutMs);
@@ -405,6 +429,7 @@ bool TSioBaseDispatcher::DispatchEvent(uint32_t msg, uint32_t value, uint32_t da
     }
     in_avail_notification_ = false;
   }
+  notification_done_.notify_all();
   {
     std::lock_guard lock(line_lock_);
     dispatching_ = false;

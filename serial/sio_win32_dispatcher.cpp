@@ -280,10 +280,24 @@ void TSioWin32Dispatcher::ThreadEnded(TSioThreadKind kind, int32_t result) {
     // Whatever a thread saw while being stopped is not a device failure.
     result = 0;
   } else if (result == ecDeviceRead || result == ecDeviceWrite || result == ecTapiNoMem) {
-    device_failed_ = true;
+    if (!device_failed_.exchange(true)) PostFailureNotice();
     KillThreads();
   }
   ThreadFinished(kind, result);
+}
+
+void TSioWin32Dispatcher::PostFailureNotice() {
+  // The port may be closed or gone by the time the call runs: it finds its
+  // dispatcher through the list, as the port's own deferred close does.
+  TSioBaseComponent* owner = Owner();
+  const int32_t handle = Handle();
+  platform::GetMainThread().Post([owner, handle] {
+    LockPortList();
+    TSioBaseDispatcher* d = LookupDispatcher(handle);
+    const bool current = d != nullptr && d->Owner() == owner;
+    UnlockPortList();
+    if (current && owner != nullptr) owner->DeviceFailureNotice();
+  });
 }
 
 void TSioWin32Dispatcher::ApplyThreadPriorities() {

@@ -104,6 +104,8 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   void JoinSlot(TSioThreadKind kind);
   void CloseDescriptor();
   void ThreadEnded(TSioThreadKind kind, int32_t result);
+  // Tells the owning port on the UI thread that the device failed.
+  void PostFailureNotice();
   bool OnPortThread() const;
   // Marks the calling thread as a port thread of d (null: of none).
   static void MarkPortThread(const TSioWin32Dispatcher* d);

@@ -432,6 +432,18 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
   }
 }
 
+// A file with none of the sections a parameter set is saved in (an empty file,
+// random bytes, another program's ini, text in UTF-16) is no parameter file:
+// loading it would silently give every key its default.
+bool HasParameterSection(const TParamIniFile& ini) {
+  platform::TIniFile written(std::string(), /*auto_flush=*/false);  // in memory only
+  WriteSet(written, CurrentSet());
+  for (const std::string& section : written.ReadSections()) {
+    if (section != kMemoSection && ini.SectionExists(section)) return true;
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------------------
 
 size_t LastSeparator(std::string_view name) {
@@ -534,6 +546,10 @@ bool LoadParameterFile() {
           "Cannot open the parameter file \"" + name + "\": " + std::strerror(ENOENT), ENOENT);
     }
     const TParamIniFile ini(name, /*auto_flush=*/false);
+    if (!HasParameterSection(ini)) {
+      window.ShowError("\"" + name + "\" is not a parameter file: it holds none of its sections.");
+      return false;
+    }
     TParameterSet set = CurrentSet();
     ReadSet(ini, old_format, set);
     Commit(set);

@@ -448,14 +448,17 @@ TEST_F(ScriptedLinkTest, ReadOnlyBlocksDecodeInDeviceOrder) {
 
 TEST_F(BlockCommandsTest, MediumReplyForAnotherAddressIsRefused) {
   MediumParams[0].Kind = 42;
-  sim_->InjectFault(flowsim::FaultKind::WrongEcho, 1);
+  // Every reply names another address: each attempt fails.
+  sim_->InjectFault(flowsim::FaultKind::WrongEcho, 4);
   EXPECT_FALSE(ReadMediumParams(0));
   EXPECT_EQ(MediumParams[0].Kind, 42);
-  // The exchange itself was fine.
-  EXPECT_EQ(window_.label, "ONLINE");
-  EXPECT_EQ(ErrorCount, 0);
+  EXPECT_EQ(window_.label, "OFFLINE");
+  EXPECT_EQ(ErrorCount, 4);
+  // One such reply costs one attempt.
+  sim_->InjectFault(flowsim::FaultKind::WrongEcho, 1);
   EXPECT_TRUE(ReadMediumParams(0));
   EXPECT_NE(MediumParams[0].Kind, 42);
+  EXPECT_EQ(ErrorCount, 5);
 }
 
 TEST_F(BlockCommandsTest, DeviceTextsAndSpareBytes) {

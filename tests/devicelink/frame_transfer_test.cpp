@@ -8,6 +8,7 @@
 
 #include "devicelink/block_commands.h"
 #include "devicelink/wire_values.h"
+#include "tools/flowsim/device_map.h"
 #include "platform/folders.h"
 #include "tests/devicelink/link_fixture.h"
 #include "tests/devicelink/scripted_peer.h"
@@ -101,6 +102,55 @@ TEST_F(FrameTransferTest, TraceLevelOneKeepsOnlyExchangesThatNeededARepeat) {
   EXPECT_EQ(Count(ReadFile(TraceFile()), "Transmit"), 3);
 }
 
+// Raw frames, so that the test sees exactly what an exchange accepted.
+std::string ReadFrame(uint16_t address, uint8_t n) {
+  return {static_cast<char>(kReadRequest), static_cast<char>(address >> 8),
+          static_cast<char>(address & 0xFF), static_cast<char>(n)};
+}
+std::string WriteFrame(uint16_t address, const std::string& data) {
+  return ReadFrame(address, static_cast<uint8_t>(data.size())).replace(0, 1, 1, '\xA0') + data;
+}
+std::string AsString(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A reply that comes after its exchange gave up reaches the next exchanges (the
+// device answers the queued repeats too): neither may take it as its own.
+TEST_F(FrameTransferTest, ALateReplyIsNeverTakenAsTheReplyToALaterRequest) {
+  constexpr uint16_t kLate = flowsim::map::kGasCommon;
+  constexpr uint16_t kOther = flowsim::map::kLimitValues;
+  constexpr uint16_t kRefused = flowsim::map::kTempParams;
+  // Past all four attempts of the exchange it belongs to (4 x 300 ms + pauses).
+  constexpr int kDelayMs = 1650;
+  auto late_read = [&] {
+    sim_->InjectFaultAt(FaultKind::LateReply, kLate, 1, kDelayMs);
+    std::string m = ReadFrame(kLate, 16);
+    EXPECT_FALSE(TransferFrame(m, 255, 20));
+  };
+
+  // A read meanwhile gets its own block.
+  late_read();
+  std::string read = ReadFrame(kOther, 16);
+  ASSERT_TRUE(TransferFrame(read, 255, 20));
+  EXPECT_EQ(read.substr(4, 16), AsString(sim_->ReadMemory(kOther, 16)));
+  EXPECT_EQ(read.substr(0, 4), ReadFrame(kOther, 16));
+  EXPECT_GE(ErrorCount, 1);  // the late reply cost an attempt
+
+  // A write meanwhile is not done when the device refuses it.
+  late_read();
+  const std::vector<uint8_t> before = sim_->ReadMemory(kRefused, 16);
+  sim_->InjectFaultAt(FaultKind::Reject, kRefused, flowsim::kEveryFrame);
+  std::string write = WriteFrame(kRefused, std::string(16, '\x5A'));
+  EXPECT_FALSE(TransferFrame(write, 255, 1));
+  EXPECT_EQ(sim_->ReadMemory(kRefused, 16), before);
+  sim_->ClearFaults();
+
+  // Nothing is left over for the exchanges after them.
+  write = WriteFrame(kRefused, std::string(16, '\x5A'));
+  ASSERT_TRUE(TransferFrame(write, 255, 1));
+  EXPECT_EQ(AsString(sim_->ReadMemory(kRefused, 16)), std::string(16, '\x5A'));
+}
+
 TEST_F(FrameTransferTest, AHandlerRunDuringTheWaitCannotStartAnotherExchange) {
   bool inner_ran = false;
   bool inner_result = true;
@@ -165,6 +215,30 @@ TEST_F(ScriptedLinkTest, ExtraTrailingBytesAndOversizedRepliesAreHarmless) {
     });
     ASSERT_TRUE(ReadGasCommon());
     EXPECT_FLOAT_EQ(GasCommon.Ho, 12.078431f);  // 41 41 41 41
+  }
+}
+
+// An acknowledgement is one byte other than the reject byte; a longer reply
+// (a late read reply, say) says nothing about this write. Counted like a reply
+// that fails its checksum.
+TEST_F(ScriptedLinkTest, AWriteIsAcknowledgedByExactlyOneByteOtherThanTheRejectByte) {
+  struct Case {
+    std::string reply;
+    bool done;
+    int32_t counted;
+  } cases[] = {{"\x01", true, 0},
+               {std::string(1, '\0'), true, 0},
+               {"\xE0", false, 0},
+               {"\x01\x01", false, 4},
+               {ReadReply(ReadFrame(0x80F0, 2), "ab"), false, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply.size());
+    Serve([&c](const std::string&) { return c.reply; });
+    ErrorCount = 0;
+    std::string write = WriteFrame(0x80F0, "ab");
+    EXPECT_EQ(TransferFrame(write, 255, 1), c.done);
+    EXPECT_EQ(ErrorCount, c.counted);
+    EXPECT_EQ(peer_->Requests().size(), c.done ? 1u : 4u);
   }
 }
 

@@ -4,8 +4,10 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -546,6 +548,63 @@ TEST(IniFileFailure, FailedWriteLeavesOldFileWhole) {
   // Once the cause is gone the same object writes.
   ini.UpdateFile();
   EXPECT_EQ(TIniFile(file).ReadInteger("A", "key199", -1), 199);
+}
+
+// A process id that is certainly not running: a child that has ended and been reaped.
+pid_t EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+// A save killed midway leaves its temporary file; the next save of the same file
+// removes it, and nothing that is not such a leftover.
+TEST(IniFileFailure, TheNextSaveRemovesLeftoversOfKilledSaves) {
+  TempFolder dir;
+  const std::string file = dir / "a.ini";
+  const std::string dead = std::to_string(EndedProcess());
+  const std::string mine = std::to_string(::getpid());
+  const std::vector<std::string> leftovers = {".a.ini.tmp" + dead + "-12345",
+                                              ".a.ini.tmp" + dead + "-1"};
+  const std::vector<std::string> kept = {
+      ".a.ini.tmp" + mine + "-7",        // a save of this process may be under way
+      ".a.ini.tmp1-7",                   // a running process's
+      ".a.ini.tmp" + dead + "-12.bak",   // not a name a save gives
+      ".a.ini.tmpx-1",      "a.ini.tmp" + dead + "-1", ".b.ini.tmp" + dead + "-1",
+      ".a.ini.tmp" + dead,  ".a.ini.tmp" + dead + "-",
+  };
+  for (const auto& name : leftovers) WriteBytes(dir / name, "half");
+  for (const auto& name : kept) WriteBytes(dir / name, "other");
+
+  TIniFile(file).WriteString("A", "k", "1");
+  std::vector<std::string> expected = kept;
+  expected.push_back("a.ini");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.List(), expected);
+  EXPECT_EQ(TIniFile(file).ReadInteger("A", "k", 0), 1);
+}
+
+// Saves killed at any point: whatever they left, the next save leaves only the file.
+TEST(IniFileFailure, SavesKilledAtAnyPointLeaveNothingAfterTheNextSave) {
+  TempFolder dir;
+  const std::string file = dir / "a.ini";
+  for (int round = 0; round < 20; ++round) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      TIniFile ini(file, false);
+      for (int i = 0; i < 3000; ++i) ini.WriteInteger("A", "key" + std::to_string(i), i);
+      for (;;) ini.UpdateFile();
+    }
+    ASSERT_GT(child, 0);
+    ::usleep(static_cast<useconds_t>(20000 + round * 1500));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  TIniFile(file).WriteString("B", "k", "2");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"a.ini"});
+  EXPECT_EQ(TIniFile(file).ReadInteger("B", "k", 0), 2);
 }
 
 TEST(IniFileFailure, UnreadableFileIsAnError) {

@@ -141,6 +141,49 @@ TEST_F(TtyPortTest, ABurstIsQueuedIn256ByteBuffers) {
   EXPECT_EQ(d->Seen(), (std::vector<int32_t>{256, 44}));
 }
 
+// A byte read as soon as the count shows it, while the dispatch thread may be in
+// the middle of announcing it: every byte comes exactly once and in order, with
+// no receiver of the announcements (as the program runs) and with one that reads
+// nothing itself.
+TEST_F(TtyPortTest, EveryByteIsDeliveredOnceWhateverTheTiming) {
+  constexpr int kBytes = 3000;
+  for (bool with_receiver : {false, true}) {
+    SCOPED_TRACE(with_receiver);
+    int announced = 0;
+    port.SetOnTriggerAvail(with_receiver ? TTriggerAvailEvent([&](TSioCustomComPort*, uint16_t) {
+      ++announced;
+    })
+                                         : TTriggerAvailEvent());
+    port.SetOpen(true);
+    std::string got;
+    for (int i = 0; i < kBytes; ++i) {
+      pty.Write(std::string(1, static_cast<char>(i % 251)));
+      const auto start = std::chrono::steady_clock::now();
+      while (port.BytesAvailable() == 0) {
+        if (with_receiver) ui.ProcessMessages();
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << i;
+        std::this_thread::yield();
+      }
+      uint8_t b = 0;
+      port.ReadBlock({&b, 1}, 1);
+      got.push_back(static_cast<char>(b));
+      if (got.back() != static_cast<char>(i % 251)) break;
+    }
+    // Nothing comes again after the last byte either.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ui.ProcessMessages();
+    EXPECT_EQ(port.BytesAvailable(), 0);
+    ASSERT_EQ(got.size(), static_cast<size_t>(kBytes));
+    for (int i = 0; i < kBytes; ++i) {
+      ASSERT_EQ(static_cast<uint8_t>(got[i]), i % 251) << "byte " << i;
+    }
+    if (with_receiver) {
+      EXPECT_GT(announced, 0);
+    }
+    port.SetOpen(false);
+  }
+}
+
 TEST_F(TtyPortTest, FlushOutDropsWhatAStalledLineHasNotTaken) {
   port.SetOpen(true);
   // The other side stops our output, as flow control would.
@@ -171,12 +214,22 @@ TEST_F(TtyPortTest, FlushOutDropsWhatAStalledLineHasNotTaken) {
 }
 
 TEST_F(TtyPortTest, AHungUpLineEndsTheThreadsQuietlyAndTheClosedPortStaysSafe) {
+  int notices = 0;
+  port.OnDeviceFailure = [&](TSioCustomComPort* sender) {
+    EXPECT_EQ(sender, &port);
+    EXPECT_TRUE(platform::GetMainThread().IsUiThread());
+    ++notices;
+  };
   port.SetOpen(true);
   pty.Write("12");
   ASSERT_TRUE(WaitFor(ui, [&] { return port.BytesAvailable() == 2; }));
   const int tasks = CountEntries("/proc/self/task");
+  const auto unplugged = std::chrono::steady_clock::now();
   pty.HangUp();  // the adapter is unplugged
-  ASSERT_TRUE(WaitFor(ui, [&] { return port.DeviceFailed(); }));
+  // The owner hears of it at once, once.
+  ASSERT_TRUE(WaitFor(ui, [&] { return notices == 1; }, 1000));
+  EXPECT_LT(std::chrono::steady_clock::now() - unplugged, std::chrono::milliseconds(500));
+  EXPECT_TRUE(port.DeviceFailed());
   ASSERT_TRUE(WaitFor(ui, [&] { return !port.Dispatcher()->ThreadsRunning(); }));
   // The threads have ended, not only said so.
   EXPECT_TRUE(WaitFor(ui, [&] { return CountEntries("/proc/self/task") <= tasks - 4; }));
@@ -200,6 +253,7 @@ TEST_F(TtyPortTest, AHungUpLineEndsTheThreadsQuietlyAndTheClosedPortStaysSafe) {
   EXPECT_FALSE(port.Open());
   EXPECT_EQ(port.Dispatcher(), nullptr);
   ui.ProcessMessages();
+  EXPECT_EQ(notices, 1);
   EXPECT_TRUE(shown.empty()) << shown.front();
 }
 

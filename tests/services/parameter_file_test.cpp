@@ -476,7 +476,7 @@ TEST_F(ParameterFileTest, MissingKeysTakeTheirDefaults) {
     Medium = medium;
     FillRecords(100, 42.0f);
     const std::string path = Path("leer.PEG");
-    WriteBytes(path, "; nichts als ein Kommentar\n[Fremd]\nHyd=5\n");
+    WriteBytes(path, "; nichts als ein Kommentar\n[Fremd]\nHyd=5\n[System]\n");
     ASSERT_TRUE(Load(path));
 
     for (size_t i = 0; i < 2; ++i) {
@@ -791,6 +791,38 @@ TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
       EXPECT_EQ(after.UserUnits[i].Factor, before.UserUnits[i].Factor) << i;
     }
     EXPECT_EQ(window.memo, (std::vector<std::string>{"alte", "Bemerkung"}));
+  }
+}
+
+// A file that holds none of the parameter sections is refused, whatever else it
+// holds, and the set in use stays.
+TEST_F(ParameterFileTest, AFileThatIsNoParameterFileIsRefused) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[T_User0]\r\nMin=7\r\n")) utf16 += std::string{c, '\0'};
+  std::string random;
+  for (int i = 0; i < 4096; ++i) random.push_back(static_cast<char>((i * 7919 + 13) % 256));
+  const std::string contents[] = {
+      "",
+      std::string(512, '\0'),
+      random,
+      utf16,
+      "[Bemerkung]\nZeile 1=nur eine Bemerkung\n",
+      "[Einstellungen]\nBaudrate=3\n[T_User0 alt]\nMin=7\n",
+  };
+  for (const std::string& content : contents) {
+    SCOPED_TRACE(content.size());
+    const std::string path = Path("keine.PEG");
+    WriteBytes(path, content);
+    dl::TempParams[0].Min = 3.0f;
+    dl::PressureParams[1].Hyd = 4.0f;
+    window.memo = {"bleibt"};
+    window.errors.clear();
+    EXPECT_FALSE(Load(path));
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_NE(window.errors[0].find("is not a parameter file"), std::string::npos);
+    EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
+    EXPECT_EQ(dl::PressureParams[1].Hyd, 4.0f);
+    EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
   }
 }
 

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
+#include "devicelink/block_commands.h"
 #include "platform/port_names.h"
 #include "serial/sio_port.h"
 #include "services/app_state.h"
@@ -81,6 +83,41 @@ TEST_F(PortOpeningTest, NoAnswerClosesThePortAndKeepsThePanel) {
   EXPECT_FALSE(port_->Open());
   EXPECT_EQ(app_.StatusPanel(0), "file.PEG");
   EXPECT_EQ(window_.label, "OFFLINE");
+}
+
+// The adapter is unplugged while connected: the label says so at once, no
+// exchange waits for time-outs, and a connect works once it is back.
+TEST_F(PortOpeningTest, AnUnpluggedAdapterShowsAtOnceAndAConnectWorksAgain) {
+  DeviceOnline = true;
+  IdentifyDevice();
+  ASSERT_TRUE(DeviceOnline);
+  ASSERT_EQ(window_.label, "ONLINE");
+
+  const auto unplugged = std::chrono::steady_clock::now();
+  pty_->Stop();
+  ASSERT_TRUE(ui_.RunUntil([&] { return window_.label == "OFFLINE"; }, 1000));
+  EXPECT_LT(std::chrono::steady_clock::now() - unplugged, std::chrono::seconds(1));
+  EXPECT_EQ(window_.label_colour, devicelink::kColourRed);
+  EXPECT_FALSE(DeviceOnline);
+  EXPECT_FALSE(port_->Open());
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(devicelink::ReadDeviceIdent());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+
+  // Plugged in again (under a new device name, as a USB adapter may come back),
+  // then connected through the settings: the dialog's OK opens and identifies.
+  sim_->ClearRequests();
+  pty_->Start();
+  link_.reset();
+  link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", 1, pty_->SlavePath());
+  DeviceOnline = true;
+  OpenComPort(static_cast<uint32_t>(PortIndex + 1), static_cast<uint32_t>(BaudIndex));
+  ASSERT_TRUE(DeviceOnline);
+  EXPECT_TRUE(devicelink::ReadDeviceIdent());
+  EXPECT_EQ(devicelink::DeviceIdent, devicelink::kGasIdent);
+  EXPECT_EQ(window_.label, "ONLINE");
+  EXPECT_EQ(sim_->RequestCount(), 1u);
 }
 
 TEST_F(PortOpeningTest, OfflineSettingsTouchNothing) {

@@ -129,19 +129,28 @@ TEST_F(PtyDeviceTest, ServesClientAfterClient) {
   EXPECT_FALSE(device.Running());
 }
 
-TEST_F(PtyDeviceTest, PacesRepliesAtTheBaudRate) {
+// Both directions take their line time: the device sees a request only once its
+// last byte is in, takes its turnaround, and each reply byte arrives once its
+// stop bit would have.
+TEST_F(PtyDeviceTest, PacesBothDirectionsAtTheBaudRateAfterTheTurnaround) {
   sim.SetPacing(9600);
+  sim.SetTurnaround(20);
   device.Start();
   RawClient client(device.SlavePath());
   ASSERT_TRUE(client.ok());
   const auto start = Clock::now();
   client.Send(test::ReadFrame(0x8420, 128));
-  const Bytes reply = client.Receive(134);
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-  ASSERT_EQ(reply.size(), 134u);
-  // 134 bytes of 10 bits at 9600 baud: about 140 ms.
-  EXPECT_GE(ms, 130);
+  const Bytes first = client.Receive(1);
+  const double first_ms =
+      std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  const Bytes rest = client.Receive(133);
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  ASSERT_EQ(first.size() + rest.size(), 134u);
+  // 4 request bytes, 20 ms, then the first reply byte: 5 bytes of 1.04 ms each.
+  EXPECT_GE(first_ms, 5 * 10000.0 / 9600 + 20);
+  EXPECT_LT(first_ms, 200);
+  // 138 bytes and the turnaround: 163.75 ms.
+  EXPECT_GE(ms, 138 * 10000.0 / 9600 + 20);
   EXPECT_LT(ms, 1000);
 }
 

@@ -1,32 +1,57 @@
-// Timing of device exchanges against the simulated flow computer at real line
-// speeds: median time of a 32-byte block read and write against the time the
-// bytes need on the wire, and the CPU time the program spends meanwhile.
+// Timing of the device operations against the simulated flow computer at real
+// line speeds, both directions paced, the device optionally taking a turnaround
+// before each reply. For each operation: its time (median of the runs), the time
+// its bytes take on the wire, and the floor that the exchange's 20 ms polls and
+// the specified pauses set, with the ratios, and the processor time the program
+// itself used (the simulated device's thread left out).
+//
+// The floor of one exchange is the first 20 ms poll after its reply is complete,
+// and never below the second (the send wait takes one poll, the receive wait at
+// least one more). A pause is a gap of at least 90 ms between a reply and the
+// next request; its floor is the 100 ms the bulk transfer waits there.
+//
+//   frame_bench [--baud N]... [--turnaround MS] [--runs N]
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "devicelink/block_commands.h"
+#include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
+#include "devicelink/trend_reader.h"
 #include "platform/main_thread.h"
 #include "serial/sio_port.h"
+#include "services/app_state.h"
+#include "services/bulk_transfer.h"
+#include "services/port_opening.h"
+#include "tools/flowsim/device_map.h"
 #include "tools/flowsim/port_link.h"
 #include "tools/flowsim/pty_device.h"
 #include "tools/flowsim/simulator.h"
 
 namespace {
 
-double CpuSeconds() {
+constexpr double kPollMs = 20;
+constexpr double kPauseMs = 100;
+constexpr double kPauseGapMs = 90;
+
+double ProcessCpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 double Median(std::vector<double> v) {
@@ -34,21 +59,94 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+struct Cost {
+  size_t exchanges = 0;
+  size_t pauses = 0;
+  double wire_ms = 0;
+  double floor_ms = 0;
+};
+
+// What the exchanges of one run cost at the least, from the device's record.
+Cost FloorOf(const std::vector<flowsim::RequestRecord>& records, double byte_ms) {
+  Cost c;
+  c.exchanges = records.size();
+  for (size_t i = 0; i < records.size(); ++i) {
+    const flowsim::RequestRecord& r = records[i];
+    const double request_ms = static_cast<double>(r.request.size()) * byte_ms;
+    const double reply_ms = static_cast<double>(r.reply.size()) * byte_ms;
+    c.wire_ms += request_ms + reply_ms;
+    const double done = request_ms + r.delayMs + reply_ms;
+    c.floor_ms += kPollMs * std::max(2.0, std::ceil(done / kPollMs - 1e-9));
+    if (i + 1 < records.size()) {
+      const flowsim::RequestRecord& next = records[i + 1];
+      const double reply_end = static_cast<double>(r.timeMs) + r.delayMs + reply_ms;
+      const double next_start =
+          static_cast<double>(next.timeMs) - static_cast<double>(next.request.size()) * byte_ms;
+      if (next_start - reply_end >= kPauseGapMs) ++c.pauses;
+    }
+  }
+  c.floor_ms += kPauseMs * static_cast<double>(c.pauses);
+  return c;
+}
+
+struct Operation {
+  const char* name;
+  int runs;  // at most; long ones run once
+  std::function<bool()> run;
+};
+
+bool ReadAllTrends() {
+  if (!devicelink::ReadTrendHeader()) return false;
+  for (int k = 0; k < 44; ++k) {
+    if (!devicelink::ReadTrendBlock(k)) return false;
+  }
+  return true;
+}
+
+int BaudIndexOf(int baud) {
+  for (size_t i = 0; i < services::BaudRates.size(); ++i) {
+    if (services::BaudRates[i] == baud) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::vector<int> bauds;
+  int turnaround = 0;
+  int runs = 20;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const int value = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--baud") == 0 && BaudIndexOf(value) >= 0) {
+      bauds.push_back(value);
+    } else if (std::strcmp(argv[i], "--turnaround") == 0 && value >= 0) {
+      turnaround = value;
+    } else if (std::strcmp(argv[i], "--runs") == 0 && value > 0) {
+      runs = value;
+    } else {
+      std::fprintf(stderr, "usage: %s [--baud N]... [--turnaround MS] [--runs N]\n", argv[0]);
+      return 2;
+    }
+  }
+  if (bauds.empty()) bauds = {9600, 38400};
+
   char pattern[] = "/tmp/frame-bench-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   const std::string home = pattern;
   setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-
   platform::QueueMainThread ui;
   platform::SetMainThread(&ui);
-  constexpr int kExchanges = 100;
-  std::printf("baud   op     median ms  wire ms  ratio  above wire ms  cpu/wall\n");
-  for (int baud : {9600, 38400}) {
+
+  std::printf("turnaround %d ms; times are medians; cpu is the program's own share of one core\n",
+              turnaround);
+  std::printf("%-6s %-14s %5s %10s %10s %10s %9s %10s %6s\n", "baud", "operation", "exch",
+              "time ms", "wire ms", "floor ms", "time/wire", "time/floor", "cpu %");
+  int failures = 0;
+  for (int baud : bauds) {
     flowsim::SimulatorOptions options;
     options.paceBaud = baud;
+    options.turnaroundMs = turnaround;
     flowsim::FlowSimulator sim(options);
     flowsim::PtyDevice pty(sim);
     pty.Start();
@@ -59,35 +157,61 @@ int main() {
     devicelink::SetComPort(&port);
     devicelink::DeviceOnline = true;
     devicelink::TransferTimeout = 1500;
+    services::BaudIndex = BaudIndexOf(baud);  // the bulk write sends it to the device
+    services::Medium = 0;
+    devicelink::TrendStore = std::make_unique<devicelink::TTrendStore>();
 
     const double byte_ms = 10.0 * 1000.0 / baud;
-    struct Op {
-      const char* name;
-      bool (*run)();
-      int request_bytes;
-      int reply_bytes;
-    } ops[] = {{"read", [] { return devicelink::ReadTempParams(0); }, 4, 38},
-               {"write", [] { return devicelink::WriteTempParams(0); }, 38, 1}};
-    devicelink::ReadTempParams(0);  // opens the port
-    for (const Op& op : ops) {
+    const std::string block(32, '\x11');
+    const Operation operations[] = {
+        {"block read", runs,
+         [] {
+           std::string data;
+           return devicelink::ReadDeviceBlock(flowsim::map::kTempParams, 32, data);
+         }},
+        {"block write", runs,
+         [&block] { return devicelink::WriteDeviceBlock(flowsim::map::kTempParams, block); }},
+        {"trend read", baud < 19200 ? 1 : 3,
+         [] {
+           devicelink::TrendStore = std::make_unique<devicelink::TTrendStore>();
+           return ReadAllTrends();
+         }},
+        {"trend re-read", 3, [] { return ReadAllTrends(); }},
+        {"bulk read", baud < 19200 ? 1 : 3, [] { return services::ReadAllParameters() == 0; }},
+        {"bulk write", baud < 19200 ? 1 : 3, [] { return services::WriteAllParameters() == 0; }},
+    };
+    std::string warm;
+    devicelink::ReadDeviceBlock(flowsim::map::kTempParams, 32, warm);  // opens the port
+    for (const Operation& op : operations) {
       std::vector<double> times;
-      const double cpu0 = CpuSeconds();
-      const auto wall0 = std::chrono::steady_clock::now();
-      for (int i = 0; i < kExchanges; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        if (!op.run()) std::fprintf(stderr, "exchange failed\n");
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+      Cost cost;
+      double cpu = 0;
+      double wall = 0;
+      for (int r = 0; r < op.runs; ++r) {
+        sim.ClearRequests();
+        const double cpu0 = ProcessCpuSeconds() - pty.ServeCpuSeconds();
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!op.run()) {
+          std::fprintf(stderr, "%d baud, %s: an exchange failed\n", baud, op.name);
+          ++failures;
+        }
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        cpu += ProcessCpuSeconds() - pty.ServeCpuSeconds() - cpu0;
+        wall += ms / 1000.0;
+        times.push_back(ms);
+        cost = FloorOf(sim.Requests(), byte_ms);
       }
-      const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-      const double cpu = CpuSeconds() - cpu0;
-      const double wire = (op.request_bytes + op.reply_bytes) * byte_ms;
       const double median = Median(times);
-      std::printf("%-6d %-6s %9.1f  %7.1f  %5.2f  %13.1f  %8.3f\n", baud, op.name, median, wire,
-                  median / wire, median - wire, cpu / wall);
+      std::printf("%-6d %-14s %5zu %10.1f %10.1f %10.1f %9.3f %10.4f %6.2f\n", baud, op.name,
+                  cost.exchanges, median, cost.wire_ms, cost.floor_ms, median / cost.wire_ms,
+                  median / cost.floor_ms, 100.0 * cpu / wall);
+      std::fflush(stdout);
     }
     devicelink::SetComPort(nullptr);
   }
+  devicelink::TrendStore.reset();
   platform::SetMainThread(nullptr);
   std::filesystem::remove_all(home);
-  return 0;
+  return failures == 0 ? 0 : 1;
 }

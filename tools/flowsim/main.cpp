@@ -28,7 +28,8 @@ constexpr const char* kUsage =
     "  --single           single-circuit device\n"
     "  --dual             two-circuit device (default)\n"
     "  --password TEXT    device password on, with this text\n"
-    "  --baud N           pace replies at N baud (10 bits a byte)\n"
+    "  --baud N           pace both directions at N baud (10 bits a byte)\n"
+    "  --turnaround MS    wait MS milliseconds after a request before replying\n"
     "  --port N           link name comN (default 1)\n"
     "  --ports-dir DIR    folder of the link (default $XDG_DATA_HOME/vandrel2/ports)\n"
     "  --log              print every request and reply\n";
@@ -70,6 +71,9 @@ std::optional<Arguments> Parse(int argc, char** argv) {
     } else if (arg == "--baud") {
       const auto v = next();
       if (!v || !ParseNumber(*v, a.options.paceBaud)) return std::nullopt;
+    } else if (arg == "--turnaround") {
+      const auto v = next();
+      if (!v || !ParseNumber(*v, a.options.turnaroundMs)) return std::nullopt;
     } else if (arg == "--port") {
       const auto v = next();
       if (!v || !ParseNumber(*v, a.port)) return std::nullopt;

@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,15 +79,30 @@ void PtyDevice::Stop() {
   CloseFd(master_);
 }
 
+double PtyDevice::ServeCpuSeconds() {
+  if (!thread_.joinable()) return 0;
+  clockid_t id;
+  timespec t{};
+  if (::pthread_getcpuclockid(thread_.native_handle(), &id) != 0 || ::clock_gettime(id, &t) != 0) {
+    return 0;
+  }
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 bool PtyDevice::Sleep(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  return SleepUntil(Clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool PtyDevice::SleepUntil(Clock::time_point end) {
   for (;;) {
-    // Rounded up: waking early would cut a delay short.
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    // Microsecond waits: line timing at 115200 baud is 87 us a byte, and a wait
+    // that wakes early or late by a millisecond would show in every exchange.
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now());
     if (left.count() <= 0) return true;
+    const timespec t{static_cast<time_t>(left.count() / 1000000000),
+                     static_cast<long>(left.count() % 1000000000)};
     pollfd p{stop_, POLLIN, 0};
-    const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    const int r = ::ppoll(&p, 1, &t, nullptr);
     if (r > 0) return false;
   }
 }
@@ -112,21 +130,38 @@ bool PtyDevice::Send(const Reply& reply) {
   if (reply.bytes.empty()) return true;
   if (reply.delayMs > 0 && !Sleep(reply.delayMs)) return false;
   if (reply.paceBaud <= 0) return WriteAll(reply.bytes.data(), reply.bytes.size());
-  // Ten bits a byte: each byte leaves when the line would have finished the one before.
-  using Clock = std::chrono::steady_clock;
+  // Ten bits a byte: a byte is there for the other side once its stop bit is.
   const auto start = Clock::now();
-  const double byteMicros = 10.0 * 1e6 / reply.paceBaud;
+  const double byteNanos = 10.0 * 1e9 / reply.paceBaud;
   for (std::size_t i = 0; i < reply.bytes.size(); ++i) {
-    const auto due = start + std::chrono::microseconds(static_cast<std::int64_t>(byteMicros * i));
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-    if (wait.count() > 0 && !Sleep(static_cast<int>(wait.count()))) return false;
+    const auto due = start + std::chrono::nanoseconds(static_cast<std::int64_t>(byteNanos * (i + 1)));
+    if (!SleepUntil(due)) return false;
     if (!WriteAll(&reply.bytes[i], 1)) return false;
   }
-  // The last byte takes its own time on the line, too.
-  const auto end =
-      start + std::chrono::microseconds(static_cast<std::int64_t>(byteMicros * reply.bytes.size()));
-  const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-  return rest.count() <= 0 || Sleep(static_cast<int>(rest.count()));
+  return true;
+}
+
+bool PtyDevice::Receive(const std::uint8_t* bytes, std::size_t size) {
+  const int baud = simulator_.PacingBaud();
+  if (baud <= 0) {
+    for (const Reply& reply : simulator_.Receive(std::span<const std::uint8_t>(bytes, size))) {
+      if (!Send(reply)) return false;
+    }
+    return true;
+  }
+  // The bytes cross the line one after the other; the device sees each only
+  // once its stop bit is in, so a request is complete one line time after it
+  // left the other side, not as soon as the terminal handed it over.
+  const auto byteTime = std::chrono::nanoseconds(static_cast<std::int64_t>(10.0 * 1e9 / baud));
+  inputFree_ = std::max(inputFree_, Clock::now());
+  for (std::size_t i = 0; i < size; ++i) {
+    inputFree_ += byteTime;
+    if (!SleepUntil(inputFree_)) return false;
+    for (const Reply& reply : simulator_.Receive(std::span<const std::uint8_t>(bytes + i, 1))) {
+      if (!Send(reply)) return false;
+    }
+  }
+  return true;
 }
 
 void PtyDevice::Serve() {
@@ -149,12 +184,7 @@ void PtyDevice::Serve() {
     }
     if (p[0].revents & POLLIN) {
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) {
-        for (const Reply& reply : simulator_.Receive(
-                 std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)))) {
-          if (!Send(reply)) return;
-        }
-      }
+      if (n > 0 && !Receive(buffer, static_cast<std::size_t>(n))) return;
     } else if (p[0].revents & (POLLHUP | POLLERR)) {
       // Cannot happen while our slave descriptor is open; do not spin if it does.
       if (!Sleep(50)) return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -23,12 +24,20 @@ class PtyDevice {
   void Stop();
 
   bool Running() const { return thread_.joinable(); }
+  // Processor time the serving thread has used, in seconds (0 when not running),
+  // so that a measurement in the same process can leave the device's share out.
+  double ServeCpuSeconds();
   const std::string& SlavePath() const { return slavePath_; }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   void Serve();
-  // Waits up to `ms`; false when stopped meanwhile.
+  // Waits up to `ms`, or until `end`; false when stopped meanwhile.
   bool Sleep(int ms);
+  bool SleepUntil(Clock::time_point end);
+  // Bytes from the line, at the line's pace when pacing is on.
+  bool Receive(const std::uint8_t* bytes, std::size_t size);
   bool Send(const Reply& reply);
   bool WriteAll(const std::uint8_t* data, std::size_t size);
 
@@ -38,6 +47,7 @@ class PtyDevice {
   int stop_ = -1;  // eventfd
   std::string slavePath_;
   std::thread thread_;
+  Clock::time_point inputFree_{};  // when the line has delivered the last byte read
 };
 
 }  // namespace flowsim

@@ -81,6 +81,7 @@ FlowSimulator::FlowSimulator(SimulatorOptions options, TimeSource now)
   clockBaseSeconds_ = SecondsFromCivil(start);
   clockBaseMs_ = startMs_;
   paceBaud_ = options_.paceBaud;
+  turnaroundMs_ = std::max(options_.turnaroundMs, 0);
   std::lock_guard lock(mutex_);
   if (options_.password) PutPasswordLocked(*options_.password);
   UpdateLocked(startMs_);
@@ -162,6 +163,7 @@ Reply FlowSimulator::HandleLocked(const Frame& frame, std::int64_t nowMs, Reques
   const auto fault = TakeFaultLocked(frame);
   Reply reply;
   reply.paceBaud = paceBaud_;
+  reply.delayMs = turnaroundMs_;
   if (fault && fault->kind == FaultKind::Reject) {
     reply.bytes = {kRejectByte};
   } else if (frame.kind == Frame::Kind::Read) {
@@ -195,7 +197,7 @@ Reply FlowSimulator::HandleLocked(const Frame& frame, std::int64_t nowMs, Reques
         reply.bytes.resize(reply.bytes.size() / 2);
         break;
       case FaultKind::LateReply:
-        reply.delayMs = fault->delayMs;
+        reply.delayMs += fault->delayMs;
         break;
       default:
         break;
@@ -276,6 +278,16 @@ void FlowSimulator::SetPacing(int baud) {
 int FlowSimulator::PacingBaud() const {
   std::lock_guard lock(mutex_);
   return paceBaud_;
+}
+
+void FlowSimulator::SetTurnaround(int ms) {
+  std::lock_guard lock(mutex_);
+  turnaroundMs_ = std::max(ms, 0);
+}
+
+int FlowSimulator::Turnaround() const {
+  std::lock_guard lock(mutex_);
+  return turnaroundMs_;
 }
 
 void FlowSimulator::EnablePassword(std::string_view text) {

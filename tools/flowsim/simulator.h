@@ -37,11 +37,13 @@ inline constexpr int kEveryFrame = -1;
 struct SimulatorOptions {
   DeviceSetup setup;
   std::optional<std::string> password;  // nullopt: password off
-  int paceBaud = 0;                     // 0: replies go out at once
+  int paceBaud = 0;                     // 0: bytes cross the line at once
+  int turnaroundMs = 0;                 // the device's pause between request and reply
   std::optional<CivilTime> startTime;   // device clock at start; default: local time
 };
 
-// One reply to send, after `delayMs`, at `paceBaud` (0: unpaced). Empty bytes: nothing.
+// One reply to send, after `delayMs` (turnaround, and a late reply's delay), at
+// `paceBaud` (0: unpaced). Empty bytes: nothing.
 struct Reply {
   std::vector<std::uint8_t> bytes;
   int delayMs = 0;
@@ -84,9 +86,12 @@ class FlowSimulator {
   void ClearFaults();
   std::size_t PendingFaults() const;
 
-  // Output pacing at `baud` (10 bits a byte); 0 switches it off.
+  // Line pacing at `baud` (10 bits a byte), both directions; 0 switches it off.
   void SetPacing(int baud);
   int PacingBaud() const;
+  // The pause the device takes after a request's last byte before its reply.
+  void SetTurnaround(int ms);
+  int Turnaround() const;
 
   // The device's password is kept filled with '-' to 8 characters.
   void EnablePassword(std::string_view text);
@@ -149,6 +154,7 @@ class FlowSimulator {
   std::int64_t clockBaseMs_ = 0;
   bool clockRunning_ = true;
   int paceBaud_ = 0;
+  int turnaroundMs_ = 0;
   std::vector<PendingFault> faults_;
   std::vector<RequestRecord> requests_;
   Observer observer_;

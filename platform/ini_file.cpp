@@ -188,7 +188,7 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
     temp = TemporaryName(target);
     // 0666 so that the umask gives the mode a new file would get.
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail("Cannot write the ini file", errno);
+    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail("Cannot write the file", errno);
   }
   const auto fail_and_remove = [&](const char* what, int err) {
     if (fd >= 0) ::close(fd);
@@ -203,16 +203,16 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail_and_remove("Cannot write the ini file", errno);
+      fail_and_remove("Cannot write the file", errno);
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0) fail_and_remove("Cannot write the ini file", errno);
+  if (::fsync(fd) != 0) fail_and_remove("Cannot write the file", errno);
   const int closed = ::close(fd);
   fd = -1;
-  if (closed != 0) fail_and_remove("Cannot write the ini file", errno);
+  if (closed != 0) fail_and_remove("Cannot write the file", errno);
   if (::rename(temp.c_str(), target.c_str()) != 0) {
-    fail_and_remove("Cannot replace the ini file", errno);
+    fail_and_remove("Cannot replace the file", errno);
   }
   // Make the rename itself durable; a failure here no longer loses content.
   const size_t slash = target.rfind('/');

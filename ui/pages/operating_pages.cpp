@@ -14,6 +14,7 @@
 #include "devicelink/event_log_reader.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
+#include "platform/ini_file.h"
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
@@ -24,7 +25,6 @@
 #include "ui/main_window.h"
 #include "ui/pages/operating_lines.h"
 #include "ui/qt_text.h"
-#include "ui/whole_file.h"
 #include "ui_main_window.h"
 
 namespace ui {
@@ -188,7 +188,7 @@ void TOperatingPages::Speichern1Click() {
       content += "\r\n";
     }
     // Written in one step: a failure leaves the old file, never a part of it.
-    WriteWholeFile(name, content);
+    platform::WriteFileAtomically(name, content);
   });
 }
 

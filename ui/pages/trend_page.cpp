@@ -14,6 +14,7 @@
 #include "devicelink/frame_transfer.h"
 #include "devicelink/trend_reader.h"
 #include "devicelink/window_scopes.h"
+#include "platform/ini_file.h"
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
@@ -24,7 +25,6 @@
 #include "ui/main_window.h"
 #include "ui/pages/trend_rules.h"
 #include "ui/qt_text.h"
-#include "ui/whole_file.h"
 #include "ui_main_window.h"
 
 namespace ui {
@@ -111,7 +111,8 @@ void TTrendPage::SetupTrendGridHeader() {
   grid->setColumnWidth(0, width("09.09.2099 09:09:09x"));
   grid->setColumnWidth(1, std::max(width("-999.0000x"), width(headings[1] + "x")));
   for (int c = 2; c < 5; ++c) {
-    grid->setColumnWidth(c, std::max(width("-999.9999E99xx"), width(headings.at(static_cast<size_t>(c)))));
+    grid->setColumnWidth(
+        c, std::max(width("-999.9999E99xx"), width(headings.at(static_cast<size_t>(c)))));
   }
   if (services::GetTextBlock(19472, 1, t)) f.cmd_ReadTrends->setText(Q(t[0]));
 }
@@ -138,7 +139,8 @@ void TTrendPage::ShowTrendRecord(int k) {
   const std::vector<TSampleTime> times = SampleTimes(r);
   for (int j = 0; j < static_cast<int>(times.size()); ++j) {
     SetCell(kFirstSampleRow + j, 0, SampleTimeText(times[static_cast<size_t>(j)]));
-    for (int c = 0; c < 4; ++c) SetCell(kFirstSampleRow + j, c + 1, Value(c, TrendColumnValue(r, c, j)));
+    for (int c = 0; c < 4; ++c)
+      SetCell(kFirstSampleRow + j, c + 1, Value(c, TrendColumnValue(r, c, j)));
   }
 }
 
@@ -225,7 +227,8 @@ void TTrendPage::ReadTrends(bool exporting) {
     f.ComboTrends->setCurrentIndex(0);
     ShowSelectedRecord();
   }
-  if (!file_name.empty()) WriteWholeFile(file_name, platform::Utf8ToCp1252(export_text));
+  if (!file_name.empty())
+    platform::WriteFileAtomically(file_name, platform::Utf8ToCp1252(export_text));
 }
 
 void TTrendPage::BuildTrendList(std::string* export_text, const std::string& serial_no) {

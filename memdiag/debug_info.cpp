@@ -290,7 +290,9 @@ bool TDebugInfo::LoadSymbolTable(const std::string& program_file) {
     if (!file.Read(eh.e_shoff, uint64_t{eh.e_shnum} * sizeof(Elf64_Shdr), section_bytes))
       return false;
     std::vector<Elf64_Shdr> sections(eh.e_shnum);
-    std::memcpy(sections.data(), section_bytes.data(), section_bytes.size());
+    if (!section_bytes.empty()) {
+      std::memcpy(sections.data(), section_bytes.data(), section_bytes.size());
+    }
     auto read_section = [&](const Elf64_Shdr& s, std::vector<uint8_t>& out) {
       if (s.sh_offset > *file_size || s.sh_size > *file_size - s.sh_offset) throw TMalformed{};
       if (!file.Read(s.sh_offset, s.sh_size, out)) throw TMalformed{};

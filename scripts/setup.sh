@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-charts-dev
-          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales)
+          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales
+          clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

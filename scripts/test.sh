@@ -15,3 +15,8 @@ if [ "${VANDREL_SKIP_ASAN:-0}" != "1" ]; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
 fi
+
+# The fuzz targets, a bounded run each (scripts/fuzz.sh runs them longer).
+if [ "${VANDREL_SKIP_FUZZ:-0}" != "1" ]; then
+  scripts/fuzz.sh "${VANDREL_FUZZ_SECONDS:-15}"
+fi

@@ -120,8 +120,9 @@ TEST_F(FrameTransferTest, ALateReplyIsNeverTakenAsTheReplyToALaterRequest) {
   constexpr uint16_t kLate = flowsim::map::kGasCommon;
   constexpr uint16_t kOther = flowsim::map::kLimitValues;
   constexpr uint16_t kRefused = flowsim::map::kTempParams;
-  // Past all four attempts of the exchange it belongs to (4 x 300 ms + pauses).
-  constexpr int kDelayMs = 1650;
+  // Past all four attempts of the exchange it belongs to (4 x 300 ms, polls and
+  // pauses: about 1.5 s), with room for a slow machine.
+  constexpr int kDelayMs = 2000;
   auto late_read = [&] {
     sim_->InjectFaultAt(FaultKind::LateReply, kLate, 1, kDelayMs);
     std::string m = ReadFrame(kLate, 16);

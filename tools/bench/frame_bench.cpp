@@ -7,8 +7,9 @@
 //
 // The floor of one exchange is the first 20 ms poll after its reply is complete,
 // and never below the second (the send wait takes one poll, the receive wait at
-// least one more). A pause is a gap of at least 90 ms between a reply and the
-// next request; its floor is the 100 ms the bulk transfer waits there.
+// least one more). Between the moment an exchange could have ended and the next
+// request (or the end of the operation), every 90 ms counts as one of the 100 ms
+// pauses that the bulk transfer takes there.
 //
 //   frame_bench [--baud N]... [--turnaround MS] [--runs N]
 #include <sys/resource.h>
@@ -66,25 +67,30 @@ struct Cost {
   double floor_ms = 0;
 };
 
-// What the exchanges of one run cost at the least, from the device's record.
-Cost FloorOf(const std::vector<flowsim::RequestRecord>& records, double byte_ms) {
+// What the exchanges of one run, from start_ms to end_ms on the device's clock,
+// cost at the least. The time between the moment an exchange could have ended
+// and the next request (or the end of the run) holds the pauses.
+Cost FloorOf(const std::vector<flowsim::RequestRecord>& records, double byte_ms, double start_ms,
+             double end_ms) {
   Cost c;
   c.exchanges = records.size();
+  const auto request_start = [&](const flowsim::RequestRecord& r) {
+    return static_cast<double>(r.timeMs) - static_cast<double>(r.request.size()) * byte_ms;
+  };
+  double idle_from = start_ms;
   for (size_t i = 0; i < records.size(); ++i) {
     const flowsim::RequestRecord& r = records[i];
     const double request_ms = static_cast<double>(r.request.size()) * byte_ms;
     const double reply_ms = static_cast<double>(r.reply.size()) * byte_ms;
     c.wire_ms += request_ms + reply_ms;
+    const double start = request_start(r);
+    c.pauses += static_cast<size_t>(std::max(0.0, start - idle_from) / kPauseGapMs);
     const double done = request_ms + r.delayMs + reply_ms;
-    c.floor_ms += kPollMs * std::max(2.0, std::ceil(done / kPollMs - 1e-9));
-    if (i + 1 < records.size()) {
-      const flowsim::RequestRecord& next = records[i + 1];
-      const double reply_end = static_cast<double>(r.timeMs) + r.delayMs + reply_ms;
-      const double next_start =
-          static_cast<double>(next.timeMs) - static_cast<double>(next.request.size()) * byte_ms;
-      if (next_start - reply_end >= kPauseGapMs) ++c.pauses;
-    }
+    const double floor = kPollMs * std::max(2.0, std::ceil(done / kPollMs - 1e-9));
+    c.floor_ms += floor;
+    idle_from = start + floor;
   }
+  c.pauses += static_cast<size_t>(std::max(0.0, end_ms - idle_from) / kPauseGapMs);
   c.floor_ms += kPauseMs * static_cast<double>(c.pauses);
   return c;
 }
@@ -190,6 +196,7 @@ int main(int argc, char** argv) {
       for (int r = 0; r < op.runs; ++r) {
         sim.ClearRequests();
         const double cpu0 = ProcessCpuSeconds() - pty.ServeCpuSeconds();
+        const double start_ms = static_cast<double>(flowsim::FlowSimulator::SteadyMilliseconds());
         const auto t0 = std::chrono::steady_clock::now();
         if (!op.run()) {
           std::fprintf(stderr, "%d baud, %s: an exchange failed\n", baud, op.name);
@@ -200,7 +207,8 @@ int main(int argc, char** argv) {
         cpu += ProcessCpuSeconds() - pty.ServeCpuSeconds() - cpu0;
         wall += ms / 1000.0;
         times.push_back(ms);
-        cost = FloorOf(sim.Requests(), byte_ms);
+        cost = FloorOf(sim.Requests(), byte_ms, start_ms,
+                       static_cast<double>(flowsim::FlowSimulator::SteadyMilliseconds()));
       }
       const double median = Median(times);
       std::printf("%-6d %-14s %5zu %10.1f %10.1f %10.1f %9.3f %10.4f %6.2f\n", baud, op.name,

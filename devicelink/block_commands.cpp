@@ -346,18 +346,7 @@ bool WriteFlowParams(int32_t ch) { return Write(kFlowParams.Entry(ch), FlowParam
 bool ReadFlowParams2(int32_t ch) { return Read(kFlowParams2.Entry(ch), FlowParams2.at(ch)); }
 bool WriteFlowParams2(int32_t ch) { return Write(kFlowParams2.Entry(ch), FlowParams2.at(ch)); }
 
-bool ReadMediumParams(int32_t ch) {
-  TMediumSettings& target = MediumParams.at(ch);
-  const TBlock block = kMediumParams.Entry(ch);
-  const std::string request = Request(kReadRequest, block.address, block.n);
-  std::string message = request;
-  if (!TransferFrame(message, kMaxMessage, block.n + 4)) return false;
-  // The only block whose echo is checked: a reply for another address must not
-  // land in the medium record.
-  if (message.size() < block.n + 4u || message.compare(0, 4, request) != 0) return false;
-  target = Decode<TMediumSettings>(std::string_view(message).substr(4, block.n), TRecordLayout{});
-  return true;
-}
+bool ReadMediumParams(int32_t ch) { return Read(kMediumParams.Entry(ch), MediumParams.at(ch)); }
 bool WriteMediumParams(int32_t ch) { return Write(kMediumParams.Entry(ch), MediumParams.at(ch)); }
 
 bool ReadGasCommon() { return Read(kGasCommon, GasCommon); }

@@ -367,6 +367,8 @@ class CircuitPagesTest : public QObject {
     CommBusy = 0;
     QCOMPARE(world->modal_count["InputDlg"], 0);
     QCOMPARE(dl::TempParams[0].Kind, uint8_t(0));
+    // The refused choice is not left standing in the combo.
+    QCOMPARE(f.ComboPT1->currentIndex(), 0);
     // A double-click below the lines edits with no line selected.
     Pick(f.ListePT1, -1);
     QWidget* area = f.ListePT1->viewport();

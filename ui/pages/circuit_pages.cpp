@@ -205,12 +205,19 @@ void TCircuitPages::SelectPulseChoices() {
   }
 }
 
+void TCircuitPages::SelectModeChoices(int c) {
+  const Controls k = Of(c);
+  const auto i = static_cast<size_t>(c);
+  Select(k.temperature, TemperatureChoiceIndex(dl::TempParams[i]));
+  Select(k.pressure, PressureChoiceIndex(dl::PressureParams[i]));
+  Select(k.flow, dl::FlowParams[i].Kind);
+  Select(k.medium, dl::MediumParams[i].Kind);
+}
+
 // ---- Refresh
 
 void TCircuitPages::Refresh(QWidget* page) {
   const int c = page == Form().TabPar2 ? 1 : 0;
-  const Controls k = Of(c);
-  const auto i = static_cast<size_t>(c);
   dl::TProgressScope progress;
   const bool online = dl::DeviceOnline;
   if (online) services::StartProgress(3);
@@ -218,13 +225,10 @@ void TCircuitPages::Refresh(QWidget* page) {
     if (online && command(c)) services::StepProgress();
   };
   read(dl::ReadCircuitParams);
-  Select(k.temperature, TemperatureChoiceIndex(dl::TempParams[i]));
+  SelectModeChoices(c);
   ShowTemperature(c);
-  Select(k.pressure, PressureChoiceIndex(dl::PressureParams[i]));
   ShowPressure(c);
-  Select(k.flow, dl::FlowParams[i].Kind);
   ShowFlow(c);
-  Select(k.medium, dl::MediumParams[i].Kind);
   ShowMedium(c);
   // The pulse sources are named by the module of the medium just shown.
   if (services::Medium != pulse_choices_medium_) LoadPulseOutputChoices();
@@ -292,19 +296,26 @@ void TCircuitPages::ShowSupply(int c) {
 // ---- Handlers
 
 void TCircuitPages::ComboPT1Click(QComboBox* sender) {
-  Context().OperatorEvent([&] { ChooseTemperatureMode(sender); });
+  Choice([&] { ChooseTemperatureMode(sender); });
 }
 void TCircuitPages::ComboPD1Click(QComboBox* sender) {
-  Context().OperatorEvent([&] { ChoosePressureMode(sender); });
+  Choice([&] { ChoosePressureMode(sender); });
 }
 void TCircuitPages::ComboPG1Click(QComboBox* sender) {
-  Context().OperatorEvent([&] { ChooseMedium(sender); });
+  Choice([&] { ChooseMedium(sender); });
 }
 void TCircuitPages::ComboPF1Click(QComboBox* sender) {
-  Context().OperatorEvent([&] { ChooseFlowMode(sender); });
+  Choice([&] { ChooseFlowMode(sender); });
 }
 void TCircuitPages::ComboIA1Click(QComboBox* sender) {
-  Context().OperatorEvent([&] { ChoosePulseSource(sender); });
+  Choice([&] { ChoosePulseSource(sender); });
+}
+// A choice refused while another handler runs: the combos show the records
+// again, not a mode that was neither stored nor sent.
+void TCircuitPages::Choice(const std::function<void()>& body) {
+  if (Operator(body)) return;
+  SelectModeChoices(Context().ShownCircuit());
+  SelectPulseChoices();
 }
 void TCircuitPages::ListePT1DblClick(QListWidget* sender) {
   Context().OperatorEvent([&] { EditTemperature(sender); });

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "ui/pages/page.h"
@@ -102,6 +103,9 @@ class TCircuitPages : public TPage {
   void ShowSupply(int c);
   // Both pulse combos set from the records.
   void SelectPulseChoices();
+  // The mode and medium combos of circuit c from the records.
+  void SelectModeChoices(int c);
+  void Choice(const std::function<void()>& body);
   // The value dialog for the row; false when cancelled.
   bool EditValue(const TEditRow& row);
   // False when the line has a row and its dialog was cancelled.

@@ -1,8 +1,11 @@
 #include "services/table_cells.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "services/param_ini_file.h"
@@ -120,6 +123,17 @@ platform::TIniFile ReadTableIniFile(const std::string& path) {
 
 TGridCell ReadValueCell(const platform::TIniFile& ini, const std::string& section,
                         const std::string& key, std::string_view missing) {
+  // A cell the device held as no number (unprogrammed memory) is saved as the
+  // grid shows it; a saved table must load back.
+  const std::string read = ini.ReadString(section, key, missing);
+  const std::string_view text = TrimSpace(read);
+  const auto is = [&text](std::string_view name) {
+    return std::equal(text.begin(), text.end(), name.begin(), name.end(),
+                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+  };
+  if (is("NAN")) return ValueCell(std::numeric_limits<float>::quiet_NaN());
+  if (is("INF") || is("+INF")) return ValueCell(std::numeric_limits<float>::infinity());
+  if (is("-INF")) return ValueCell(-std::numeric_limits<float>::infinity());
   const std::optional<double> v = ReadNumber(ini, section, key, missing);
   if (!v) return {};
   if (std::fabs(*v) > FLT_MAX) {

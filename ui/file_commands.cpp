@@ -89,7 +89,7 @@ void Tfrm_Main::mnu_NeuClick() {
     } else {
       services::ResetParameters();
     }
-    RefreshParameterPage();
+    RefreshShownPage();
   });
 }
 
@@ -148,7 +148,7 @@ void Tfrm_Main::mnu_LadenClick() {
       restore.keep = services::LoadParameterFile();
     }
     // Refreshed also when nothing was loaded: the page shows the set as it stands.
-    RefreshParameterPage();
+    RefreshShownPage();
   });
 }
 

@@ -210,6 +210,10 @@ TEST(PropertyTableFileTest, LoadCases) {
       Bad("beyond the single's range", Replace(f, value_3_4, "3 - 4=1E40\r\n"), K::kOutOfRange,
           "Werte", "3 - 4"),
       Ok("exponent with sign", Replace(f, value_3_4, "3 - 4=1.5E+03\r\n"), 4, 5, "1500"),
+      // Cells the device held as no number, saved as the grid shows them.
+      Ok("not a number as saved", Replace(f, value_3_4, "3 - 4=NAN\r\n"), 4, 5, "NAN"),
+      Ok("infinite as saved", Replace(f, value_3_4, "3 - 4=-INF\r\n"), 4, 5, "-INF"),
+      Ok("infinite in small letters", Replace(f, value_3_4, "3 - 4=inf\r\n"), 4, 5, "INF"),
       Ok("LF line ends", ReplaceAll(f, "\r\n", "\n"), 18, 14, "1.234568E7"),
       Ok("UTF-8 byte-order mark", "\xEF\xBB\xBF" + f, 1, 0, "253"),
       Ok("lower-case section name", Replace(f, "[Werte]", "[werte]"), 4, 5, "3.04"),
@@ -283,6 +287,7 @@ TEST(SatTableFileTest, LoadCases) {
       Ok("missing key is an empty cell", Replace(f, "rho=0.5\r\n", ""), 0, 2, ""),
       Ok("empty value", Replace(f, "rho=0.5\r\n", "rho=\r\n"), 0, 2, ""),
       Ok("decimal comma", Replace(f, "rho=0.5\r\n", "rho=0,75\r\n"), 0, 2, "0.75"),
+      Ok("not a number as saved", Replace(f, "rho=0.5\r\n", "rho=NAN\r\n"), 0, 2, "NAN"),
       Bad("not a number", Replace(f, "rho=0.5\r\n", "rho=abc\r\n"), K::kNotANumber, "Row_01",
           "rho"),
       Bad("beyond the single's range", Replace(f, "rho=0.5\r\n", "rho=-1E40\r\n"), K::kOutOfRange,

@@ -126,6 +126,19 @@ class SystemPagesTest : public QObject {
     QCOMPARE(f.Combosystem->currentIndex(), 0);
   }
 
+  // The system block refused after every dependent block went out: the operator
+  // is told so, not that sending stopped.
+  void refusedSystemWriteIsTold() {
+    Tfrm_Main& w = Online();
+    Ui::Tfrm_Main& f = FormOf(w);
+    ShowPage(w, f.TabParSystem);
+    Sim().InjectFaultAt(flowsim::FaultKind::Reject, m::kSystemParams, flowsim::kEveryFrame);
+    Choose(f.Combosystem, 2);
+    Sim().ClearFaults();
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, services::GetText(22));
+  }
+
   // Offline a type change changes the kind only.
   void offlineTypeChange() {
     Tfrm_Main& w = StartOfflineQuick(*world);

@@ -301,9 +301,11 @@ void TSystemPages::CombosystemClick() {
     using Outcome = services::TSystemTypeChange::Outcome;
     if (change.outcome == Outcome::ReadFailed) {
       TellError(Context().DialogParent(), 19);
-    } else if (change.outcome == Outcome::WriteFailed ||
-               (change.outcome == Outcome::SystemWriteFailed && IsSingleCircuitType(*type))) {
+    } else if (change.outcome == Outcome::WriteFailed) {
       TellError(Context().DialogParent(), 20);
+    } else if (change.outcome == Outcome::SystemWriteFailed && IsSingleCircuitType(*type)) {
+      // Every dependent block went out; only the type itself did not.
+      TellError(Context().DialogParent(), 22);
     }
     Context().RefreshParameterPage();
   })) {

@@ -264,6 +264,9 @@ void TTableEditorBase::showEvent(QShowEvent* event) {
 void TTableEditorBase::FormActivate() {
   FormCreate();  // the language or the medium may have changed since
   PrepareOpening();
+  // A file of another spelling or type is not offered as this table's file.
+  std::string& name = Grid().FileName;
+  if (std::filesystem::path(name).extension().string() != Grid().FileKind().extension) name.clear();
   RefreshGrid(true);
   const bool online = devicelink::DeviceOnline;
   c_.mnu_Receive->setEnabled(online);

@@ -231,6 +231,13 @@ class TableEditorTest : public QObject {
       QCOMPARE(e.PropertyGrid().Cell(3, 3).text, std::string("42"));
       QVERIFY(e.Grid().ChangedSinceSave);
       QCOMPARE(e.Grid().FileName, dir->Path() + "/d.DTB");
+      e.Grid().FileName = dir->Path() + "/d.dtb";
+      answers = {services::kIdNo};
+    });
+    // A name of another spelling is not this table's file name at the next opening.
+    Open(e, 0, [&] {
+      QCOMPARE(e.Grid().FileName, std::string());
+      QVERIFY(e.Grid().ChangedSinceSave);
       answers = {services::kIdNo};
     });
     // The other table of the device: empty, no file, clear flags.

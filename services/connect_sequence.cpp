@@ -21,14 +21,25 @@ namespace {
 
 using namespace devicelink;
 
-void LogFailure(const std::string& text, bool beep) {
-  try {
-    AppendErrorLog(text);
-  } catch (const TErrorLogError&) {
-    // A log that cannot be written must not stop the connect's own handling.
+// The failures of one connect, written to the error log. A log that cannot be
+// written does not stop the connect's own handling, but the operator is told
+// once that the failures go unrecorded.
+class TFailureLog {
+ public:
+  void operator()(const std::string& text, bool beep) {
+    try {
+      AppendErrorLog(text);
+    } catch (const TErrorLogError& e) {
+      if (!told_) AppWindow().ShowError(GetText(kLogUnwritable) + "\n" + e.what());
+      told_ = true;
+    }
+    if (beep) platform::Beep(platform::kBeepInformation);
   }
-  if (beep) platform::Beep(platform::kBeepInformation);
-}
+
+ private:
+  static constexpr uint16_t kLogUnwritable = 23;
+  bool told_ = false;
+};
 
 void ClosePort() {
   try {
@@ -69,6 +80,7 @@ std::string PaddedPassword(const std::string& entry) {
 
 TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   TAppWindow& window = AppWindow();
+  TFailureLog LogFailure;
   TConnectOutcome outcome;
   outcome.baud_index = choice.baud_index;
   if (!choice.online) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/clock.h"
 #include "platform/text_encoding.h"
@@ -230,6 +231,23 @@ class ConnectTest : public QObject {
     QVERIFY(!w.Port().Open());
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(world->boxes.empty());
+  }
+
+  // Failures that cannot be logged are still handled; the operator hears of the
+  // log once per connect.
+  void unwritableErrorLogIsToldOnce() {
+    world->SpoilCom1("held");
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    world->UseSystemClock();
+    Tfrm_Main& w = *world->Main();
+    std::filesystem::create_directories(world->DataFolder() + "/Errors.log");
+    Connect(Choice{});
+    QCOMPARE(world->boxes.size(), size_t(1));
+    QVERIFY(world->boxes[0].text.rfind(services::GetText(23) + "\n", 0) == 0);
+    QCOMPARE(w.StatusPanel(0), services::PortFailureText(services::PortFailure()));
+    QVERIFY(!devicelink::DeviceOnline);
   }
 
   void passwordIsPaddedAndAskedOnce() {

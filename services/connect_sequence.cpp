@@ -88,8 +88,14 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     return outcome;
   }
   if (DeviceOnline && choice.baud_index != BaudIndex) {
-    OperatingMode[0] = static_cast<uint8_t>(choice.baud_index);
-    if (!WriteOperatingMode()) {
+    // Only byte 0 (the device port's baud) is ours; bytes 1..3 are the device's
+    // own settings, which this program may never have fetched.
+    bool changed = ReadOperatingMode();
+    if (changed) {
+      OperatingMode[0] = static_cast<uint8_t>(choice.baud_index);
+      changed = WriteOperatingMode();
+    }
+    if (!changed) {
       LogFailure("ERROR:  Einst, OK, SetBetrieb", false);
       OperatingMode[0] = static_cast<uint8_t>(BaudIndex);
       outcome.baud_index = BaudIndex;

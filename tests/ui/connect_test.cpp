@@ -344,6 +344,25 @@ class ConnectTest : public QObject {
     QCOMPARE(sim.PendingFaults(), size_t(0));
   }
 
+  // The device's own bytes of the operating-mode block stay as the device has
+  // them, whatever the program last read.
+  void baudChangeKeepsTheDevicesOwnModeBytes() {
+    StartOffline();
+    flowsim::FlowSimulator& sim = world->Device();
+    Choice first;
+    first.baud = 5;
+    Connect(first);
+    QVERIFY(devicelink::DeviceOnline);
+    const std::vector<uint8_t> own = {7, 8, 9};
+    sim.WriteMemory(flowsim::map::kOperatingMode + 1, own);
+    Choice change;
+    change.baud = 6;
+    Connect(change);
+    QCOMPARE(sim.ReadMemory(flowsim::map::kOperatingMode, 4),
+             (std::vector<uint8_t>{6, 7, 8, 9}));
+    QCOMPARE(services::BaudIndex, 6);
+  }
+
   void refreshIntervalAndOfflineChoice() {
     Tfrm_Main& w = StartOffline();
     Choice c;

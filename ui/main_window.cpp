@@ -289,6 +289,9 @@ bool Tfrm_Main::FormCreate() {
         w.system_timer_->start(1000);
       }
     } splash_end{*this};
+    // The window shows below the splash, but the dialogs its handlers open are
+    // made only once the start-up is over: the operator's input waits till then.
+    TInputBlockScope input_waits(this);
     platform::ProcessMessages();
 
     ApplyLanguageTexts();

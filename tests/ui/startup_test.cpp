@@ -265,6 +265,34 @@ class StartupTest : public QObject {
     platform::SetMainThread(nullptr);
   }
 
+  // The window shows during the splash, but the operator's input waits until the
+  // start-up is over and every dialog a handler may open exists.
+  void inputDuringTheSplashIsIgnored() {
+    struct ClickingLoop : TQtMainThread {
+      bool clicked = false;
+      void ProcessMessages() override {
+        Tfrm_Main* main = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+          if (auto* m = dynamic_cast<Tfrm_Main*>(top); m != nullptr && m->isVisible()) main = m;
+        }
+        if (!clicked && main != nullptr) {
+          clicked = true;
+          QTest::mouseDClick(FormOf(*main).ListePT1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        }
+        TQtMainThread::ProcessMessages();
+      }
+    } loop;
+    platform::SetMainThread(&loop);
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    QVERIFY(loop.clicked);
+    QVERIFY(world->boxes.empty());
+    QCOMPARE(world->modal_count["InputDlg"], 0);
+    world->EndProgram();
+    platform::SetMainThread(nullptr);
+  }
+
   void handlerErrorEndsInMessageBox() {
     flowsim::FlowSimulator& sim = world->StartDevice();
     world->WriteSettings(true);

@@ -1,16 +1,19 @@
 #include "ui/program.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <charconv>
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "platform/main_thread.h"
 #include "platform/single_instance.h"
+#include "serial/sio_errors.h"
 #include "serial/sio_port.h"
 #include "services/app_window.h"
 #include "services/settings_file.h"
@@ -38,6 +41,7 @@ bool CheckSingleInstance() {
 TProgram::TProgram(std::string program_folder) : program_folder_(std::move(program_folder)) {}
 
 TProgram::~TProgram() {
+  serial::SetExceptionDisplay(nullptr);
   // The dialogs belong to the main window and go with it.
   delete main_;
   serial::SetPortSelectionDialog(nullptr);
@@ -47,6 +51,21 @@ std::optional<int> TProgram::Start() {
   // A configured port that does not exist asks for one that does.
   serial::SetPortSelectionDialog(SelectComPort);
   main_ = new Tfrm_Main(program_folder_);
+  // An error of the port's own threads or handlers reaches the operator as any
+  // handler's error does, in a message box on the interface thread.
+  serial::SetExceptionDisplay([window = QPointer<Tfrm_Main>(main_)](std::exception_ptr error) {
+    std::string text;
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+      text = "unknown error";
+    }
+    platform::GetMainThread().Post([window, text] {
+      if (window) window->ShowError(text);
+    });
+  });
   try {
     if (!main_->FormCreate()) return 1;
   } catch (const std::exception& e) {

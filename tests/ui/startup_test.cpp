@@ -8,7 +8,11 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include <stdexcept>
+#include <thread>
+
 #include "platform/single_instance.h"
+#include "serial/sio_errors.h"
 #include "serial/sio_port.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
@@ -291,6 +295,22 @@ class StartupTest : public QObject {
     QCOMPARE(world->modal_count["InputDlg"], 0);
     world->EndProgram();
     platform::SetMainThread(nullptr);
+  }
+
+  // An error of the port's threads is shown as a handler's error is, on the
+  // interface thread.
+  void portThreadErrorEndsInMessageBox() {
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+    world->UseSystemClock();
+    std::thread port_thread([] {
+      serial::ShowException(std::make_exception_ptr(std::runtime_error("No memory")));
+    });
+    port_thread.join();
+    QVERIFY(world->boxes.empty());  // not from the port's thread
+    QTRY_COMPARE(world->boxes.size(), size_t(1));
+    QCOMPARE(world->boxes[0].text, std::string("No memory"));
   }
 
   void handlerErrorEndsInMessageBox() {

@@ -59,6 +59,15 @@ class StartupTest : public QObject {
   Q_OBJECT
   std::unique_ptr<UiWorld> world;
 
+ private:
+  // A quick offline start on the message loop given.
+  void StartOfflineWith(TQtMainThread& loop) {
+    platform::SetMainThread(&loop);
+    world->WriteSettings(false);
+    world->UseManualClock();
+    QCOMPARE(world->Start(), std::nullopt);
+  }
+
  private slots:
   void init() { world = std::make_unique<UiWorld>(); }
   void cleanup() { world.reset(); }
@@ -254,10 +263,7 @@ class StartupTest : public QObject {
         TQtMainThread::ProcessMessages();
       }
     } loop;
-    platform::SetMainThread(&loop);
-    world->WriteSettings(false);
-    world->UseManualClock();
-    QCOMPARE(world->Start(), std::nullopt);
+    StartOfflineWith(loop);
     Tfrm_Main& w = *world->Main();
     QVERIFY(loop.failed);
     QCOMPARE(world->boxes.size(), size_t(1));
@@ -286,10 +292,7 @@ class StartupTest : public QObject {
         TQtMainThread::ProcessMessages();
       }
     } loop;
-    platform::SetMainThread(&loop);
-    world->WriteSettings(false);
-    world->UseManualClock();
-    QCOMPARE(world->Start(), std::nullopt);
+    StartOfflineWith(loop);
     QVERIFY(loop.clicked);
     QVERIFY(world->boxes.empty());
     QCOMPARE(world->modal_count["InputDlg"], 0);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -19,11 +20,14 @@ std::string WithoutTrailingSlash(std::string path) {
   return path;
 }
 
+std::mutex g_variables_lock;
+std::optional<std::map<std::string, std::string>> g_variables;
+
 // An environment value when it is an absolute path, as the XDG rules require.
 std::string AbsoluteEnv(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || value[0] != '/') return {};
-  return WithoutTrailingSlash(value);
+  std::optional<std::string> value = FolderVariable(name);
+  if (!value || value->empty() || value->front() != '/') return {};
+  return WithoutTrailingSlash(*value);
 }
 
 std::string Join(const std::string& base, const std::string& name) {
@@ -75,6 +79,30 @@ std::string DocumentsFromUserDirs(const std::string& file, const std::string& ho
 }
 
 }  // namespace
+
+std::optional<std::string> FolderVariable(const char* name) {
+  {
+    std::lock_guard<std::mutex> lock(g_variables_lock);
+    if (g_variables) {
+      auto it = g_variables->find(name);
+      if (it == g_variables->end()) return std::nullopt;
+      return it->second;
+    }
+  }
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+void SetFolderVariables(std::map<std::string, std::string> variables) {
+  std::lock_guard<std::mutex> lock(g_variables_lock);
+  g_variables = std::move(variables);
+}
+
+void ClearFolderVariables() {
+  std::lock_guard<std::mutex> lock(g_variables_lock);
+  g_variables.reset();
+}
 
 std::string HomeFolder() {
   std::string home = AbsoluteEnv("HOME");

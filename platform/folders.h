@@ -4,9 +4,23 @@
 #pragma once
 
 #include <sys/types.h>
+
+#include <map>
+#include <optional>
 #include <string>
 
 namespace platform {
+
+// The environment variables the folders come from (HOME, the XDG ones): the
+// process environment, or the variables a test set with SetFolderVariables.
+std::optional<std::string> FolderVariable(const char* name);
+
+// Test seam: from now on FolderVariable answers from these variables alone (a name
+// not among them is unset), until ClearFolderVariables. Tests point the program at
+// temporary folders this way because changing the process environment while any
+// other thread reads it (Qt's and the test framework's threads do) is undefined.
+void SetFolderVariables(std::map<std::string, std::string> variables);
+void ClearFolderVariables();
 
 // The user's home: $HOME when absolute, else the password database entry.
 std::string HomeFolder();

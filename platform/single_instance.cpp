@@ -16,10 +16,10 @@ int g_lock_fd = -1;
 }  // namespace
 
 std::string SingleInstanceLockPath(const std::string& name) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::optional<std::string> runtime = FolderVariable("XDG_RUNTIME_DIR");
   std::string folder;
-  if (runtime != nullptr && runtime[0] == '/') {
-    folder = runtime;
+  if (runtime && !runtime->empty() && runtime->front() == '/') {
+    folder = *runtime;
   } else {
     folder = LocalDataFolder();
     if (folder.empty() || !EnsureFolder(folder, 0700)) return {};

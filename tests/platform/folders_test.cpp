@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,36 +25,26 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Points HOME at a temporary folder and clears the XDG variables; restores all after.
+// Points HOME at a temporary folder with no XDG variables, through the lookup's
+// test seam; the process environment stays untouched.
 class Folders : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : kNames) {
-      const char* v = std::getenv(name);
-      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-      ::unsetenv(name);
-    }
     home_ = tmp_ / "home";
     ASSERT_EQ(::mkdir(home_.c_str(), 0700), 0);
-    ::setenv("HOME", home_.c_str(), 1);
+    Set("HOME", home_);
   }
-  void TearDown() override {
-    for (size_t i = 0; i < std::size(kNames); ++i) {
-      if (saved_[i]) {
-        ::setenv(kNames[i], saved_[i]->c_str(), 1);
-      } else {
-        ::unsetenv(kNames[i]);
-      }
-    }
+  void TearDown() override { ClearFolderVariables(); }
+  void Set(const std::string& name, const std::string& value) {
+    variables_[name] = value;
+    SetFolderVariables(variables_);
   }
   void UserDirs(const std::string& config_folder, const std::string& text) {
     ASSERT_TRUE(EnsureFolder(config_folder));
     WriteBytes(config_folder + "/user-dirs.dirs", text);
   }
 
-  static constexpr const char* kNames[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
-                                           "XDG_DOCUMENTS_DIR"};
-  std::vector<std::optional<std::string>> saved_;
+  std::map<std::string, std::string> variables_;
   TempFolder tmp_;
   std::string home_;
 };
@@ -64,29 +55,29 @@ TEST_F(Folders, LocalDataFolderDefaultsToHome) {
 }
 
 TEST_F(Folders, LocalDataFolderFromXdgDataHome) {
-  ::setenv("XDG_DATA_HOME", (tmp_ / "data").c_str(), 1);
+  Set("XDG_DATA_HOME", (tmp_ / "data"));
   EXPECT_EQ(LocalDataFolder(), tmp_ / "data/vandrel2");
-  ::setenv("XDG_DATA_HOME", (tmp_ / "data//").c_str(), 1);
+  Set("XDG_DATA_HOME", (tmp_ / "data//"));
   EXPECT_EQ(LocalDataFolder(), tmp_ / "data/vandrel2") << "no doubled slash";
-  ::setenv("XDG_DATA_HOME", "/", 1);
+  Set("XDG_DATA_HOME", "/");
   EXPECT_EQ(LocalDataFolder(), "/vandrel2");
 }
 
 TEST_F(Folders, RelativeOrEmptyXdgDataHomeIgnored) {
-  ::setenv("XDG_DATA_HOME", "relative/data", 1);
+  Set("XDG_DATA_HOME", "relative/data");
   EXPECT_EQ(LocalDataFolder(), home_ + "/.local/share/vandrel2");
-  ::setenv("XDG_DATA_HOME", "", 1);
+  Set("XDG_DATA_HOME", "");
   EXPECT_EQ(LocalDataFolder(), home_ + "/.local/share/vandrel2");
 }
 
 TEST_F(Folders, HomeWithTrailingSlash) {
-  ::setenv("HOME", (home_ + "/").c_str(), 1);
+  Set("HOME", (home_ + "/"));
   EXPECT_EQ(HomeFolder(), home_);
   EXPECT_EQ(LocalDataFolder(), home_ + "/.local/share/vandrel2");
 }
 
 TEST_F(Folders, RelativeHomeFallsBackToPasswordEntry) {
-  ::setenv("HOME", "not/absolute", 1);
+  Set("HOME", "not/absolute");
   const std::string home = HomeFolder();
   EXPECT_TRUE(home.empty() || home.front() == '/') << home;
   EXPECT_NE(home, "not/absolute");
@@ -97,12 +88,12 @@ TEST_F(Folders, DocumentsFolderDefault) {
 }
 
 TEST_F(Folders, DocumentsFolderFromEnvironment) {
-  ::setenv("XDG_DOCUMENTS_DIR", (tmp_ / "Dokumente/").c_str(), 1);
+  Set("XDG_DOCUMENTS_DIR", (tmp_ / "Dokumente/"));
   EXPECT_EQ(DocumentsFolder(), tmp_ / "Dokumente/vandrel2");
 }
 
 TEST_F(Folders, RelativeDocumentsEnvironmentIgnored) {
-  ::setenv("XDG_DOCUMENTS_DIR", "Dokumente", 1);
+  Set("XDG_DOCUMENTS_DIR", "Dokumente");
   EXPECT_EQ(DocumentsFolder(), home_ + "/Documents/vandrel2");
 }
 
@@ -123,13 +114,13 @@ TEST_F(Folders, DocumentsFolderFromUserDirsAbsolute) {
 TEST_F(Folders, UserDirsFromXdgConfigHome) {
   UserDirs(tmp_ / "config", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n");
   UserDirs(home_ + "/.config", "XDG_DOCUMENTS_DIR=\"$HOME/Falsch\"\n");
-  ::setenv("XDG_CONFIG_HOME", (tmp_ / "config").c_str(), 1);
+  Set("XDG_CONFIG_HOME", (tmp_ / "config"));
   EXPECT_EQ(DocumentsFolder(), home_ + "/Papiere/vandrel2");
 }
 
 TEST_F(Folders, EnvironmentBeatsUserDirs) {
   UserDirs(home_ + "/.config", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  ::setenv("XDG_DOCUMENTS_DIR", (tmp_ / "env").c_str(), 1);
+  Set("XDG_DOCUMENTS_DIR", (tmp_ / "env"));
   EXPECT_EQ(DocumentsFolder(), tmp_ / "env/vandrel2");
 }
 
@@ -158,8 +149,18 @@ TEST_F(Folders, UserDirsHomeItself) {
 
 TEST_F(Folders, RelativeXdgConfigHomeIgnored) {
   UserDirs(home_ + "/.config", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  ::setenv("XDG_CONFIG_HOME", "config", 1);
+  Set("XDG_CONFIG_HOME", "config");
   EXPECT_EQ(DocumentsFolder(), home_ + "/Dokumente/vandrel2");
+}
+
+TEST(FolderVariables, EnvironmentWithoutTheSeam) {
+  ClearFolderVariables();
+  const char* path = std::getenv("PATH");
+  EXPECT_EQ(FolderVariable("PATH"), path ? std::optional<std::string>(path) : std::nullopt);
+  SetFolderVariables({{"HOME", "/elsewhere"}});
+  EXPECT_EQ(FolderVariable("HOME"), "/elsewhere");
+  EXPECT_EQ(FolderVariable("PATH"), std::nullopt) << "a variable the test did not set is unset";
+  ClearFolderVariables();
 }
 
 TEST_F(Folders, LookupsCreateNothing) {
@@ -212,7 +213,7 @@ TEST_F(Folders, EnsureFolderFailsWithoutPermission) {
 }
 
 TEST_F(Folders, EnsureFolderOfTheLookups) {
-  ::setenv("XDG_DATA_HOME", (tmp_ / "xdg/data").c_str(), 1);
+  Set("XDG_DATA_HOME", (tmp_ / "xdg/data"));
   EXPECT_TRUE(EnsureFolder(LocalDataFolder()));
   EXPECT_TRUE(IsFolder(tmp_ / "xdg/data/vandrel2"));
   EXPECT_TRUE(EnsureFolder(DocumentsFolder()));

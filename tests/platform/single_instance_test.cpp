@@ -13,31 +13,20 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/folders.h"
 #include "temp_folder.h"
 
 namespace platform {
 namespace {
 
+// The lock in a temporary runtime folder, through the folder lookup's test seam.
 class SingleInstanceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (const char* name : kVariables) {
-      const char* old = std::getenv(name);
-      saved_.emplace_back(old ? old : "", old != nullptr);
-    }
-    ::setenv("XDG_RUNTIME_DIR", temp_.Path().c_str(), 1);
-  }
+  void SetUp() override { SetFolderVariables({{"XDG_RUNTIME_DIR", temp_.Path()}}); }
   void TearDown() override {
     ReleaseSingleInstance();
-    for (size_t i = 0; i < saved_.size(); ++i) {
-      if (saved_[i].second) {
-        ::setenv(kVariables[i], saved_[i].first.c_str(), 1);
-      } else {
-        ::unsetenv(kVariables[i]);
-      }
-    }
+    ClearFolderVariables();
   }
-  static constexpr const char* kVariables[] = {"XDG_RUNTIME_DIR", "HOME", "XDG_DATA_HOME"};
   // Whether a separate process could take the lock now.
   static bool OtherProcessGetsLock(const std::string& name) {
     pid_t pid = ::fork();
@@ -50,7 +39,6 @@ class SingleInstanceTest : public ::testing::Test {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
   testing::TempFolder temp_;
-  std::vector<std::pair<std::string, bool>> saved_;
 };
 
 TEST_F(SingleInstanceTest, HolderKeepsOthersOutUntilItReleases) {
@@ -87,9 +75,7 @@ TEST_F(SingleInstanceTest, RefusedWhileAnotherProcessHoldsIt) {
 }
 
 TEST_F(SingleInstanceTest, FallsBackToDataFolderWithoutRuntimeDir) {
-  ::unsetenv("XDG_RUNTIME_DIR");
-  ::setenv("HOME", temp_.Path().c_str(), 1);
-  ::setenv("XDG_DATA_HOME", (temp_ / "data").c_str(), 1);
+  SetFolderVariables({{"HOME", temp_.Path()}, {"XDG_DATA_HOME", temp_ / "data"}});
   EXPECT_EQ(SingleInstanceLockPath("Vandrel2"), temp_ / "data/vandrel2/Vandrel2.lock");
   EXPECT_TRUE(EnsureSingleInstance("Vandrel2"));
 }

@@ -1,12 +1,12 @@
-// Points HOME and the XDG folders at a fresh temporary folder for one test and
-// restores the environment afterwards.
+// Points HOME and the XDG folders at a fresh temporary folder for one test, through
+// the folder lookup's test seam: the process environment is never changed, since
+// other threads (the test framework's, Qt's) may read it at any time.
 #pragma once
 
-#include <cstdlib>
 #include <map>
-#include <optional>
 #include <string>
 
+#include "platform/folders.h"
 #include "tests/platform/temp_folder.h"
 
 namespace services::testing {
@@ -14,37 +14,28 @@ namespace services::testing {
 class HomeScope {
  public:
   HomeScope() {
-    Set("HOME", temp_.Path());
-    Set("XDG_DATA_HOME", temp_ / "data");
-    Set("XDG_CONFIG_HOME", temp_ / "config");
-    Set("XDG_DOCUMENTS_DIR", temp_ / "docs");
+    variables_ = {{"HOME", temp_.Path()},
+                  {"XDG_DATA_HOME", temp_ / "data"},
+                  {"XDG_CONFIG_HOME", temp_ / "config"},
+                  {"XDG_DOCUMENTS_DIR", temp_ / "docs"}};
+    platform::SetFolderVariables(variables_);
   }
-  ~HomeScope() {
-    for (auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
+  ~HomeScope() { platform::ClearFolderVariables(); }
   HomeScope(const HomeScope&) = delete;
   HomeScope& operator=(const HomeScope&) = delete;
 
   const platform::testing::TempFolder& Temp() const { return temp_; }
   std::string DataFolder() const { return temp_ / "data/vandrel2"; }
-  // Replaces a variable for the rest of the test.
+  // Sets a variable of the folder lookup (XDG_RUNTIME_DIR, say) for the rest of the
+  // test; the variables not set here count as unset.
   void Set(const std::string& name, const std::string& value) {
-    if (!saved_.count(name)) {
-      const char* old = std::getenv(name.c_str());
-      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    ::setenv(name.c_str(), value.c_str(), 1);
+    variables_[name] = value;
+    platform::SetFolderVariables(variables_);
   }
 
  private:
   platform::testing::TempFolder temp_;
-  std::map<std::string, std::optional<std::string>> saved_;
+  std::map<std::string, std::string> variables_;
 };
 
 }  // namespace services::testing

@@ -25,6 +25,7 @@
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
+#include "platform/folders.h"
 #include "platform/main_thread.h"
 #include "serial/sio_port.h"
 #include "tools/flowsim/device_map.h"
@@ -85,7 +86,8 @@ class Soak {
     char pattern[] = "/tmp/link-soak-XXXXXX";
     if (!::mkdtemp(pattern)) throw std::runtime_error("no temporary folder");
     home_ = pattern;
-    ::setenv("XDG_DATA_HOME", (home_ + "/data").c_str(), 1);
+    // Its own data folder, without touching the environment the threads read.
+    platform::SetFolderVariables({{"HOME", home_}, {"XDG_DATA_HOME", home_ + "/data"}});
     platform::SetMainThread(&ui_);
     pty_ = std::make_unique<flowsim::PtyDevice>(sim_);
     pty_->Start();
@@ -224,13 +226,32 @@ class Soak {
 int main(int argc, char** argv) {
   long exchanges = 400;
   unsigned seed = 20240611;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  const auto usage = [&](FILE* to) {
+    std::fprintf(to,
+                 "usage: %s [--exchanges N] [--seed S]\n"
+                 "  --exchanges N  block reads and writes under faults (default 400)\n"
+                 "  --seed S       seed of the fault and block choice (default 20240611)\n",
+                 argv[0]);
+  };
+  for (int i = 1; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    const char* value = i + 1 < argc ? argv[i + 1] : "";
+    char* end = nullptr;
+    bool good = *value != '\0';
     if (std::strcmp(argv[i], "--exchanges") == 0) {
-      exchanges = std::strtol(argv[i + 1], nullptr, 10);
+      exchanges = std::strtol(value, &end, 10);
+      good = good && *end == '\0' && exchanges > 0;
     } else if (std::strcmp(argv[i], "--seed") == 0) {
-      seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 10));
+      seed = static_cast<unsigned>(std::strtoul(value, &end, 10));
+      good = good && *end == '\0';
     } else {
-      std::fprintf(stderr, "usage: %s [--exchanges N] [--seed S]\n", argv[0]);
+      good = false;
+    }
+    if (!good) {
+      usage(stderr);
       return 2;
     }
   }

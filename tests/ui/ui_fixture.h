@@ -95,7 +95,8 @@ class UiWorld {
     services::BaudIndex = 3;
   }
 
-  // Replaces an environment variable until the end of the test.
+  // Sets a variable of the folder lookup (HOME, XDG_*) until the end of the test;
+  // the process environment itself stays as it is.
   void SetEnv(const std::string& name, const std::string& value) { home_.Set(name, value); }
   std::string DataFolder() const { return home_.DataFolder(); }
   std::string SettingsFile() const { return home_.DataFolder() + "/vandrel2.ini"; }

@@ -37,6 +37,7 @@
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "devicelink/trend_reader.h"
+#include "platform/folders.h"
 #include "platform/main_thread.h"
 #include "serial/sio_port.h"
 #include "services/app_state.h"
@@ -127,8 +128,20 @@ int main(int argc, char** argv) {
   std::vector<int> bauds;
   int turnaround = 0;
   int runs = 20;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const int value = std::atoi(argv[i + 1]);
+  const auto usage = [&](FILE* to) {
+    std::fprintf(to,
+                 "usage: %s [--baud N]... [--turnaround MS] [--runs N]\n"
+                 "  --baud N         line speed to measure at, repeatable (default 9600 and 38400)\n"
+                 "  --turnaround MS  the device's pause before each reply (default 0)\n"
+                 "  --runs N         runs of each operation, the median is shown (default 20)\n",
+                 argv[0]);
+  };
+  for (int i = 1; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    const int value = i + 1 < argc ? std::atoi(argv[i + 1]) : -1;
     if (std::strcmp(argv[i], "--baud") == 0 && BaudIndexOf(value) >= 0) {
       bauds.push_back(value);
     } else if (std::strcmp(argv[i], "--turnaround") == 0 && value >= 0) {
@@ -136,7 +149,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--runs") == 0 && value > 0) {
       runs = value;
     } else {
-      std::fprintf(stderr, "usage: %s [--baud N]... [--turnaround MS] [--runs N]\n", argv[0]);
+      usage(stderr);
       return 2;
     }
   }
@@ -145,7 +158,8 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/frame-bench-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   const std::string home = pattern;
-  setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+  // Its own data folder, without touching the environment the threads read.
+  platform::SetFolderVariables({{"HOME", home}, {"XDG_DATA_HOME", home + "/data"}});
   platform::QueueMainThread ui;
   platform::SetMainThread(&ui);
 

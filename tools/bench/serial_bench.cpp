@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -32,12 +33,19 @@ double CpuSeconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("usage: %s [idle seconds] [bytes]\n"
+                "  idle seconds  how long the open port's CPU use is measured (default 10)\n"
+                "  bytes         bytes whose latency is measured (default 1000)\n",
+                argv[0]);
+    return 0;
+  }
   const int idle_seconds = argc > 1 ? std::atoi(argv[1]) : 10;
   const int samples = argc > 2 ? std::atoi(argv[2]) : 1000;
 
   char folder[] = "/tmp/serial-bench-XXXXXX";
   if (!mkdtemp(folder)) return 1;
-  setenv("XDG_DATA_HOME", folder, 1);
+  platform::SetFolderVariables({{"HOME", folder}, {"XDG_DATA_HOME", folder}});
   platform::EnsureFolder(platform::PortsFolder());
   int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 1;

@@ -64,7 +64,6 @@ bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
                   std::vector<uint32_t>& chronological, size_t maximum) {
   bool limit_reached = false;
   tracker.VisitBlocks([&](const TTrackedBlockHeader& h) {
-    if (h.Released) return true;
     auto same = std::find_if(leaks.begin(), leaks.end(),
                              [&h](const TLeak& leak) { return SameLeak(leak, h); });
     if (same != leaks.end()) {
@@ -87,8 +86,8 @@ bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
 bool CollectDamagedBlocks(const TLeakTracker& tracker, std::vector<TDamagedBlock>& blocks,
                           size_t maximum_count, size_t maximum_size) {
   bool limit_reached = false;
-  tracker.VisitBlocks([&](const TTrackedBlockHeader& h) {
-    if (!h.Released || h.Size == 0 || h.Size > maximum_size) return true;
+  tracker.VisitKeptBlocks([&](const TTrackedBlockHeader& h) {
+    if (h.Size == 0 || h.Size > maximum_size) return true;
     // The whole released area: a write at its first or last byte counts too.
     const auto* user = reinterpret_cast<const uint8_t*>(&h + 1);
     if (IsFilledWith(user, h.Size, tracker.FillByte)) return true;
@@ -99,7 +98,16 @@ bool CollectDamagedBlocks(const TLeakTracker& tracker, std::vector<TDamagedBlock
     blocks.push_back(TDamagedBlock{h.CallStack, h.ReleaseAddress});
     return true;
   });
-  return limit_reached;
+  bool lost = false;
+  const std::vector<TDamagedBlock> gone = tracker.DamagedReleasedBlocks(lost);
+  for (auto it = gone.rbegin(); it != gone.rend() && !limit_reached; ++it) {
+    if (blocks.size() >= maximum_count) {
+      limit_reached = true;
+    } else {
+      blocks.push_back(*it);
+    }
+  }
+  return limit_reached || lost;
 }
 
 std::vector<TLeak> TopLeaks(const std::vector<TLeak>& leaks) {

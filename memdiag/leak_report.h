@@ -22,19 +22,15 @@ struct TLeak {
   uint64_t Total() const { return uint64_t{Size} * Occurrences; }
 };
 
-struct TDamagedBlock {
-  TCallStack CallStack;
-  uintptr_t ReleaseAddress;
-};
-
 // Groups the live blocks, newest first, into leaks; chronological receives the
 // leak identifier of every block collected, newest first. True when a block was
 // left out because the list already held the maximum of distinct leaks.
 bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
                   std::vector<uint32_t>& chronological, size_t maximum);
 
-// Kept blocks of 1 to maximum_size bytes with any byte that is no longer the fill
-// byte, newest first. True when one was left out because maximum_count were listed.
+// Released blocks of 1 to maximum_size bytes with any byte that is no longer the
+// fill byte, newest first: those in the quarantine, then those found when they
+// left it. True when one was left out because maximum_count were listed.
 bool CollectDamagedBlocks(const TLeakTracker& tracker, std::vector<TDamagedBlock>& blocks,
                           size_t maximum_count, size_t maximum_size);
 

@@ -43,12 +43,13 @@ TLeakTracker::TLeakTracker(TPreviousManager previous, TStackCapture capture,
     : previous_(previous), capture_(capture), program_file_(std::move(program_file)) {}
 
 TLeakTracker::~TLeakTracker() {
-  TTrackedBlockHeader* h = last_;
-  while (h) {
-    TTrackedBlockHeader* older = h->Previous;
-    h->Marker = 0;
-    previous_.FreeMem(h);
-    h = older;
+  for (TTrackedBlockHeader* h : {last_, kept_newest_}) {
+    while (h) {
+      TTrackedBlockHeader* older = h->Previous;
+      h->Marker = 0;
+      previous_.FreeMem(h);
+      h = older;
+    }
   }
 }
 
@@ -110,6 +111,55 @@ void TLeakTracker::UnlinkBlock(TTrackedBlockHeader* h) {
   h->Previous = h->Next = nullptr;
 }
 
+void TLeakTracker::Keep(TTrackedBlockHeader* h) {
+  UnlinkBlock(h);
+  h->Previous = kept_newest_;
+  if (kept_newest_) {
+    kept_newest_->Next = h;
+  } else {
+    kept_oldest_ = h;
+  }
+  kept_newest_ = h;
+  kept_bytes_ += h->Size + kOverhead;
+  while (kept_bytes_ > QuarantineBudget && kept_oldest_ != h) ReleaseOldestKept();
+}
+
+void TLeakTracker::ReleaseOldestKept() {
+  TTrackedBlockHeader* h = kept_oldest_;
+  kept_oldest_ = h->Next;
+  if (kept_oldest_) {
+    kept_oldest_->Previous = nullptr;
+  } else {
+    kept_newest_ = nullptr;
+  }
+  kept_bytes_ -= h->Size + kOverhead;
+  // Its last chance to show a write after its release.
+  if (h->Size <= MaxBadBlockSize && !IsFilledWith(UserData(h), h->Size, FillByte)) {
+    if (damaged_.size() < MaxBadBlocks) {
+      try {
+        damaged_.push_back(TDamagedBlock{h->CallStack, h->ReleaseAddress});
+      } catch (const std::bad_alloc&) {
+        damaged_lost_ = true;
+      }
+    } else {
+      damaged_lost_ = true;
+    }
+  }
+  h->Marker = 0;
+  previous_.FreeMem(h);
+}
+
+size_t TLeakTracker::KeptBytes() const {
+  std::lock_guard<std::mutex> lock(list_lock_);
+  return kept_bytes_;
+}
+
+std::vector<TDamagedBlock> TLeakTracker::DamagedReleasedBlocks(bool& lost) const {
+  std::lock_guard<std::mutex> lock(list_lock_);
+  lost = damaged_lost_;
+  return damaged_;
+}
+
 void* TLeakTracker::TrackedGetMem(size_t size, uintptr_t caller) {
   if (size > SIZE_MAX - kOverhead) return nullptr;
   void* raw = previous_.GetMem(size + kOverhead);
@@ -159,6 +209,7 @@ void TLeakTracker::TrackedFreeMem(void* block, uintptr_t caller) {
         h->Released = true;
         h->ReleaseAddress = caller - 1;
         std::memset(block, FillByte, h->Size);
+        Keep(h);
       } else {
         UnlinkBlock(h);
         h->Marker = 0;

@@ -1,7 +1,7 @@
 // The leak tracker: while it is active every block allocated through it carries a
-// header with its call stack and sits in one list; released small blocks are kept,
-// filled and watched for later writes; second releases and overruns are noted for
-// the report. The allocator underneath and the stack capture are injected, so the
+// header with its call stack and sits in the list of live blocks; released small
+// blocks are kept a while, filled and watched for later writes, in a quarantine of
+// bounded size; second releases and overruns are noted for the report. The allocator underneath and the stack capture are injected, so the
 // tracker runs in tests without replacing the global allocation functions.
 #pragma once
 
@@ -30,10 +30,20 @@ struct TPreviousManager {
 // the number filled.
 using TStackCapture = int (*)(uintptr_t* frames, int max_frames);
 
+// A kept block that was found written to after its release.
+struct TDamagedBlock {
+  TCallStack CallStack;
+  uintptr_t ReleaseAddress;
+};
+
 class TLeakTracker {
  public:
   static constexpr size_t kHeaderSize = sizeof(TTrackedBlockHeader);
   static constexpr size_t kOverhead = kHeaderSize + sizeof(kGuardWord);
+  // What the kept released blocks may take, headers included. Kept for the whole
+  // run they would grow without bound (gigabytes a day); a few MiB hold the blocks
+  // of the last seconds, which is where a write after release comes from.
+  static constexpr size_t kQuarantineBudget = 4u << 20;
 
   // program_file: where the debug information and the symbols are read; empty for none.
   TLeakTracker(TPreviousManager previous, TStackCapture capture, std::string program_file = {});
@@ -65,8 +75,8 @@ class TLeakTracker {
   // overruns, in the order they happened.
   std::string ReportHeaderText() const;
 
-  // Calls visit for every block in the list, newest first, while holding the list
-  // lock, until it returns false. visit must not release tracked blocks.
+  // Calls visit for every live block, newest first, while holding the list lock,
+  // until it returns false. visit must not release tracked blocks.
   template <typename Visit>
   void VisitBlocks(Visit&& visit) const {
     std::lock_guard<std::mutex> lock(list_lock_);
@@ -74,12 +84,27 @@ class TLeakTracker {
       if (!visit(*h)) break;
     }
   }
+  // The same for the kept released blocks in the quarantine, newest first.
+  template <typename Visit>
+  void VisitKeptBlocks(Visit&& visit) const {
+    std::lock_guard<std::mutex> lock(list_lock_);
+    for (const TTrackedBlockHeader* h = kept_newest_; h; h = h->Previous) {
+      if (!visit(*h)) break;
+    }
+  }
+
+  // Bytes the quarantine holds now, headers included.
+  size_t KeptBytes() const;
+  // Blocks that left the quarantine written to after their release, oldest first,
+  // at most MaxBadBlocks; true in lost when more were found.
+  std::vector<TDamagedBlock> DamagedReleasedBlocks(bool& lost) const;
 
   const TDebugInfo& DebugInfo() const { return debug_info_; }
   TDebugInfo& DebugInfo() { return debug_info_; }
 
   // Settings; set them before tracking starts.
   size_t MaxKeptFreedBlockSize = 0;  // released blocks up to this size are kept (0: none)
+  size_t QuarantineBudget = kQuarantineBudget;
   uint8_t FillByte = 0;              // written over kept blocks
   bool ShowReport = true;            // open a report that lists leaks in the viewer
   std::string MemDiagLogFileName;    // the report file
@@ -96,6 +121,9 @@ class TLeakTracker {
   void CaptureCallStack(TCallStack& stack, uintptr_t caller) const;
   void LinkBlock(TTrackedBlockHeader* h);
   void UnlinkBlock(TTrackedBlockHeader* h);
+  // Both with the list lock held.
+  void Keep(TTrackedBlockHeader* h);
+  void ReleaseOldestKept();
   void AddNote(const TNote& note);
 
   TPreviousManager previous_;
@@ -105,7 +133,12 @@ class TLeakTracker {
   bool initialized_ = false;
   std::atomic<bool> active_{false};
   mutable std::mutex list_lock_;
-  TTrackedBlockHeader* last_ = nullptr;
+  TTrackedBlockHeader* last_ = nullptr;  // newest live block
+  TTrackedBlockHeader* kept_oldest_ = nullptr;
+  TTrackedBlockHeader* kept_newest_ = nullptr;
+  size_t kept_bytes_ = 0;
+  std::vector<TDamagedBlock> damaged_;  // found when they left the quarantine
+  bool damaged_lost_ = false;
   mutable std::mutex notes_lock_;
   std::vector<TNote> notes_;
 };

@@ -22,8 +22,8 @@ constexpr uint32_t kGuardWord = 0xFFFFFFFA;
 
 struct TTrackedBlockHeader {
   uintptr_t ReleaseAddress;       // code address that released the block
-  TTrackedBlockHeader* Previous;  // older block in the list
-  TTrackedBlockHeader* Next;      // newer block in the list
+  TTrackedBlockHeader* Previous;  // older block in its list (live blocks, or kept ones)
+  TTrackedBlockHeader* Next;      // newer block in its list
   uint8_t Kind;
   bool Released;  // kept after its release, filled and watched
   TCallStack CallStack;

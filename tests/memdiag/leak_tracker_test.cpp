@@ -84,6 +84,41 @@ TEST_F(TrackerTest, ReleaseCases) {
   }
 }
 
+TEST_F(TrackerTest, KeptBlocksStayWithinTheQuarantineBudget) {
+  tracker_->MaxKeptFreedBlockSize = 1000;
+  tracker_->FillByte = 0xCC;
+  tracker_->StartLeakTracking();
+  // Written after its release, then pushed out of the quarantine by the newer ones.
+  unsigned char* early = Get(40);
+  Free(early);
+  early[39] = 1;
+  const size_t budget = TLeakTracker::kQuarantineBudget;
+  unsigned char* last = nullptr;
+  for (int i = 0; i < 1'000'000; ++i) {
+    last = Get(1 + static_cast<size_t>(i) % 1000);
+    Free(last);
+  }
+  // The tracker's own memory: the quarantine and the one block being released.
+  EXPECT_LE(TestHeap::peak_bytes, budget + 1000 + TLeakTracker::kOverhead);
+  EXPECT_LE(tracker_->KeptBytes(), budget);
+  EXPECT_GT(tracker_->KeptBytes(), budget - 1000 - TLeakTracker::kOverhead);
+  ASSERT_FALSE(TestHeap::released.empty());
+  EXPECT_EQ(TestHeap::released.front(), HeaderOf(early)) << "the oldest goes back first";
+  // Damage inside the quarantine, and the damage seen when the early one left it.
+  last[0] = 2;
+  std::vector<TDamagedBlock> damaged;
+  EXPECT_FALSE(CollectDamagedBlocks(*tracker_, damaged, 1000, 4000));
+  ASSERT_EQ(damaged.size(), 2u);
+  for (const TDamagedBlock& d : damaged) {
+    EXPECT_EQ(d.CallStack[0], 0x401234u);
+    EXPECT_EQ(d.ReleaseAddress, 0x405678u);
+  }
+  // A second release of a block still kept is still caught.
+  Free(last);
+  EXPECT_NE(tracker_->ReportHeaderText().find("second release of block attempt"),
+            std::string::npos);
+}
+
 TEST_F(TrackerTest, BlocksOfAnyoneElseGoToTheManagerUnderneath) {
   tracker_->MaxKeptFreedBlockSize = 1000;
   void* before_tracking = TestHeap::Get(10);

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
+#include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "memdiag/leak_tracker.h"
@@ -16,29 +17,36 @@ namespace memdiag::testing {
 // The manager underneath: every block has 16 readable bytes in front of it, as the
 // C library's blocks do, and a release of a block it never gave out fails the test.
 struct TestHeap {
-  static inline std::set<void*> live;
+  static inline std::map<void*, size_t> live;  // block, size
   static inline std::vector<void*> released;
   static inline size_t gets = 0;
+  static inline size_t bytes = 0, peak_bytes = 0;  // of the live blocks
 
   static void* Get(size_t size) {
     ++gets;
     auto* raw = static_cast<unsigned char*>(std::calloc(1, size + 16));
     if (!raw) return nullptr;
-    live.insert(raw + 16);
+    live.emplace(raw + 16, size);
+    bytes += size;
+    peak_bytes = std::max(peak_bytes, bytes);
     return raw + 16;
   }
   static void Free(void* block) {
     released.push_back(block);
-    if (live.erase(block) == 0) {
+    auto it = live.find(block);
+    if (it == live.end()) {
       ADD_FAILURE() << "released a block the heap never gave out: " << block;
       return;
     }
+    bytes -= it->second;
+    live.erase(it);
     std::free(static_cast<unsigned char*>(block) - 16);
   }
   static void Reset() {
     live.clear();
     released.clear();
     gets = 0;
+    bytes = peak_bytes = 0;
   }
 };
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-charts-dev
-          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales
+          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales qt6-translations-l10n
           clang libclang-rt-14-dev)
 
 as_root() {

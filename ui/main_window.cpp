@@ -50,6 +50,7 @@
 #include "ui/password_dialog.h"
 #include "ui/program.h"
 #include "ui/qt_text.h"
+#include "ui/qt_translations.h"
 #include "ui/settings_dialog.h"
 #include "ui/tab_rows.h"
 #include "ui_main_window.h"
@@ -263,6 +264,8 @@ bool Tfrm_Main::FormCreate() {
   open_dialog_.InitialDir = documents;
 
   services::ReadSettings();
+  // What the start-up asks before the texts are loaded asks in their language.
+  UseQtLanguage(services::Language);
   services::IdentifyDevice();
   form_->mnu_Deutsch->setChecked(services::Language == 0);
   form_->mnu_Englisch->setChecked(services::Language == 1);

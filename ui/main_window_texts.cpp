@@ -6,9 +6,11 @@
 #include <QTabWidget>
 
 #include "devicelink/window_scopes.h"
+#include "services/app_state.h"
 #include "services/text_modules.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/qt_translations.h"
 #include "ui/tab_rows.h"
 #include "ui_main_window.h"
 
@@ -29,6 +31,7 @@ void SetPageCaptions(QTabWidget* notebook, const services::TextBlock& t) {
 
 void Tfrm_Main::ApplyLanguageTexts() {
   devicelink::TCursorScope cursor;
+  UseQtLanguage(services::Language);
   setWindowTitle(Q(services::GetText(1)));
   LoadMenuTexts();
   LoadOperatingPageTexts();

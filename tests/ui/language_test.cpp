@@ -1,12 +1,17 @@
 // Texts of the windows from the text modules: the language menu, the about box,
 // and a module that lacks blocks.
 #include <QAction>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
 
 #include "ui/about_box.h"
+#include "ui/qt_translations.h"
 #include "ui/radio_group.h"
 #include "ui/settings_dialog.h"
 #include "ui_about_box.h"
@@ -67,6 +72,38 @@ class LanguageTest : public QObject {
     QCOMPARE(Einst->Form()->Ref_Grp->Items(), QStringList({"Manual", "2 s", "5 s"}));
     QCOMPARE(Einst->Form()->Ref_Grp->ItemIndex(), 0);
     w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
+    QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Betriebsanzeige"));
+  }
+
+  // Qt's own dialogs follow the language menu; the program's own texts stay
+  // those of the modules and forms.
+  void qtDialogsFollowTheLanguageMenu() {
+    struct Shown {
+      QString yes, cancel, look_in;
+    };
+    const auto shown = [] {
+      QMessageBox box;
+      QFileDialog files;
+      files.setOption(QFileDialog::DontUseNativeDialog);
+      auto* look_in = files.findChild<QLabel*>("lookInLabel");
+      if (look_in == nullptr) qFatal("file dialog without its look-in label");
+      return Shown{box.addButton(QMessageBox::Yes)->text(),
+                   box.addButton(QMessageBox::Cancel)->text(), look_in->text()};
+    };
+    UseQtLanguage(1);  // Qt's own English, as before any start
+    Tfrm_Main& w = Start(Folder());
+    Shown s = shown();
+    QCOMPARE(s.yes, QString("&Ja"));
+    QCOMPARE(s.cancel, QString("Abbrechen"));
+    QCOMPARE(s.look_in, QString("Suchen in:"));
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
+    s = shown();
+    QCOMPARE(s.yes, QString("&Yes"));
+    QCOMPARE(s.cancel, QString("Cancel"));
+    QCOMPARE(s.look_in, QString("Look in:"));
+    QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Operating display"));
+    w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
+    QCOMPARE(shown().yes, QString("&Ja"));
     QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Betriebsanzeige"));
   }
 

@@ -1,0 +1,44 @@
+#include "ui/qt_translations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
+
+#include <iostream>
+
+namespace ui {
+
+namespace {
+// Owned by the application object, so it goes with it.
+QPointer<QTranslator> g_german;
+bool g_missing_told = false;
+}  // namespace
+
+void UseQtLanguage(int32_t language) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  if (language != 0) {
+    if (g_german) {
+      QCoreApplication::removeTranslator(g_german);
+      delete g_german;
+    }
+    return;
+  }
+  if (g_german) return;
+  auto* german = new QTranslator(app);
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (!german->load(QStringLiteral("qtbase_de"), folder)) {
+    delete german;
+    if (!g_missing_told) {
+      std::cerr << "vandrel2: no qtbase_de.qm in " << folder.toStdString()
+                << ": file and print dialogs stay English\n";
+      g_missing_told = true;
+    }
+    return;
+  }
+  QCoreApplication::installTranslator(german);
+  g_german = german;
+}
+
+}  // namespace ui

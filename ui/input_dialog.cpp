@@ -1,11 +1,14 @@
 #include "ui/input_dialog.h"
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QValidator>
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/clock.h"
@@ -38,7 +41,7 @@ TInputDlg* InputDlg = nullptr;
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
   UseDialogFrame(*this);
-  setFixedSize(176, 83);
+  form_width_ = width();
   form_->Input->setValidator(new TUpperCase(form_->Input));
   form_->Input->installEventFilter(this);
   connect(form_->OKBtn, &QPushButton::clicked, this, &TInputDlg::OKBtnClick);
@@ -60,9 +63,26 @@ void TInputDlg::FormActivate() {
   input->setText(shown_text_);
   input->setFocus();
   input->selectAll();
-  setWindowTitle(Text(InputValueText(DisplayMin, IntegerOnly, Precision)) + " .. " +
-                 Text(InputValueText(DisplayMax, IntegerOnly, Precision)));
+  ShowLimits(Text(InputValueText(DisplayMin, IntegerOnly, Precision)) + " .. " +
+             Text(InputValueText(DisplayMax, IntegerOnly, Precision)));
   Cancelled = false;
+}
+
+void TInputDlg::ShowLimits(const QString& limits) {
+  setWindowTitle(limits);
+  // A window manager's title bar, in its own font and with its buttons, cuts the
+  // limits short in a dialog this narrow: the label shows them whole, the dialog
+  // as wide as they need within the screen.
+  QLabel* label = form_->LimitsLabel;
+  const int margin = label->x();
+  int w = std::max(form_width_, label->fontMetrics().horizontalAdvance(limits) + 2 * margin);
+  if (const QScreen* s = screen()) w = std::min(w, s->availableGeometry().width());
+  label->setText(label->fontMetrics().elidedText(limits, Qt::ElideMiddle, w - 2 * margin));
+  label->resize(w - 2 * margin, label->height());
+  form_->Input->resize(w - 2 * margin, form_->Input->height());
+  QPushButton* cancel = form_->CancelBtn;
+  cancel->move(w - margin - cancel->width(), cancel->y());
+  setFixedSize(w, height());
 }
 
 bool TInputDlg::InputKeyPress(QKeyEvent* event) {
@@ -126,8 +146,8 @@ bool TInputDlg::eventFilter(QObject* watched, QEvent* event) {
 void TInputDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;  // restored from the task bar, not a new use
+  FormActivate();  // sets the width, so it comes before the centring
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  FormActivate();
 }
 
 void TInputDlg::keyPressEvent(QKeyEvent* event) {

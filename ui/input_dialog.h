@@ -46,7 +46,11 @@ class TInputDlg : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // The caption and the label above the entry show the limits.
+  void ShowLimits(const QString& limits);
+
   std::unique_ptr<Ui::TInputDlg> form_;
+  int form_width_ = 0;  // the form's width, the least the dialog has
   // The value text as activation showed it: OK on it returns Value untouched,
   // not the rounded text read back.
   QString shown_text_;

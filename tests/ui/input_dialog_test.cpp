@@ -1,7 +1,9 @@
 // The value input dialog: its key filter, the reading of the entry on OK, the unit
 // conversion both ways, and the dialog itself driven by keys.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -290,11 +292,52 @@ class InputDialogTest : public QObject {
     dlg.FormActivate();
     QCOMPARE(dlg.Form()->Input->text(), shown);
     QCOMPARE(dlg.windowTitle(), caption);
+    QCOMPARE(dlg.Form()->LimitsLabel->text(), caption);
     QVERIFY(!dlg.Cancelled);
     dlg.Form()->Input->setText(typed);
     dlg.OKBtnClick();
     QCOMPARE(dlg.Value, returned);
     QVERIFY(beeps_.empty());
+  }
+
+  // The title bar may cut the caption short: the label above the entry shows it
+  // whole, and the dialog widens for it, within the screen.
+  void limitsShownWhole_data() {
+    QTest::addColumn<int>("quantity");
+    QTest::addColumn<float>("min");
+    QTest::addColumn<float>("max");
+    QTest::addColumn<bool>("integerOnly");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("widest limits of the pages") << 255 << -1e9f << 1e9f << false << "-1E9 .. 1E9";
+    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << "-273.15 .. 1500";
+    QTest::newRow("integers of the largest floats")
+        << 255 << -3e38f << 3e38f << true
+        << "-300000000549775575777803994281145270272 .. 300000000549775575777803994281145270272";
+  }
+  void limitsShownWhole() {
+    QFETCH(int, quantity);
+    QFETCH(float, min);
+    QFETCH(float, max);
+    QFETCH(bool, integerOnly);
+    QFETCH(QString, caption);
+    SetUnits(false, 0, 0, 0);
+    TInputDlg dlg;
+    dlg.Precision = 5;
+    dlg.Quantity = static_cast<uint8_t>(quantity);
+    dlg.MinValue = min;
+    dlg.MaxValue = max;
+    dlg.Value = 0;
+    dlg.IntegerOnly = integerOnly;
+    dlg.FormActivate();
+    QLabel* label = dlg.Form()->LimitsLabel;
+    QCOMPARE(dlg.windowTitle(), caption);
+    QCOMPARE(label->text(), caption);
+    QVERIFY(label->fontMetrics().horizontalAdvance(caption) <= label->width());
+    QVERIFY(label->geometry().right() < dlg.width());
+    QVERIFY(dlg.Form()->CancelBtn->geometry().right() < dlg.width());
+    QVERIFY(dlg.width() >= 176);
+    QVERIFY(dlg.width() <= dlg.screen()->availableGeometry().width());
+    QCOMPARE(dlg.width() > 176, label->fontMetrics().horizontalAdvance(caption) > 160);
   }
 
   // The dialog as the operator uses it: shown modally, keys typed, OK or Escape.
@@ -355,7 +398,7 @@ class InputDialogTest : public QObject {
     });
     QCOMPARE(exec(), int(QDialog::Accepted));
     QCOMPARE(dlg.Value, -40.f);
-    QCOMPARE(dlg.size(), QSize(176, 83));
+    QCOMPARE(dlg.size(), QSize(176, 99));
   }
 };
 

@@ -1,13 +1,15 @@
 // The four shipped text modules against the program's contract with the device
 // codes: a choice list has exactly as many entries as the device has codes, a
-// row label fits its column, and German and English carry the same ids.
-// A page that loads a block adds a row to kBlocks.
+// row label fits its column, no choice list offers one entry twice, and German
+// and English carry the same ids. A page that loads a block adds a row to
+// kBlocks, and to kChoiceLists when the block fills a list to choose from.
 #include <QTest>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/folders.h"
 #include "platform/text_encoding.h"
@@ -87,6 +89,39 @@ const Block kBlocks[] = {
 };
 // clang-format on
 
+// A list the operator chooses from: its blocks in the order of the list, each
+// from s(first) up to its first missing string.
+struct ListPart {
+  uint16_t base;
+  size_t first;
+};
+struct ChoiceList {
+  std::vector<ListPart> parts;
+  bool both_media;  // the gas module's entries, then the steam module's
+  const char* what;
+};
+
+const ChoiceList kChoiceLists[] = {
+    {{{2048, 1}}, false, "temperature modes"},
+    {{{3072, 1}}, false, "pressure modes"},
+    {{{4096, 1}}, false, "flow modes"},
+    {{{5120, 1}}, true, "medium kinds"},
+    {{{6144, 1}}, false, "pulse sources"},
+    {{{7168, 1}, {7184, 0}, {7200, 0}}, false, "alarm sources"},
+    {{{7216, 0}}, false, "alarm kinds"},
+    {{{8192, 1}, {8208, 0}}, false, "output sources"},
+    {{{10240, 1}}, false, "trend quantities"},
+    {{{10256, 1}}, false, "trend intervals"},
+    {{{11264, 1}}, false, "system types"},
+    {{{11280, 1}}, false, "number of transmitters"},
+    {{{11296, 1}}, false, "current limit sets"},
+    {{{21520, 0}}, false, "settings: ports"},
+    {{{21536, 0}}, false, "settings: baud rates"},
+    {{{21552, 0}}, false, "settings: connection"},
+    {{{21568, 0}}, false, "settings: transfer on connect"},
+    {{{21584, 0}}, false, "settings: refresh"},
+};
+
 struct Module {
   const char* name;
   int32_t medium;
@@ -138,6 +173,38 @@ class ShippedTextsTest : public QObject {
         }
         QVERIFY2(count == b.count,
                  qPrintable(where + QString(": %1 strings, expected %2").arg(count).arg(b.count)));
+      }
+    }
+  }
+
+  // Two equal entries would let the operator pick one code for another unseen.
+  void choiceListsHaveNoTwoEqualEntries() {
+    for (int32_t language : {0, 1}) {
+      services::Language = language;
+      for (const ChoiceList& list : kChoiceLists) {
+        // A list of one medium is checked in each module; the medium kinds of
+        // both modules are one list.
+        const std::vector<std::vector<int32_t>> lists =
+            list.both_media ? std::vector<std::vector<int32_t>>{{0, 1}}
+                            : std::vector<std::vector<int32_t>>{{0}, {1}};
+        for (const std::vector<int32_t>& media : lists) {
+          const QString where =
+              QString("%1 (language %2, medium %3)").arg(list.what).arg(language).arg(media[0]);
+          std::set<std::string> seen;
+          size_t count = 0;
+          for (int32_t medium : media) {
+            services::Medium = medium;
+            for (const ListPart& part : list.parts) {
+              services::TextBlock t;
+              QVERIFY2(services::GetTextBlock(part.base, 1, t), qPrintable(where));
+              for (size_t i = part.first; i < t.size() && !t[i].empty(); ++i, ++count) {
+                QVERIFY2(seen.insert(t[i]).second,
+                         qPrintable(where + ": \"" + QString::fromStdString(t[i]) + "\" twice"));
+              }
+            }
+          }
+          QVERIFY2(count > 1, qPrintable(where + ": no list"));
+        }
       }
     }
   }

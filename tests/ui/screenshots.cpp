@@ -7,11 +7,14 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +22,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -34,6 +38,7 @@
 #include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
 #include "tests/ui/form_access.h"
+#include "ui/input_dialog.h"
 #include "ui/main_window.h"
 #include "ui/pages/operating_pages.h"
 #include "ui/pages/system_pages.h"
@@ -61,6 +66,95 @@ void Save(QWidget& w, const QString& name) {
   const QString file = g_folder + "/" + name + ".png";
   if (!w.grab().save(file)) std::cerr << "cannot save " << file.toStdString() << "\n";
   std::cout << file.toStdString() << "\n";
+}
+
+// Lets a window that was just shown be mapped, framed and painted.
+void Settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// The window as the screen shows it, with the frame and title bar that a window
+// manager (when one runs) draws around it.
+void SaveOnScreen(QWidget& w, const QString& name) {
+  const QRect r = w.frameGeometry();
+  const QString file = g_folder + "/" + name + ".png";
+  QScreen* screen = w.screen();
+  if (screen == nullptr || !screen->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(file)) {
+    std::cerr << "cannot save " << file.toStdString() << "\n";
+  }
+  std::cout << file.toStdString() << "\n";
+}
+
+// The value dialog with the longest limits the pages give, on the screen.
+void ShootValueDialog(const QString& lang) {
+  struct Limits {
+    uint8_t quantity;
+    float min, max;
+    const char* name;
+  };
+  const Limits cases[] = {{255, -1e9f, 1e9f, "widest"}, {0, -273.15f, 1500, "temperature"}};
+  for (const Limits& l : cases) {
+    ui::InputDlg->Precision = 5;
+    ui::InputDlg->Quantity = l.quantity;
+    ui::InputDlg->MinValue = l.min;
+    ui::InputDlg->MaxValue = l.max;
+    ui::InputDlg->Value = 0;
+    ui::SetModalHook([&](QDialog& d) {
+      d.show();
+      Settle(400);  // a window manager frames it meanwhile
+      Save(d, lang + "-dialog-InputDlg-" + l.name);
+      SaveOnScreen(d, lang + "-dialog-InputDlg-" + l.name + "-screen");
+      d.reject();
+      return 0;
+    });
+    ui::ExecModal(*ui::InputDlg);
+  }
+  ui::SetModalHook(nullptr);
+}
+
+// Runs the command with Qt's own dialogs as the program opens them: each modal
+// window that shows is saved under the next name and answered by its step.
+struct ModalStep {
+  QString name;
+  std::function<void(QWidget&)> answer;
+};
+void RunAnswering(const std::function<void()>& command, const std::vector<ModalStep>& steps) {
+  size_t next = 0;
+  QPointer<QWidget> answered;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == answered || next >= steps.size()) return;
+    answered = modal;
+    Settle(300);  // the file dialog lists its folder meanwhile
+    Save(*modal, steps[next].name);
+    steps[next++].answer(*modal);
+  });
+  timer.start(100);
+  command();
+  timer.stop();
+  if (next < steps.size()) std::cerr << "not shown: " << steps[next].name.toStdString() << "\n";
+}
+
+// The question before loading, the file dialog, and the print dialog.
+void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
+  const auto reject = [](QWidget& d) {
+    if (auto* dialog = qobject_cast<QDialog*>(&d)) dialog->reject();
+  };
+  const auto yes = [reject](QWidget& d) {
+    auto* box = qobject_cast<QMessageBox*>(&d);
+    if (box != nullptr && box->button(QMessageBox::Yes) != nullptr) {
+      box->button(QMessageBox::Yes)->click();
+    } else {
+      reject(d);
+    }
+  };
+  RunAnswering([&] { w.mnu_LadenClick(); },
+               {{lang + "-qt-question", yes}, {lang + "-qt-file-dialog", reject}});
+  RunAnswering([&] { w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken); },
+               {{lang + "-qt-print-dialog", reject}});
 }
 
 // The parameter report with a page of remarks as a PDF (pdftoppm makes pictures
@@ -203,6 +297,8 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   ui::SelectComPort(chosen);
   ui::SetModalHook(nullptr);
   ShootTableEditors(lang);
+  ShootValueDialog(lang);
+  ShootQtDialogs(w, lang);
   // The status bar when the port cannot be opened, for each reason.
   using services::TPortFailureKind;
   const std::pair<services::TPortFailure, const char*> failures[] = {

@@ -3,8 +3,10 @@
 // port; run it with a device online (scripts/screenshots.sh starts the simulated
 // one). With "steam" (a steam device online) only the parameter pages, named
 // steam-<language>-...
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
@@ -182,6 +184,12 @@ void ShootParameterPages(ui::Tfrm_Main& w, const QString& prefix) {
     w.NotebookMouseDown(f->NBParameter);
     Save(w, prefix + "-parameter-" + f->NBParameter->widget(i)->objectName());
   }
+  // The medium kinds of both modules as the list drops down.
+  f->NBParameter->setCurrentWidget(f->TabPar1);
+  w.NotebookMouseDown(f->NBParameter);
+  f->ComboPG1->showPopup();
+  Save(*f->ComboPG1->view()->window(), prefix + "-parameter-TabPar1-medium-kinds");
+  f->ComboPG1->hidePopup();
   f->NBParameter->setCurrentWidget(f->TabParSystem);
   w.NotebookMouseDown(f->NBParameter);
   const auto presets = devicelink::PresetValues;  // records only; the device keeps its own

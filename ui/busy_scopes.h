@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "devicelink/window_scopes.h"
-#include "ui/main_window.h"
+#include "ui/busy_flags.h"
 
 namespace ui {
 

@@ -57,8 +57,6 @@
 
 namespace ui {
 
-uint8_t FormReady = 0;
-uint8_t CommBusy = 0;
 Tfrm_Main* frm_Main = nullptr;
 
 namespace {

@@ -18,6 +18,7 @@
 
 #include "devicelink/window_link.h"
 #include "services/app_window.h"
+#include "ui/busy_flags.h"
 #include "ui/pages/page.h"
 
 class QCloseEvent;
@@ -41,12 +42,6 @@ class TOperatingPages;
 class TTrendPage;
 class TTabRows;
 class TUnitsPage;
-
-// 1 once start-up has made the buffers and shown the window.
-extern uint8_t FormReady;
-// 1 while one of the guarded handlers (refresh and clock timers, page entry,
-// notebook click, load, a parameter edit) runs; the others then do nothing.
-extern uint8_t CommBusy;
 
 class Tfrm_Main : public QMainWindow,
                   public devicelink::TWindowLink,

@@ -7,10 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <elfutils/libdwfl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace memdiag {
@@ -193,6 +196,59 @@ int FindMainProgram(dl_phdr_info* info, size_t, void* data) {
 
 }  // namespace
 
+// The modules of the running process as elfutils reports them, each with its
+// symbol table and, where the module has it, its DWARF line table.
+class TProcessModules {
+ public:
+  TProcessModules() = default;
+  ~TProcessModules() {
+    if (dwfl_) dwfl_end(dwfl_);
+  }
+  TProcessModules(const TProcessModules&) = delete;
+  TProcessModules& operator=(const TProcessModules&) = delete;
+
+  bool Load() {
+    dwfl_ = dwfl_begin(&callbacks_);
+    if (!dwfl_) return false;
+    if (dwfl_linux_proc_report(dwfl_, ::getpid()) != 0) return false;
+    return dwfl_report_end(dwfl_, nullptr, nullptr) == 0;
+  }
+
+  bool Find(uintptr_t address, TModuleLocation& location) const {
+    std::lock_guard<std::mutex> lock(lock_);  // libdwfl reads lazily
+    Dwfl_Module* module = dwfl_addrmodule(dwfl_, address);
+    if (!module) return false;
+    const char* name = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr);
+    Dwarf_Addr bias = 0;
+    if (!name || !dwfl_module_getelf(module, &bias)) return false;
+    location = TModuleLocation{};
+    location.Module = FileNamePart(name);
+    location.Offset = address - bias;
+    GElf_Sym symbol;
+    GElf_Off offset = 0;
+    if (const char* routine = dwfl_module_addrinfo(module, address, &offset, &symbol, nullptr,
+                                                   nullptr, nullptr)) {
+      location.Routine = routine;
+    }
+    if (Dwfl_Line* line = dwfl_module_getsrc(module, address)) {
+      int number = 0;
+      if (const char* file = dwfl_lineinfo(line, nullptr, &number, nullptr, nullptr, nullptr)) {
+        location.File = FileNamePart(file);
+        location.Line = number;
+      }
+    }
+    return true;
+  }
+
+ private:
+  char* debuginfo_path_ = nullptr;  // the standard places of separate debug files
+  Dwfl_Callbacks callbacks_{dwfl_linux_proc_find_elf, dwfl_standard_find_debuginfo, nullptr,
+                            &debuginfo_path_};
+  Dwfl* dwfl_ = nullptr;
+  mutable std::mutex lock_;
+};
+
 std::string HexAddressText(uintptr_t address) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -268,69 +324,23 @@ bool TDebugInfo::LoadDebugInfo(const std::string& program_file) {
   return true;
 }
 
-bool TDebugInfo::LoadSymbolTable(const std::string& program_file) {
-  TFile file(program_file);
-  const std::optional<uint64_t> file_size = file.Size();
-  if (!file_size || *file_size < sizeof(Elf64_Ehdr)) return false;
-  std::vector<TRoutineDebugInfos> routines;
-  try {
-    std::vector<uint8_t> head;
-    if (!file.Read(0, sizeof(Elf64_Ehdr), head)) return false;
-    Elf64_Ehdr eh;
-    std::memcpy(&eh, head.data(), sizeof eh);
-    if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64 ||
-        eh.e_ident[EI_DATA] != ELFDATA2LSB || eh.e_shentsize != sizeof(Elf64_Shdr)) {
-      return false;
-    }
-    if (eh.e_shoff > *file_size ||
-        uint64_t{eh.e_shnum} * sizeof(Elf64_Shdr) > *file_size - eh.e_shoff) {
-      return false;
-    }
-    std::vector<uint8_t> section_bytes;
-    if (!file.Read(eh.e_shoff, uint64_t{eh.e_shnum} * sizeof(Elf64_Shdr), section_bytes))
-      return false;
-    std::vector<Elf64_Shdr> sections(eh.e_shnum);
-    if (!section_bytes.empty()) {
-      std::memcpy(sections.data(), section_bytes.data(), section_bytes.size());
-    }
-    auto read_section = [&](const Elf64_Shdr& s, std::vector<uint8_t>& out) {
-      if (s.sh_offset > *file_size || s.sh_size > *file_size - s.sh_offset) throw TMalformed{};
-      if (!file.Read(s.sh_offset, s.sh_size, out)) throw TMalformed{};
-    };
-    // The full symbol table when the file has one, else the dynamic one.
-    for (uint32_t wanted : {SHT_SYMTAB, SHT_DYNSYM}) {
-      for (const Elf64_Shdr& s : sections) {
-        if (s.sh_type != wanted) continue;
-        if (s.sh_entsize != sizeof(Elf64_Sym) || s.sh_link >= sections.size()) throw TMalformed{};
-        std::vector<uint8_t> symbols, strings;
-        read_section(s, symbols);
-        read_section(sections[s.sh_link], strings);
-        for (size_t off = 0; off + sizeof(Elf64_Sym) <= symbols.size(); off += sizeof(Elf64_Sym)) {
-          Elf64_Sym sym;
-          std::memcpy(&sym, symbols.data() + off, sizeof sym);
-          const unsigned type = ELF64_ST_TYPE(sym.st_info);
-          if ((type != STT_FUNC && type != STT_GNU_IFUNC) || sym.st_shndx == SHN_UNDEF ||
-              sym.st_value == 0) {
-            continue;
-          }
-          if (sym.st_name >= strings.size()) throw TMalformed{};
-          const char* name = reinterpret_cast<const char*>(strings.data()) + sym.st_name;
-          const size_t length = strnlen(name, strings.size() - sym.st_name);
-          if (length == strings.size() - sym.st_name) throw TMalformed{};
-          const uint64_t size = sym.st_size ? sym.st_size : 1;
-          if (size - 1 > UINT64_MAX - sym.st_value) throw TMalformed{};
-          routines.push_back({std::string(name, length), sym.st_value, sym.st_value + size - 1});
-        }
-      }
-      if (!routines.empty()) break;
-    }
-  } catch (const TMalformed&) {
+bool TDebugInfo::LoadProcessModules() {
+  auto modules = std::make_shared<TProcessModules>();
+  if (!modules->Load()) {
+    modules_.reset();
     return false;
   }
-  if (routines.empty()) return false;
-  routines_.insert(routines_.end(), routines.begin(), routines.end());
-  SortRoutines(routines_);
+  modules_ = std::move(modules);
   return true;
+}
+
+bool TDebugInfo::FindModuleLocation(uintptr_t address, TModuleLocation& location) const {
+  return modules_ && modules_->Find(address, location);
+}
+
+bool TDebugInfo::IsProgramCode(uintptr_t address) const {
+  if (image_end_ == 0) return true;
+  return address > code_base_ && address < image_end_;
 }
 
 const TUnitDebugInfos* TDebugInfo::FindUnitForAddress(uint64_t offset) const {
@@ -363,25 +373,30 @@ uint16_t TDebugInfo::FindLineForAddress(const TUnitDebugInfos& unit, uint64_t of
 }
 
 std::string TDebugInfo::LocationText(uintptr_t address) const {
-  std::string text;
-  uintptr_t shown = address;
-  if (address > code_base_ && (image_end_ == 0 || address < image_end_)) {
+  const bool in_image = address > code_base_ && (image_end_ == 0 || address < image_end_);
+  const TRoutineDebugInfos* routine = nullptr;
+  const TUnitDebugInfos* unit = nullptr;
+  if (in_image) {
     const uint64_t offset = address - code_base_;
-    shown = offset;
-    const TRoutineDebugInfos* routine = FindRoutineForAddress(offset);
-    const std::string routine_text =
-        routine ? " Routine " + Demangled(routine->Name) : std::string("(no debug info)");
-    if (const TUnitDebugInfos* unit = FindUnitForAddress(offset)) {
-      text = "Module " + unit->Name + routine_text;
-      if (uint16_t line = FindLineForAddress(*unit, offset))
-        text += " Line " + std::to_string(line);
-    } else {
-      text = routine_text;
-    }
-  } else {
-    text = "(no debug info)";
+    routine = FindRoutineForAddress(offset);
+    unit = FindUnitForAddress(offset);
   }
-  return text + " Find error: " + HexAddressText(shown);
+  TModuleLocation module;
+  const bool in_module = FindModuleLocation(address, module);
+
+  std::string routine_name = routine ? routine->Name : module.Routine;
+  std::string unit_name = unit ? unit->Name : module.File;
+  int line = unit ? FindLineForAddress(*unit, address - code_base_) : module.Line;
+  const std::string routine_text =
+      routine_name.empty() ? std::string("(no debug info)") : " Routine " + Demangled(routine_name);
+  std::string text = routine_text;
+  if (!unit_name.empty()) {
+    text = "Module " + unit_name + routine_text;
+    if (line > 0) text += " Line " + std::to_string(line);
+  }
+  text += " Find error: ";
+  if (in_module) return text + module.Module + "+" + HexAddressText(module.Offset);
+  return text + HexAddressText(in_image ? address - code_base_ : address);
 }
 
 std::string TDebugInfo::CallStackText(const TCallStack& stack, std::string_view header) const {

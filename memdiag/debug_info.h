@@ -1,10 +1,12 @@
-// Turns code addresses into text: module (source file), routine and line from the
-// debug information a build tool may append to the program file, routine names
-// from the executable's own symbol table, and the address itself relative to the
-// executable's load address.
+// Turns code addresses into text: source file, routine and line from the debug
+// information a build tool may append to the program file, and for any module of
+// the running process (the executable, each shared library) from that module's own
+// symbols and DWARF debug information, with the module's name and the offset inside
+// it, so that a location can be followed after the program has ended.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +31,17 @@ struct TUnitDebugInfos {
   std::vector<TAddressToLine> Lines;  // sorted by address, never empty
 };
 
+// Where an address lies in the modules of the running process.
+struct TModuleLocation {
+  std::string Module;   // file name of the executable or shared library
+  uint64_t Offset = 0;  // address inside the module's file, as its symbols count it
+  std::string Routine;  // mangled names are demangled when shown; empty when unknown
+  std::string File;     // file-name part of the source file; empty without debug info
+  int Line = 0;
+};
+
+class TProcessModules;
+
 class TDebugInfo {
  public:
   // ComputeCodeBase: the executable's load address and the end of its image, so
@@ -42,15 +55,25 @@ class TDebugInfo {
   // when the file has none or any part of it lies outside the file or its part.
   bool LoadDebugInfo(const std::string& program_file);
 
-  // Adds the function symbols of an ELF file's symbol table (the dynamic one when
-  // there is no other) as routines. False, with none added, when the file is no
-  // readable 64-bit ELF file or has no function symbols.
-  bool LoadSymbolTable(const std::string& program_file);
+  // Reads the modules the running process has loaded now, for their symbols and
+  // debug information (read when first asked). Called again, it reads them anew.
+  // False when they cannot be read; locations are then told without them.
+  bool LoadProcessModules();
+  bool UsesProcessModules() const { return modules_ != nullptr; }
+  // The module, routine, source file and line of an address; false outside every
+  // module, or without LoadProcessModules.
+  bool FindModuleLocation(uintptr_t address, TModuleLocation& location) const;
 
-  // "Module <unit> Routine <name> Line <n> Find error: <hex>", shortened as far as
-  // the information reaches; "(no debug info) Find error: <hex>" without any.
-  // The hex is the offset from the code base inside the executable's image, the
-  // absolute address outside it.
+  // The address lies in the executable's image: code of the program itself, not of
+  // a library. Without a code base every address counts as the program's.
+  bool IsProgramCode(uintptr_t address) const;
+
+  // "Module <source file> Routine <name> Line <n> Find error: <module>+<hex>",
+  // shortened as far as the information reaches; "(no debug info) Find error: <hex>"
+  // without any. The hex is the offset inside the module; without the process's
+  // modules, the offset from the code base inside the executable's image, the
+  // absolute address outside it. The appended debug information of the program
+  // file comes first, the module's own second.
   std::string LocationText(uintptr_t address) const;
 
   // One line "<header>call stack - <n> : <location>\r\n" per entry, ending at the
@@ -70,6 +93,7 @@ class TDebugInfo {
   uintptr_t image_end_ = 0;
   std::vector<TRoutineDebugInfos> routines_;  // sorted by start address
   std::vector<TUnitDebugInfos> units_;        // sorted by first line address
+  std::shared_ptr<TProcessModules> modules_;
 };
 
 // At least eight upper-case hexadecimal digits.

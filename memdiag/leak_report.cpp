@@ -22,8 +22,9 @@ const char* KindText(uint8_t) {
   return "User allocated memory (GetMem)";
 }
 
-void WriteLeakDetails(const TLeak& leak, const TDebugInfo& info, std::ostream& out) {
-  WriteLine(out, "Leak #" + std::to_string(leak.Identifier) + " " + KindText(leak.Kind));
+void WriteLeakDetails(const TLeak& leak, const TDebugInfo& info, std::ostream& out,
+                      const char* label = "Leak #") {
+  WriteLine(out, label + std::to_string(leak.Identifier) + " " + KindText(leak.Kind));
   WriteLine(out, "\tSize: " + std::to_string(leak.Size));
   WriteLine(out, "\t" + std::to_string(leak.Occurrences) +
                      (leak.Occurrences < 2 ? " Occurence" : " Occurences"));
@@ -33,6 +34,15 @@ void WriteLeakDetails(const TLeak& leak, const TDebugInfo& info, std::ostream& o
 void WriteLeakLine(const TLeak& leak, std::ostream& out) {
   WriteLine(out, std::string("* ") + KindText(leak.Kind) + " (Leak #" +
                      std::to_string(leak.Identifier) + ") Size: " + std::to_string(leak.Size));
+}
+
+bool HeldByLibraries(const TCallStack& stack, const TDebugInfo& info) {
+  if (stack[0] == 0) return false;
+  for (uintptr_t address : stack) {
+    if (address == 0) break;
+    if (info.IsProgramCode(address)) return false;
+  }
+  return true;
 }
 
 bool SameLeak(const TLeak& leak, const TTrackedBlockHeader& h) {
@@ -60,10 +70,12 @@ void OpenInViewer(const std::string& name) {
 
 }  // namespace
 
-bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
+bool CollectLeaks(const TLeakTracker& tracker, TBlockOwner owner, std::vector<TLeak>& leaks,
                   std::vector<uint32_t>& chronological, size_t maximum) {
   bool limit_reached = false;
+  const TDebugInfo& info = tracker.DebugInfo();
   tracker.VisitBlocks([&](const TTrackedBlockHeader& h) {
+    if (HeldByLibraries(h.CallStack, info) != (owner == TBlockOwner::Libraries)) return true;
     auto same = std::find_if(leaks.begin(), leaks.end(),
                              [&h](const TLeak& leak) { return SameLeak(leak, h); });
     if (same != leaks.end()) {
@@ -122,6 +134,8 @@ std::vector<TLeak> TopLeaks(const std::vector<TLeak>& leaks) {
 size_t WriteLeakReport(TLeakTracker& tracker, std::ostream& out) {
   tracker.InitializeLeakTracker();
   tracker.StopLeakTracking();
+  // The modules loaded now, those loaded late in the run (plugins) included.
+  if (!tracker.ProgramFile().empty()) tracker.DebugInfo().LoadProcessModules();
   const TDebugInfo& info = tracker.DebugInfo();
 
   WriteLine(out, tracker.ReportHeaderText());
@@ -168,6 +182,19 @@ size_t WriteLeakReport(TLeakTracker& tracker, std::ostream& out) {
     WriteLine(out, "\t\tDestroyed at: " + info.LocationText(block.ReleaseAddress));
   }
   WriteLine(out, "\r\n*** MEMDIAG: End of blocks written to after destruction ***\r\n");
+
+  // What libraries allocated and still hold at the end, for reference only.
+  std::vector<TLeak> held;
+  std::vector<uint32_t> held_blocks;
+  const bool held_limit =
+      CollectLeaks(tracker, TBlockOwner::Libraries, held, held_blocks, tracker.MaxLeaks);
+  uint64_t held_sum = 0;
+  for (uint32_t id : held_blocks) held_sum += held[id].Size;
+  WriteLine(out, "\r\n*** MEMDIAG: Blocks held by libraries, no leaks of the program ***\r\n");
+  for (const TLeak& block : held) WriteLeakDetails(block, info, out, "Held #");
+  WriteLine(out, (held_limit ? "Held by libraries, at least " : "Held by libraries: ") +
+                     std::to_string(held_sum) + " bytes\r\n");
+  WriteLine(out, "*** MEMDIAG: End of blocks held by libraries ***\r\n");
   return leaks.size();
 }
 

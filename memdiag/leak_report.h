@@ -22,11 +22,21 @@ struct TLeak {
   uint64_t Total() const { return uint64_t{Size} * Occurrences; }
 };
 
-// Groups the live blocks, newest first, into leaks; chronological receives the
-// leak identifier of every block collected, newest first. True when a block was
-// left out because the list already held the maximum of distinct leaks.
-bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
+// Whose live blocks a collection takes: the program's (some entry of the call
+// stack lies in the program's own code), or those whose whole call stack lies in
+// libraries, which the program never asked for (Qt's, the C library's) and which
+// are no leaks of the program.
+enum class TBlockOwner { Program, Libraries };
+
+// Groups the owner's live blocks, newest first, into leaks; chronological receives
+// the leak identifier of every block collected, newest first. True when a block
+// was left out because the list already held the maximum of distinct leaks.
+bool CollectLeaks(const TLeakTracker& tracker, TBlockOwner owner, std::vector<TLeak>& leaks,
                   std::vector<uint32_t>& chronological, size_t maximum);
+inline bool CollectLeaks(const TLeakTracker& tracker, std::vector<TLeak>& leaks,
+                         std::vector<uint32_t>& chronological, size_t maximum) {
+  return CollectLeaks(tracker, TBlockOwner::Program, leaks, chronological, maximum);
+}
 
 // Released blocks of 1 to maximum_size bytes with any byte that is no longer the
 // fill byte, newest first: those in the quarantine, then those found when they
@@ -37,7 +47,8 @@ bool CollectDamagedBlocks(const TLeakTracker& tracker, std::vector<TDamagedBlock
 // The ten largest totals, larger first; equal totals in identifier order.
 std::vector<TLeak> TopLeaks(const std::vector<TLeak>& leaks);
 
-// Stops tracking and writes the report; the number of distinct leaks.
+// Stops tracking and writes the report; the number of distinct leaks of the
+// program (the blocks held by libraries are listed after them, and not counted).
 size_t WriteLeakReport(TLeakTracker& tracker, std::ostream& out);
 
 // Writes the report to name + ".$$$" and renames it over name, so that a report

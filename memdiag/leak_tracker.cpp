@@ -58,7 +58,6 @@ void TLeakTracker::InitializeLeakTracker() {
   if (!program_file_.empty()) {
     debug_info_.ComputeCodeBase();
     debug_info_.LoadDebugInfo(program_file_);
-    debug_info_.LoadSymbolTable(program_file_);
   }
   // The first capture may load and set up the unwinder, allocating on the way.
   uintptr_t frames[4];

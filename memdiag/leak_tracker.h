@@ -99,6 +99,9 @@ class TLeakTracker {
   // at most MaxBadBlocks; true in lost when more were found.
   std::vector<TDamagedBlock> DamagedReleasedBlocks(bool& lost) const;
 
+  // Where the debug information is read; empty for none (then neither are the
+  // modules of the process).
+  const std::string& ProgramFile() const { return program_file_; }
   const TDebugInfo& DebugInfo() const { return debug_info_; }
   TDebugInfo& DebugInfo() { return debug_info_; }
 

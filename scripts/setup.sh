@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-charts-dev
           libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales qt6-translations-l10n
+          libdw-dev pkg-config
           clang libclang-rt-14-dev)
 
 as_root() {

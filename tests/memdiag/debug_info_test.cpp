@@ -1,6 +1,9 @@
 #include "memdiag/debug_info.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <cstdint>
 #include <string>
@@ -10,6 +13,7 @@
 
 // A function of this test program, for the symbol table to find.
 namespace memdiag_test_symbols {
+constexpr int kKnownFunctionLine = __LINE__ + 1;
 [[gnu::noinline]] int KnownFunction(int x) {
   asm volatile("" : "+r"(x));
   return x * 3 + 1;
@@ -276,32 +280,38 @@ TEST(DebugInfo, TruncatedOrDamagedFilesNeverReadOutside) {
   }
 }
 
-TEST(DebugInfo, RoutineNamesFromTheProgramsSymbolTable) {
+// Addresses of the running test program: its own code (built with debug
+// information), the C library's, and none at all.
+TEST(DebugInfo, LocationsFromEachModulesOwnSymbolsAndDebugInformation) {
   TDebugInfo info;
   info.ComputeCodeBase();
-  ASSERT_TRUE(info.LoadSymbolTable("/proc/self/exe"));
-  const auto address = reinterpret_cast<uintptr_t>(&memdiag_test_symbols::KnownFunction) + 1;
-  EXPECT_EQ(info.LocationText(address),
-            " Routine memdiag_test_symbols::KnownFunction(int) Find error: " +
-                HexAddressText(address - info.CodeBase()));
-  EXPECT_EQ(memdiag_test_symbols::KnownFunction(1), 4);
-}
+  ASSERT_TRUE(info.LoadProcessModules());
+  const auto module_offset = [](uintptr_t address) {
+    Dl_info dl{};
+    EXPECT_NE(::dladdr(reinterpret_cast<void*>(address), &dl), 0);
+    return HexAddressText(address - reinterpret_cast<uintptr_t>(dl.dli_fbase));
+  };
 
-TEST(DebugInfo, SymbolTablesThatCannotBeReadGiveNoNames) {
-  TempFolder folder;
-  const std::string program = platform::testing::ReadBytes("/proc/self/exe");
-  std::string no_sections = program;
-  // Section header table beyond the end of the file.
-  Put32(no_sections, 0x28, static_cast<uint32_t>(program.size()));
-  Put32(no_sections, 0x2C, 0);
-  WriteBytes(folder / "not_elf", "#!/bin/sh\necho not a program\n");
-  WriteBytes(folder / "header_only", program.substr(0, 64));
-  WriteBytes(folder / "no_sections", no_sections);
-  for (const char* name : {"not_elf", "header_only", "no_sections"}) {
-    TDebugInfo info;
-    EXPECT_FALSE(info.LoadSymbolTable(folder / name)) << name;
-    EXPECT_EQ(info.RoutineCount(), 0u);
-  }
+  const auto own = reinterpret_cast<uintptr_t>(&memdiag_test_symbols::KnownFunction) + 1;
+  const std::string own_text = info.LocationText(own);
+  const std::string own_start =
+      "Module debug_info_test.cpp Routine memdiag_test_symbols::KnownFunction(int) Line ";
+  ASSERT_EQ(own_text.rfind(own_start, 0), 0u) << own_text;
+  const int line = std::atoi(own_text.c_str() + own_start.size());
+  EXPECT_TRUE(line >= memdiag_test_symbols::kKnownFunctionLine && line <= memdiag_test_symbols::kKnownFunctionLine + 2) << own_text;
+  EXPECT_TRUE(own_text.ends_with(" Find error: memdiag_tests+" + module_offset(own))) << own_text;
+  EXPECT_TRUE(info.IsProgramCode(own));
+
+  const auto library = reinterpret_cast<uintptr_t>(&::qsort) + 1;
+  const std::string library_text = info.LocationText(library);
+  // Source file and line too when the library's debug information is installed.
+  EXPECT_NE(library_text.find(" Routine qsort"), std::string::npos) << library_text;
+  EXPECT_TRUE(library_text.ends_with(" Find error: libc.so.6+" + module_offset(library)))
+      << library_text;
+  EXPECT_FALSE(info.IsProgramCode(library));
+
+  EXPECT_EQ(info.LocationText(0x10), "(no debug info) Find error: 00000010");
+  EXPECT_EQ(memdiag_test_symbols::KnownFunction(1), 4);
 }
 
 TEST(DebugInfo, CallStackTextEndsAtTheFirstZero) {

@@ -78,6 +78,26 @@ TEST_F(LeakReportTest, DamagedBlocksAndNotes) {
   ExpectGolden("damaged.log", Report());
 }
 
+TEST_F(LeakReportTest, BlocksOfLibrariesAloneAreNoLeaks) {
+  // The program's image from 0x400000 to 0x500000; libraries above it.
+  tracker_->DebugInfo().SetCodeBase(0x400000, 0x500000);
+  ScriptedStack::frames = {0x7000001, 0x601001, 0x602001, 0x603001};
+  Get(16, 0x601001);  // nothing of the program on its stack
+  ScriptedStack::frames = {0x7000001, 0x601001, 0x402001, 0x603001};
+  Get(24, 0x601001);  // a library's allocation for the program
+  size_t leaks = 0;
+  const std::string report = Report(&leaks);
+  EXPECT_EQ(leaks, 1u);
+  EXPECT_NE(report.find("Total leak: 24 bytes\r\n"), std::string::npos) << report;
+  const size_t held = report.find("*** MEMDIAG: Blocks held by libraries");
+  ASSERT_NE(held, std::string::npos);
+  EXPECT_GT(report.find("Size: 16"), held) << "listed with the program's leaks";
+  EXPECT_NE(report.find("Held #0 User allocated memory (GetMem)\r\n\tSize: 16\r\n", held),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Held by libraries: 16 bytes\r\n", held), std::string::npos) << report;
+}
+
 TEST(TopLeaks, EqualTotalsKeepIdentifierOrder) {
   std::vector<TLeak> leaks;
   // Totals 12 12 6 12 24 12 ... : size and occurrences differ, totals tie.

@@ -93,20 +93,63 @@ size_t Occurrences(const std::string& text, const std::string& part) {
   return n;
 }
 
-TEST_F(MemDiagProgramTest, ReportNamesTheLeakingRoutine) {
+// The line of the report that begins with start; empty when there is none.
+std::string LineStarting(const std::string& text, const std::string& start, size_t from = 0) {
+  const size_t at = text.find(start, from);
+  if (at == std::string::npos) return {};
+  return text.substr(at, text.find("\r\n", at) - at);
+}
+
+TEST_F(MemDiagProgramTest, ReportNamesModuleRoutineFileAndLine) {
   ASSERT_EQ(RunChild("1"), 0);
   const std::vector<std::string> reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_TRUE(IsReportName(reports[0])) << reports[0];
   const std::string report = ReadBytes(DataFolder() + "/" + reports[0]);
   EXPECT_EQ(report.rfind("MemDiag version 1.00\r\n\r\nTOP 10 Leaks: begin\r\n", 0), 0u) << report;
-  EXPECT_NE(
-      report.find("Leak #0 User allocated memory (GetMem)\r\n\tSize: 12\r\n\t3 Occurences\r\n"
-                  "\tcall stack - 0 :  Routine memdiag_child::LeakTwelveBytes() Find error: "),
-      std::string::npos)
+  EXPECT_NE(report.find("Leak #0 User allocated memory (GetMem)\r\n\tSize: 12\r\n\t3 Occurences\r\n"
+                        "\tcall stack - 0 : Module memdiag_child.cpp Routine "
+                        "memdiag_child::LeakTwelveBytes() Line "),
+            std::string::npos)
       << report;
+  // Each entry names its module and the offset inside it, the C library's too.
+  EXPECT_NE(LineStarting(report, "\tcall stack - 0 : Module memdiag_child.cpp")
+                .find(" Find error: memdiag_child+"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(LineStarting(report, "\tcall stack - 1 : Module memdiag_child.cpp Routine main Line ")
+                .find(" Find error: memdiag_child+"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find(" Find error: libc.so.6+"), std::string::npos) << report;
   EXPECT_NE(report.find("Total leak: 36 bytes\r\n"), std::string::npos) << report;
   EXPECT_EQ(Occurrences(report, "* User allocated memory (GetMem) (Leak #0) Size: 12\r\n"), 3u);
+  // The library's own block is listed apart, and is no leak.
+  const size_t held = report.find("*** MEMDIAG: Blocks held by libraries");
+  ASSERT_NE(held, std::string::npos) << report;
+  EXPECT_NE(report.find("Held #0 User allocated memory (GetMem)\r\n\tSize: 16\r\n", held),
+            std::string::npos)
+      << report;
+  EXPECT_NE(LineStarting(report, "\tcall stack - 0 : Module held_by_library.cpp Routine "
+                                 "(anonymous namespace)::Hold(void*) Line ",
+                         held)
+                .find(" Find error: libmemdiag_child_library.so+"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Held by libraries: 16 bytes\r\n", held), std::string::npos) << report;
+  EXPECT_EQ(Occurrences(report, "Leak #1"), 0u) << report;
+}
+
+TEST_F(MemDiagProgramTest, WithoutLeaksOfTheProgramTheReportListsNone) {
+  ASSERT_EQ(RunChild("1", {"noleak"}), 0);
+  const std::vector<std::string> reports = Reports();
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string report = ReadBytes(DataFolder() + "/" + reports[0]);
+  EXPECT_NE(report.find("TOP 10 Leaks: begin\r\nTOP 10 Leaks: end\r\n"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Total leak: 0 bytes\r\n"), std::string::npos) << report;
+  EXPECT_EQ(report.find("Leak #"), std::string::npos) << report;
+  EXPECT_NE(report.find("Held by libraries: 16 bytes\r\n"), std::string::npos) << report;
 }
 
 TEST_F(MemDiagProgramTest, SwitchedOffNothingIsWritten) {
@@ -120,6 +163,7 @@ TEST_F(MemDiagProgramTest, FourThreadsAllocatingAndReleasingLeaveOnlyTheLeaks) {
   ASSERT_EQ(reports.size(), 1u);
   const std::string report = ReadBytes(DataFolder() + "/" + reports[0]);
   // One leak, three blocks in the chronology, nothing of the threads.
+  EXPECT_NE(report.find("Held by libraries: 16 bytes\r\n"), std::string::npos) << report;
   EXPECT_EQ(Occurrences(report, "Leak #1"), 0u) << report;
   EXPECT_EQ(Occurrences(report, "* User allocated memory"), 3u) << report;
   EXPECT_NE(report.find("Total leak: 36 bytes\r\n"), std::string::npos) << report;

@@ -1,6 +1,7 @@
 // A program built like vandrel2 as far as the leak tracker goes: the replacement
-// allocation functions, the settings file that starts tracking. It leaks three
-// 12-byte blocks from one place and ends; with "threads" four threads allocate
+// allocation functions, the settings file that starts tracking. A library it
+// links holds a block of its own; the program leaks three 12-byte blocks from one
+// place and ends ("noleak": leaks nothing); with "threads" four threads allocate
 // and release blocks of every kind of size first.
 #include <cstring>
 #include <memory>
@@ -49,12 +50,16 @@ void RunThreads() {
 
 }  // namespace memdiag_child
 
+extern "C" void HoldABlockOnALibraryThread();
+
 int main(int argc, char** argv) {
   services::SetMemDiagStarter(memdiag::StartFromSettings);
   services::ReadSettings();
   // Never a viewer from a test.
   if (memdiag::TLeakTracker* tracker = memdiag::ProcessTracker()) tracker->ShowReport = false;
   if (argc > 1 && std::strcmp(argv[1], "threads") == 0) memdiag_child::RunThreads();
+  HoldABlockOnALibraryThread();
+  if (argc > 1 && std::strcmp(argv[1], "noleak") == 0) return 0;
   for (int i = 0; i < memdiag_child::g_leak_count; ++i) {
     memdiag_child::g_leaks[i] = memdiag_child::LeakTwelveBytes();
   }

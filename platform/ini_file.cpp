@@ -79,33 +79,6 @@ std::string ErrorText(const char* what, const std::string& file, int code) {
   return std::string(what) + " \"" + file + "\": " + std::system_category().message(code);
 }
 
-std::string ReadWholeFile(const std::string& path, bool* exists) {
-  *exists = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (err == ENOENT || err == ENOTDIR) return {};
-    throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
-  }
-  std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      data.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      const int err = errno;
-      ::close(fd);
-      throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
-    }
-  }
-  ::close(fd);
-  *exists = true;
-  return data;
-}
-
 // Temporary files of a target: ".<name>.tmp<pid>-<number>" in the target's folder.
 std::string TemporaryPrefix(const std::string& target) {
   const size_t slash = target.rfind('/');
@@ -167,6 +140,51 @@ void RemoveLeftoverTemporaries(const std::string& target) {
 
 }  // namespace
 
+std::string TooLargeText(const std::string& path, size_t max_bytes) {
+  const size_t mib = max_bytes / (1024 * 1024);
+  const std::string limit = mib > 0 && mib * 1024 * 1024 == max_bytes
+                                ? std::to_string(mib) + " MiB"
+                                : std::to_string(max_bytes) + " bytes";
+  return "The file \"" + path + "\" is larger than any file of its kind (more than " + limit +
+         "): it was not read.";
+}
+
+std::string ReadFileLimited(const std::string& path, size_t max_bytes, bool* exists) {
+  *exists = false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return {};
+    throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
+  }
+  const auto too_large = [&] {
+    ::close(fd);
+    throw IniFileError(TooLargeText(path, max_bytes), EFBIG);
+  };
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > max_bytes)
+    too_large();
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      // Also a file that grows, or one that is no regular file, stops here.
+      if (static_cast<size_t>(n) > max_bytes - data.size()) too_large();
+      data.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int err = errno;
+      ::close(fd);
+      throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
+    }
+  }
+  ::close(fd);
+  *exists = true;
+  return data;
+}
+
 void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
   std::string target = file_name;
   struct stat st;
@@ -224,15 +242,16 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
   }
 }
 
-TIniFile::TIniFile(std::string file_name, bool auto_flush)
+TIniFile::TIniFile(std::string file_name, bool auto_flush, size_t max_bytes)
     : file_name_(std::move(file_name)), auto_flush_(auto_flush) {
   bool exists;
-  const std::string bytes = ReadWholeFile(file_name_, &exists);
+  const std::string bytes = ReadFileLimited(file_name_, max_bytes, &exists);
   if (exists) Parse(DecodeTextFile(bytes));
 }
 
 void TIniFile::Parse(std::string_view text) {
   lines_.clear();
+  index_valid_ = false;
   while (!text.empty()) {
     const size_t nl = text.find('\n');
     std::string_view raw = text.substr(0, nl);
@@ -251,28 +270,76 @@ void TIniFile::Parse(std::string_view text) {
       line.kind = Kind::kKey;
       line.name = std::string(Trim(t.substr(0, eq)));
       line.value = std::string(Trim(t.substr(eq + 1)));
+    } else if (!lines_.empty() && lines_.back().kind == Kind::kOther) {
+      // A run of lines that are never read is kept as one entry: a file of
+      // millions of blank or comment lines would otherwise take seconds and
+      // hundreds of megabytes. It is written back as it was.
+      lines_.back().text += "\r\n";
+      lines_.back().text += raw;
+      continue;
     }
     line.folded = Fold(line.name);
     lines_.push_back(std::move(line));
   }
 }
 
-TIniFile::Range TIniFile::FindSection(std::string_view folded_section) const {
+void TIniFile::BuildIndex() const {
+  index_ = {};
+  const std::string* section = nullptr;  // folded name of the current first section
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind != Kind::kSection || lines_[i].folded != folded_section) continue;
-    size_t end = i + 1;
-    while (end < lines_.size() && lines_[end].kind != Kind::kSection) ++end;
-    return {i, end};
+    const Line& line = lines_[i];
+    if (line.kind == Kind::kSection) {
+      index_.headers.push_back(i);
+      const bool first = index_.sections.emplace(line.folded, i).second;
+      section = first ? &line.folded : nullptr;
+    } else if (line.kind == Kind::kKey && section != nullptr) {
+      index_.keys.emplace(*section + '\n' + line.folded, i);  // the first one counts
+    }
   }
-  return {npos, npos};
+  index_valid_ = true;
+}
+
+void TIniFile::Inserted(size_t at) {
+  if (!index_valid_) return;
+  const auto shift = [at](size_t& i) {
+    if (i >= at) ++i;
+  };
+  for (auto& [name, i] : index_.sections) shift(i);
+  for (auto& [name, i] : index_.keys) shift(i);
+  for (size_t& i : index_.headers) shift(i);
+  const Line& line = lines_[at];
+  if (line.kind == Kind::kSection) {
+    index_.headers.insert(std::upper_bound(index_.headers.begin(), index_.headers.end(), at), at);
+    index_.sections.emplace(line.folded, at);
+    return;
+  }
+  // A key line: indexed when it is in the first section of its name.
+  const auto next = std::upper_bound(index_.headers.begin(), index_.headers.end(), at);
+  if (next == index_.headers.begin()) return;
+  const Line& header = lines_[*(next - 1)];
+  if (index_.sections.at(header.folded) != *(next - 1)) return;
+  std::string key = header.folded + '\n' + line.folded;
+  const auto [it, added] = index_.keys.emplace(std::move(key), at);
+  if (!added && at < it->second) it->second = at;
+}
+
+TIniFile::Range TIniFile::FindSection(std::string_view folded_section) const {
+  if (!index_valid_) BuildIndex();
+  const auto it = index_.sections.find(std::string(folded_section));
+  if (it == index_.sections.end()) return {npos, npos};
+  const size_t i = it->second;
+  const auto next = std::upper_bound(index_.headers.begin(), index_.headers.end(), i);
+  return {i, next == index_.headers.end() ? lines_.size() : *next};
 }
 
 size_t TIniFile::FindKey(const Range& range, std::string_view folded_key) const {
   if (range.header == npos) return npos;
-  for (size_t i = range.header + 1; i < range.end; ++i) {
-    if (lines_[i].kind == Kind::kKey && lines_[i].folded == folded_key) return i;
-  }
-  return npos;
+  if (!index_valid_) BuildIndex();
+  std::string key = lines_[range.header].folded;
+  key += '\n';
+  key += folded_key;
+  const auto it = index_.keys.find(key);
+  return it == index_.keys.end() ? npos : it->second;
 }
 
 void TIniFile::Changed() {
@@ -317,6 +384,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     header.name = s;
     header.folded = Fold(s);
     lines_.push_back(std::move(header));
+    Inserted(lines_.size() - 1);
   } else if (const size_t i = FindKey(range, Fold(k)); i != npos) {
     Line& line = lines_[i];
     if (line.value == Trim(v)) return;
@@ -340,6 +408,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     }
   }
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+  Inserted(at);
   Changed();
 }
 
@@ -386,6 +455,7 @@ void TIniFile::EraseSection(std::string_view section) {
   for (Range r = FindSection(folded); r.header != npos; r = FindSection(folded)) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(r.header),
                  lines_.begin() + static_cast<std::ptrdiff_t>(r.end));
+    index_valid_ = false;
     changed = true;
   }
   if (changed) Changed();
@@ -397,6 +467,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   bool changed = false;
   for (size_t i = FindKey(range, folded); i != npos; i = FindKey(range, folded)) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    index_valid_ = false;
     --range.end;
     changed = true;
   }

@@ -35,6 +35,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -49,6 +50,14 @@ class IniFileError : public std::runtime_error {
   int code_;
 };
 
+// The file's bytes, at most max_bytes of them: IniFileError when it cannot be read,
+// and with Code() EFBIG and TooLargeText's message, before it is read whole, when
+// it holds more. *exists false (and nothing read) for a file that is not there.
+std::string ReadFileLimited(const std::string& path, size_t max_bytes, bool* exists);
+// "The file "name" is larger than any file of its kind (more than 2 MiB): it was
+// not read."
+std::string TooLargeText(const std::string& path, size_t max_bytes);
+
 // Writes a file so that it is either the old or the new content, never a part:
 // a temporary file in the same folder, flushed to disk, renamed over the target
 // (through a symbolic link to the file it names). Throws IniFileError.
@@ -57,8 +66,11 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
 class TIniFile {
  public:
   // Reads the file (a UTF-8 path) when it exists. Throws IniFileError when it exists
-  // but cannot be read, so that a later write cannot replace content never seen.
-  explicit TIniFile(std::string file_name, bool auto_flush = true);
+  // but cannot be read, so that a later write cannot replace content never seen;
+  // also (Code() EFBIG, TooLargeText) when it holds more than max_bytes, which is
+  // found before it is read whole.
+  explicit TIniFile(std::string file_name, bool auto_flush = true,
+                    size_t max_bytes = static_cast<size_t>(-1));
 
   const std::string& FileName() const { return file_name_; }
 
@@ -95,7 +107,8 @@ class TIniFile {
   enum class Kind { kOther, kSection, kKey };
   struct Line {
     Kind kind = Kind::kOther;
-    std::string text;    // the line as read or as last written (UTF-8)
+    std::string text;    // the line as read or as last written (UTF-8); a run of
+                         // kOther lines is one entry, its lines joined by CRLF
     std::string name;    // section or key name, trimmed, as spelt
     std::string folded;  // name after case folding
     std::string value;   // key lines: trimmed value
@@ -109,11 +122,24 @@ class TIniFile {
   Range FindSection(std::string_view folded_section) const;
   size_t FindKey(const Range& range, std::string_view folded_key) const;
   void Changed();
+  // A line was inserted at `at`: the index follows without a rebuild.
+  void Inserted(size_t at);
+  void BuildIndex() const;
 
   std::string file_name_;
   bool auto_flush_;
   bool modified_ = false;
   std::vector<Line> lines_;
+  // Where the sections and their keys are, so that a lookup does not walk every
+  // line (a file of many lines would take seconds for a few hundred reads).
+  // Built on the first lookup after lines were removed.
+  struct Index {
+    std::unordered_map<std::string, size_t> sections;  // folded name: its first header
+    std::unordered_map<std::string, size_t> keys;  // folded section, '\n', folded key: first line
+    std::vector<size_t> headers;                   // every section line, in file order
+  };
+  mutable Index index_;
+  mutable bool index_valid_ = false;
 };
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/text_encoding.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -94,6 +96,44 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     out += b < 0 ? '?' : static_cast<char>(b);
   }
   return out;
+}
+
+std::string QuotedExcerpt(std::string_view text, size_t max_chars) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  size_t chars = 0;
+  size_t pos = 0;
+  for (; pos < text.size() && chars < max_chars; ++chars) {
+    char32_t cp;
+    const size_t len = DecodeUtf8Char(text, pos, &cp);
+    const bool control = cp == kInvalidChar || cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
+    if (control) {
+      const unsigned b = cp == kInvalidChar || cp > 0xFF ? static_cast<unsigned char>(text[pos])
+                                                         : static_cast<unsigned>(cp);
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    } else {
+      out.append(text.substr(pos, len));
+    }
+    pos += len;
+  }
+  if (pos < text.size()) out += "\xE2\x80\xA6";
+  return out;
+}
+
+std::vector<std::string> CharsOutsideCp1252(std::string_view utf8) {
+  std::vector<std::string> found;
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t cp;
+    const size_t len = DecodeUtf8Char(utf8, pos, &cp);
+    if (cp == kInvalidChar || CodePointToCp1252(cp) < 0) {
+      std::string c(utf8.substr(pos, len));
+      if (std::find(found.begin(), found.end(), c) == found.end()) found.push_back(std::move(c));
+    }
+    pos += len;
+  }
+  return found;
 }
 
 bool IsValidUtf8(std::string_view text) {

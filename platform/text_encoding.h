@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -16,6 +17,15 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-8 to Windows-1252 bytes. A character that Windows-1252 cannot hold, and each
 // byte of an invalid UTF-8 sequence, becomes '?'.
 std::string Utf8ToCp1252(std::string_view utf8);
+
+// A value of a file as a message quotes it: at most max_chars characters, then
+// "…" when there is more; control characters (and the bytes of an invalid
+// sequence) shown as "\xNN", so that none cuts off or breaks the message.
+std::string QuotedExcerpt(std::string_view text, size_t max_chars = 40);
+
+// The characters of a UTF-8 text that Windows-1252 cannot hold (each byte of an
+// invalid sequence is one), each once, in the order they first appear.
+std::vector<std::string> CharsOutsideCp1252(std::string_view utf8);
 
 // Decodes the character that starts at byte `pos` (pos < text.size()) and returns
 // its length in bytes. An invalid or truncated sequence gives length 1 and

@@ -1,11 +1,14 @@
 #include "services/param_ini_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <system_error>
 
+#include "platform/text_encoding.h"
 #include "services/decimal_text.h"
 
 namespace services {
@@ -13,7 +16,7 @@ namespace {
 
 std::string ErrorText(TParameterFileError::Kind kind, std::string_view section,
                       std::string_view key, std::string_view value) {
-  std::string text = "Parameter file: \"" + std::string(value) + "\" is ";
+  std::string text = "Parameter file: \"" + platform::QuotedExcerpt(value) + "\" is ";
   text += kind == TParameterFileError::Kind::kConversion ? "not a valid number" : "out of range";
   text += " (section \"" + std::string(section) + "\", key \"" + std::string(key) + "\")";
   return text;
@@ -113,6 +116,19 @@ bool ParseParameterNumber(std::string_view text, double* value) {
   return true;
 }
 
+std::optional<float> SingleNonNumber(std::string_view text) {
+  const std::string_view t = TrimBlanks(text);
+  const auto is = [&t](std::string_view name) {
+    return std::equal(t.begin(), t.end(), name.begin(), name.end(), [](char a, char b) {
+      return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+  };
+  if (is("NAN")) return std::numeric_limits<float>::quiet_NaN();
+  if (is("INF") || is("+INF")) return std::numeric_limits<float>::infinity();
+  if (is("-INF")) return -std::numeric_limits<float>::infinity();
+  return std::nullopt;
+}
+
 double TParamIniFile::ReadFloatValue(std::string_view section, std::string_view key,
                                      std::string_view default_value) const {
   const std::string text = ReadString(section, key, default_value);
@@ -152,6 +168,8 @@ int32_t TParamIniFile::ReadIntValue(std::string_view section, std::string_view k
 
 float TParamIniFile::ReadSingleValue(std::string_view section, std::string_view key,
                                      std::string_view default_value) const {
+  if (const std::optional<float> special = SingleNonNumber(ReadString(section, key, default_value)))
+    return *special;
   const double v = ReadFloatValue(section, key, default_value);
   constexpr double kMax = std::numeric_limits<float>::max();
   if (std::abs(v) <= kMax) return static_cast<float>(v);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,8 +39,8 @@ class TParameterFileError : public std::runtime_error {
 // least 0.00001 in magnitude and has at most `digits` digits before the point, else
 // a mantissa without trailing zeros, "E", a "-" only for negative exponents and the
 // exponent without leading zeros ("1E8", "1.2345E-6").
-// 0 gives "0"; not-a-number gives "NAN", infinities "INF" / "-INF" (which the reader
-// rejects, so such a file cannot load as something else).
+// 0 gives "0"; not-a-number gives "NAN", infinities "INF" / "-INF" (which only the
+// readers of singles take back, see SingleNonNumber).
 // Floats are widened to double first, so 0.1f writes "0.1" with 7 digits. Exact
 // halves round away from zero (1.2578125 writes "1.257813").
 std::string FloatToGeneral(double value, int digits);
@@ -52,6 +53,12 @@ std::string FloatToGeneral7(double value);
 // False when it is not one.
 bool ParseParameterNumber(std::string_view text, double* value);
 
+// The texts FloatToGeneral writes for a single that is no number: "NAN", "INF",
+// "+INF" or "-INF" in any case, blanks around it allowed. A NaN comes back as the
+// one quiet NaN whatever pattern it was saved from (the device gets every NaN
+// alike). nullopt for any other text.
+std::optional<float> SingleNonNumber(std::string_view text);
+
 class TParamIniFile : public platform::TIniFile {
  public:
   using platform::TIniFile::TIniFile;
@@ -62,7 +69,8 @@ class TParamIniFile : public platform::TIniFile {
                         std::string_view default_value) const;
 
   // ReadFloatValue fitted to a field: integers take the value truncated toward zero
-  // and must lie within their type; a single must lie within the float range.
+  // and must lie within their type; a single must lie within the float range or be
+  // one of the SingleNonNumber texts, so that every saved set loads back.
   // Throw TParameterFileError (kRange) otherwise.
   uint8_t ReadByteValue(std::string_view section, std::string_view key,
                         std::string_view default_value) const;

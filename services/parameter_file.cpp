@@ -12,11 +12,13 @@
 
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
+#include "platform/file_limits.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
 #include "services/param_ini_file.h"
+#include "services/text_modules.h"
 #include "services/unit_tables.h"
 
 namespace services {
@@ -29,6 +31,8 @@ constexpr size_t kUserUnitEntries = 16;
 constexpr const char* kMemoSection = "Bemerkung";
 constexpr const char* kMemoKey = "Zeile ";
 constexpr const char* kMemoEnd = "@";
+// "#" stands for the remark characters a file cannot hold.
+constexpr uint16_t kRemarkCharsLost = 13320;
 
 // Everything a parameter file holds, so that a load can be read completely before
 // any of it becomes the current set.
@@ -464,6 +468,22 @@ std::string ChangeFileExt(std::string_view name, std::string_view ext) {
   return std::string(name.substr(0, ExtensionStart(name))) + std::string(ext);
 }
 
+bool ExtensionIs(std::string_view name, std::string_view upper_ext) {
+  const size_t dot = ExtensionStart(name);
+  if (dot == std::string_view::npos) return false;
+  std::string ext(name.substr(dot));
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ext == upper_ext;
+}
+
+// The name a set is saved under: the chosen one when it already ends in ".PEG"
+// in any case (an existing "kunde.peg" is the file the operator chose).
+std::string ParameterFileName(std::string_view name) {
+  return ExtensionIs(name, ".PEG") ? std::string(name) : ChangeFileExt(name, ".PEG");
+}
+
 std::string FileFolder(std::string_view name) {
   const size_t sep = LastSeparator(name);
   if (sep == std::string_view::npos) return {};
@@ -471,13 +491,7 @@ std::string FileFolder(std::string_view name) {
 }
 
 bool IsOldFormat(std::string_view name) {
-  const size_t dot = ExtensionStart(name);
-  if (dot == std::string_view::npos) return false;
-  std::string ext(name.substr(dot));
-  for (char& c : ext) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return ext == ".PAR";
+  return ExtensionIs(name, ".PAR");
 }
 
 bool FileExists(const std::string& name) {
@@ -485,9 +499,9 @@ bool FileExists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0;
 }
 
-void PrepareDialog(TFileDialogState& dialog) {
+void PrepareDialog(TFileDialogState& dialog, const char* filter) {
   dialog.DefaultExt = kParameterFileExt;
-  dialog.Filter = kParameterFileFilter;
+  dialog.Filter = filter;
 }
 
 }  // namespace
@@ -529,12 +543,12 @@ std::string ShortFileName(std::string_view name) {
 bool LoadParameterFile() {
   TAppWindow& window = AppWindow();
   TFileDialogState& open = window.OpenDialog();
-  PrepareDialog(open);
+  PrepareDialog(open, kParameterOpenFilter);
   if (!window.ExecuteOpenDialog(open)) return false;
 
   const std::string name = open.FileName;
   TFileDialogState& save = window.SaveDialog();
-  save.FileName = ChangeFileExt(name, ".PEG");
+  save.FileName = ParameterFileName(name);
   open.InitialDir = save.InitialDir = FileFolder(name);
   const bool old_format = IsOldFormat(name);
   window.SetStatusPanel(0, ShortFileName(name));
@@ -545,7 +559,7 @@ bool LoadParameterFile() {
       throw platform::IniFileError(
           "Cannot open the parameter file \"" + name + "\": " + std::strerror(ENOENT), ENOENT);
     }
-    const TParamIniFile ini(name, /*auto_flush=*/false);
+    const TParamIniFile ini(name, /*auto_flush=*/false, platform::kMaxParameterFileBytes);
     if (!HasParameterSection(ini)) {
       window.ShowError("\"" + name + "\" is not a parameter file: it holds none of its sections.");
       return false;
@@ -565,11 +579,29 @@ bool LoadParameterFile() {
 
 void SaveParameterFile() {
   TAppWindow& window = AppWindow();
+  // The file is Windows-1252: a remark character it lacks would come back as "?".
+  std::string lost;
+  for (const std::string& line : window.MemoLines()) {
+    for (const std::string& c : platform::CharsOutsideCp1252(line)) {
+      if (lost.find(c) == std::string::npos) lost += (lost.empty() ? "" : " ") + c;
+    }
+  }
+  if (!lost.empty()) {
+    std::string text = GetText(kRemarkCharsLost);
+    const size_t mark = text.find('#');
+    if (mark == std::string::npos) {
+      text = lost + " -> ?";  // without the text module, still the characters
+    } else {
+      text.replace(mark, 1, lost);
+    }
+    if (window.MessageBox(text, "vandrel2", kMbYesNo | kMbIconWarning | kMbDefButton2) != kIdYes)
+      return;
+  }
   TFileDialogState& save = window.SaveDialog();
-  PrepareDialog(save);
+  PrepareDialog(save, kParameterFileFilter);
   if (!window.ExecuteSaveDialog(save)) return;
 
-  const std::string name = ChangeFileExt(save.FileName, ".PEG");
+  const std::string name = ParameterFileName(save.FileName);
   if (FileExists(name) && window.MessageBox("Datei überschreiben ?", "Warnung",
                                             kMbOkCancel | kMbIconWarning) != kIdOk) {
     return;
@@ -578,7 +610,7 @@ void SaveParameterFile() {
 
   try {
     // Changes stay in memory and replace the file in one rename at the end.
-    platform::TIniFile ini(name, /*auto_flush=*/false);
+    platform::TIniFile ini(name, /*auto_flush=*/false, platform::kMaxParameterFileBytes);
     WriteSet(ini, CurrentSet());
     ini.UpdateFile();
   } catch (const platform::IniFileError& e) {

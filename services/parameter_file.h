@@ -12,8 +12,12 @@
 
 namespace services {
 
-// The file filter of both dialogs, and their default extension.
-inline constexpr const char* kParameterFileFilter = "Vandrel Parameter (*.PEG)|*.PEG";
+// The file filters of the save and the open dialog, and their default extension.
+// File names are case-sensitive here, so both spellings are listed; the open
+// dialog also lists the older format, which the reader converts.
+inline constexpr const char* kParameterFileFilter = "Vandrel Parameter (*.PEG *.peg)|*.PEG;*.peg";
+inline constexpr const char* kParameterOpenFilter =
+    "Vandrel Parameter (*.PEG *.peg *.PAR *.par)|*.PEG;*.peg;*.PAR;*.par";
 inline constexpr const char* kParameterFileExt = "PEG";
 
 // Asks for a file (OpenDialog) and loads it. The whole file is read into a copy of
@@ -26,8 +30,9 @@ inline constexpr const char* kParameterFileExt = "PEG";
 // dialogs to the file's folder.
 bool LoadParameterFile();
 
-// Asks for a name (SaveDialog, extension forced to ".PEG"), asks before replacing
-// an existing file, then writes the current set. The new content replaces the old
+// Asks for a name (SaveDialog; a name whose extension is not ".PEG" in any case
+// gets ".PEG" in place of its own), asks before replacing the file that will be
+// written, then writes the current set. The new content replaces the old
 // file only once it is fully written, so a failure (shown with ShowError) leaves
 // the old file whole; keys of the old file that are not written here are kept.
 void SaveParameterFile();

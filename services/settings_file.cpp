@@ -8,6 +8,7 @@
 
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
+#include "platform/file_limits.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "platform/win_errors.h"
@@ -71,9 +72,11 @@ void ReadSettings() {
   bool writable = !name.empty();
   if (writable) {
     try {
-      ini.emplace(name, false);
-    } catch (const platform::IniFileError&) {
+      ini.emplace(name, false, platform::kMaxSettingsFileBytes);
+    } catch (const platform::IniFileError& e) {
       writable = false;  // unreadable: never replace what could not be read
+      // Far too large to be the settings: the operator learns why they are the defaults.
+      if (e.Code() == EFBIG && HasAppWindow()) AppWindow().ShowError(e.what());
     }
   }
   if (!ini) ini.emplace(std::string(), false);
@@ -114,7 +117,7 @@ void WriteSettings() {
     return;
   }
   try {
-    platform::TIniFile ini(name, false);
+    platform::TIniFile ini(name, false, platform::kMaxSettingsFileBytes);
     ini.WriteInteger(kSettings, "Baudrate", BaudIndex);
     ini.WriteInteger(kSettings, "Anschluß", PortIndex);
     ini.WriteString(kSettings, "Online", devicelink::DeviceOnline ? "1" : "0");

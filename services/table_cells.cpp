@@ -1,6 +1,7 @@
 #include "services/table_cells.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
@@ -8,6 +9,8 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/file_limits.h"
+#include "platform/text_encoding.h"
 #include "services/param_ini_file.h"
 
 namespace services {
@@ -24,6 +27,9 @@ std::string KindText(TTableFileError::Kind kind) {
   switch (kind) {
     case TTableFileError::Kind::kUnreadable:
       return "cannot be read";
+    case TTableFileError::Kind::kTooLarge:
+      return "is larger than any table file (more than " +
+             std::to_string(platform::kMaxTableFileBytes / platform::kMiB) + " MiB): it was not read";
     case TTableFileError::Kind::kNoTable:
       return "holds no table of this kind";
     case TTableFileError::Kind::kNotANumber:
@@ -40,8 +46,14 @@ std::string ErrorText(TTableFileError::Kind kind, const std::string& file,
                       const std::string& section, const std::string& key,
                       const std::string& value) {
   std::string text = "Table file \"" + file + "\"";
-  if (!section.empty()) text += " [" + section + "] " + key + "=" + value;
+  if (!section.empty()) text += " [" + section + "] " + key + "=" + platform::QuotedExcerpt(value);
   return text + ": " + KindText(kind);
+}
+
+// Within the single's range: not beyond its largest value, and not so small that
+// it would silently become 0.
+bool FitsSingle(double v) {
+  return std::fabs(v) <= FLT_MAX && (v == 0 || static_cast<float>(v) != 0);
 }
 
 }  // namespace
@@ -80,7 +92,7 @@ void TTableGrid::Saved(const std::string& path) {
 
 std::optional<float> ParseSingleText(std::string_view text) {
   double v = 0;
-  if (!ParseParameterNumber(TrimSpace(text), &v) || std::fabs(v) > FLT_MAX) return std::nullopt;
+  if (!ParseParameterNumber(TrimSpace(text), &v) || !FitsSingle(v)) return std::nullopt;
   return static_cast<float>(v);
 }
 
@@ -115,9 +127,11 @@ platform::TIniFile ReadTableIniFile(const std::string& path) {
     throw TTableFileError(TTableFileError::Kind::kUnreadable, path);
   }
   try {
-    return platform::TIniFile(path, /*auto_flush=*/false);
-  } catch (const platform::IniFileError&) {
-    throw TTableFileError(TTableFileError::Kind::kUnreadable, path);
+    return platform::TIniFile(path, /*auto_flush=*/false, platform::kMaxTableFileBytes);
+  } catch (const platform::IniFileError& e) {
+    throw TTableFileError(e.Code() == EFBIG ? TTableFileError::Kind::kTooLarge
+                                            : TTableFileError::Kind::kUnreadable,
+                          path);
   }
 }
 
@@ -125,18 +139,11 @@ TGridCell ReadValueCell(const platform::TIniFile& ini, const std::string& sectio
                         const std::string& key, std::string_view missing) {
   // A cell the device held as no number (unprogrammed memory) is saved as the
   // grid shows it; a saved table must load back.
-  const std::string read = ini.ReadString(section, key, missing);
-  const std::string_view text = TrimSpace(read);
-  const auto is = [&text](std::string_view name) {
-    return std::equal(text.begin(), text.end(), name.begin(), name.end(),
-                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
-  };
-  if (is("NAN")) return ValueCell(std::numeric_limits<float>::quiet_NaN());
-  if (is("INF") || is("+INF")) return ValueCell(std::numeric_limits<float>::infinity());
-  if (is("-INF")) return ValueCell(-std::numeric_limits<float>::infinity());
+  if (const std::optional<float> special = SingleNonNumber(ini.ReadString(section, key, missing)))
+    return ValueCell(*special);
   const std::optional<double> v = ReadNumber(ini, section, key, missing);
   if (!v) return {};
-  if (std::fabs(*v) > FLT_MAX) {
+  if (!FitsSingle(*v)) {
     throw TTableFileError(TTableFileError::Kind::kOutOfRange, ini.FileName(), section, key,
                           ini.ReadString(section, key, missing));
   }

@@ -108,7 +108,8 @@ TGridCell EnteredValueCell(float value);
 // The whole text as a number that a single holds: one "," may stand for the
 // point, blanks (also tabs and line ends, as a copied spreadsheet cell brings
 // them) around it and one leading "+" are allowed. Nothing else: no trailing
-// text, no "nan" or "inf", nothing beyond the single's range.
+// text, no "nan" or "inf", nothing beyond the single's range and nothing so
+// small that it would become 0.
 std::optional<float> ParseSingleText(std::string_view text);
 
 // A table file that cannot be loaded; the grid and its file name stay as they were.
@@ -116,6 +117,7 @@ class TTableFileError : public std::runtime_error {
  public:
   enum class Kind {
     kUnreadable,  // the file cannot be read at all (Section() etc. are empty)
+    kTooLarge,    // far larger than any table file: refused before it is read
     kNoTable,     // none of the sections of this kind of table
     kNotANumber,  // the value is not a number
     kOutOfRange,  // beyond the single's range, or an axis value outside 0..65535
@@ -139,7 +141,8 @@ class TTableFileError : public std::runtime_error {
 };
 
 // For the readers of both kinds of table file: the file read whole
-// (kUnreadable when it is missing or cannot be read), and one value of it
+// (kUnreadable when it is missing or cannot be read, kTooLarge beyond
+// platform::kMaxTableFileBytes), and one value of it
 // checked. A missing key reads as `missing`; an empty value is an empty cell.
 platform::TIniFile ReadTableIniFile(const std::string& path);
 // A value in the grid's form, 7 significant digits.

@@ -1,11 +1,12 @@
 #include "services/text_modules.h"
 
 #include <charconv>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
 
+#include "platform/file_limits.h"
+#include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
 
@@ -59,11 +60,17 @@ std::string Clean(std::string text) {
 std::optional<Module> LoadModule() {
   if (Medium < 0 || Medium > 1 || Language < 0 || Language > 1) return std::nullopt;
   const char* name = TextModuleNames[Medium][Language];
-  std::ifstream in(ProgramFolder + name, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string text = platform::DecodeTextFile(buffer.str());
+  // A file far larger than any text module is none: it counts as missing, which
+  // start-up reports, and is not read on every text looked up.
+  std::string bytes;
+  try {
+    bool exists = false;
+    bytes = platform::ReadFileLimited(ProgramFolder + name, platform::kMaxTextModuleBytes, &exists);
+    if (!exists) return std::nullopt;
+  } catch (const platform::IniFileError&) {
+    return std::nullopt;
+  }
+  std::string text = platform::DecodeTextFile(bytes);
 
   Module module;
   std::istringstream lines(text);

@@ -108,8 +108,9 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   form_->mnu_Parameter->insertAction(form_->mnu_Beenden, mnu_N2_);
 
   open_dialog_.DefaultExt = services::kParameterFileExt;
-  open_dialog_.Filter = services::kParameterFileFilter;
   save_dialog_ = open_dialog_;
+  open_dialog_.Filter = services::kParameterOpenFilter;
+  save_dialog_.Filter = services::kParameterFileFilter;
 
   // The page groups, in the order their texts load.
   for (TPage* group : std::initializer_list<TPage*>{

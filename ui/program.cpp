@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/file_limits.h"
 #include "platform/ini_file.h"
 #include "platform/main_thread.h"
 #include "platform/single_instance.h"
@@ -93,7 +94,7 @@ int WriteOnlineSettings(int com) {
     return 1;
   }
   try {
-    platform::TIniFile ini(name, false);
+    platform::TIniFile ini(name, false, platform::kMaxSettingsFileBytes);
     ini.WriteInteger("Einstellungen", "Online", 1);
     ini.WriteInteger("Einstellungen", "Anschlu\xC3\x9F", com - 1);
     ini.UpdateFile();

@@ -24,6 +24,7 @@
 #include "devicelink/window_scopes.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "platform/text_encoding.h"
 #include "services/app_window.h"
 #include "services/data_folders.h"
 #include "services/text_modules.h"
@@ -93,10 +94,11 @@ enum Message {
   kOutOfRange = 10,
   kNotWhole = 11,
   kUnreadable = 12,
+  kTooLarge = 13,
 };
 
 // The German texts of block 14336, for a text module that lacks them.
-const std::array<const char*, 13> kBuiltInMessages = {
+const std::array<const char*, 14> kBuiltInMessages = {
     "Die Tabelle wurde geändert. Soll sie zum Gerät gesendet werden?",
     "Die Tabelle wurde geändert. Soll sie in einer Datei gespeichert werden?",
     "Die Tabelle konnte nicht vom Gerät gelesen werden. Die angezeigte Tabelle ist unverändert.",
@@ -112,6 +114,7 @@ const std::array<const char*, 13> kBuiltInMessages = {
     "Der Wert liegt außerhalb des erlaubten Bereichs.",
     "Der Achsenwert ist keine ganze Zahl.",
     "Die Datei kann nicht gelesen werden.",
+    "Die Datei ist viel größer als jede Tabellendatei (mehr als 2 MiB); sie wurde nicht gelesen.",
 };
 
 void SetText(QAction* action, const std::string& text) {
@@ -396,10 +399,12 @@ void TTableEditorBase::mnu_LoadClick() {
                            : e.ErrorKind() == K::kNotANumber ? kNotANumber
                            : e.ErrorKind() == K::kOutOfRange ? kOutOfRange
                            : e.ErrorKind() == K::kNotWhole   ? kNotWhole
+                           : e.ErrorKind() == K::kTooLarge   ? kTooLarge
                                                              : kUnreadable;
     std::string text = Text(kLoadFailed) + "\n" + e.File() + "\n";
     if (!e.Section().empty()) {
-      text += "[" + e.Section() + "] " + e.Key() + " = \"" + e.Value() + "\"\n";
+      text += "[" + e.Section() + "] " + e.Key() + " = \"" + platform::QuotedExcerpt(e.Value()) +
+              "\"\n";
     }
     Tell(text + Text(reason));
   }

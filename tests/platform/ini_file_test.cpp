@@ -239,6 +239,26 @@ const std::vector<IniCase> kCases = {
     {"DeleteKeyRemovesItsDuplicates", "[A]\r\nx=1\r\ny=2\r\nX=3\r\n", Delete("A", "x"), "",
      "[A]\r\ny=2\r\n"},
     {"DeleteMissingKeyWritesNothing", "[A]\nx=1\n", Delete("A", "y"), "", {}},
+    // Lines that are never read, many in a row, stay as they were around new keys.
+    {"NewKeyBeforeARunOfCommentLines", "; kopf\n\n[A]\nx=1\n; a\n\n; b\n[B]\ny=2\n",
+     Write("A", "z", "3"), "",
+     "; kopf\r\n\r\n[A]\r\nx=1\r\nz=3\r\n; a\r\n\r\n; b\r\n[B]\r\ny=2\r\n"},
+    // Every lookup after keys and sections were added finds the right line.
+    {"ReadsAfterInsertsAndErases", "[A]\nx=1\n[B]\ny=2\n[a]\nx=9\nq=8\n",
+     [](TIniFile& ini) {
+       ini.WriteString("A", "n", "3");
+       ini.WriteString("C", "c", "4");
+       ini.WriteString("B", "m", "5");
+       ini.WriteString("A", "x", "6");
+       std::string r = ini.ReadString("A", "x", "-") + ini.ReadString("A", "n", "-") +
+                       ini.ReadString("A", "q", "-") + ini.ReadString("B", "y", "-") +
+                       ini.ReadString("B", "m", "-") + ini.ReadString("C", "c", "-");
+       ini.EraseSection("B");
+       ini.WriteString("C", "d", "7");
+       return r + ini.ReadString("C", "c", "-") + ini.ReadString("C", "d", "-") +
+              ini.ReadString("B", "y", "-") + ini.ReadString("a", "x", "-");
+     },
+     "63-25447-6", "[A]\r\nx=6\r\nn=3\r\n[a]\r\nx=9\r\nq=8\r\n[C]\r\nc=4\r\nd=7\r\n"},
 };
 
 class IniTable : public ::testing::TestWithParam<IniCase> {};
@@ -270,6 +290,28 @@ INSTANTIATE_TEST_SUITE_P(Ini, IniTable, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<IniCase>& info) {
                            return info.param.name;
                          });
+
+// A file larger than its reader takes is refused before it is read whole, also
+// one that is not a regular file and gives bytes without end.
+TEST(IniFile, FileBeyondTheLimitIsRefused) {
+  TempFolder dir;
+  const std::string file = dir / "big.ini";
+  WriteBytes(file, "[A]\nx=1\n" + std::string(100, ';'));
+  EXPECT_EQ(TIniFile(file, false, 108).ReadString("A", "x", ""), "1");
+  for (const std::string& path : {file, std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    try {
+      TIniFile ini(path, false, 107);
+      ADD_FAILURE() << "read";
+    } catch (const IniFileError& e) {
+      EXPECT_EQ(e.Code(), EFBIG);
+      EXPECT_EQ(std::string(e.what()), TooLargeText(path, 107));
+    }
+  }
+  EXPECT_EQ(TooLargeText("/x/a.PEG", 2 * 1024 * 1024),
+            "The file \"/x/a.PEG\" is larger than any file of its kind (more than 2 MiB): it was "
+            "not read.");
+}
 
 // ---------------------------------------------------------------------------
 // Sequences, batching and persistence.

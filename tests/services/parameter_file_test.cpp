@@ -2,18 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <bit>
+#include <chrono>
+#include <functional>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
+#include "devicelink/wire_values.h"
 #include "fake_app_window.h"
+#include "platform/file_limits.h"
 #include "platform/ini_file.h"
 #include "services/app_state.h"
 #include "services/param_ini_file.h"
+#include "services/text_modules.h"
 #include "services/unit_tables.h"
 #include "tests/platform/temp_folder.h"
 
@@ -355,13 +365,75 @@ TEST_F(ParameterFileTest, RoundTripRestoresEveryFieldToSevenDigitsAndTheMemo) {
   EXPECT_EQ(lbs.Factor, 0.00061239436f);
 }
 
+// Patterns a device float can hold, in a dummy field and in a value field: the
+// saved set loads back as the same set, to the 7 digits the file gives, and no
+// number at all stays no number.
+TEST_F(ParameterFileTest, EveryFloatPatternLoadsBack) {
+  struct Case {
+    const char* name;
+    uint32_t bits;
+  };
+  const std::vector<Case> cases = {
+      {"quiet NaN", 0x7FC00000u},      {"NaN with payload", 0xFFC00001u},
+      {"signalling NaN", 0x7FA00000u}, {"+INF", 0x7F800000u},
+      {"-INF", 0xFF800000u},           {"largest", std::bit_cast<uint32_t>(FLT_MAX)},
+      {"denormal", 0x00000123u},       {"1/3", std::bit_cast<uint32_t>(1.0f / 3)},
+      {"-1/3", std::bit_cast<uint32_t>(-1.0f / 3)},
+  };
+  const std::string path = Path("muster.PEG");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const float v = std::bit_cast<float>(c.bits);
+    ResetParameters();
+    dl::TempParams[0].Dummy3 = v;
+    dl::TempParams[1].Min = v;
+    dl::PresetValues[7] = v;
+    Records saved = Records::Capture();
+    Save(path);
+    const std::string file = ReadBytes(path);
+    dl::ResetDeviceData();
+    dl::SystemParams.KindMask = 1;
+    window.errors.clear();
+    ASSERT_TRUE(Load(path)) << (window.errors.empty() ? "" : window.errors.front());
+
+    // What the 7-digit text of the value stands for; infinities stay.
+    float expected = v;
+    if (double d = 0; ParseParameterNumber(FloatToGeneral7(v), &d)) expected = static_cast<float>(d);
+    Records loaded = Records::Capture();
+    for (const float got : {loaded.TempParams[0].Dummy3, loaded.TempParams[1].Min,
+                            loaded.PresetValues[7]}) {
+      if (std::isnan(v)) {
+        EXPECT_TRUE(std::isnan(got));
+        // Every NaN goes to the device as the one pattern the device gets for it.
+        EXPECT_EQ(dl::SingleToBytes(got), dl::SingleToBytes(std::numeric_limits<float>::quiet_NaN()));
+      } else {
+        EXPECT_EQ(got, expected);
+      }
+    }
+    VisitFileFields(saved, loaded, [&](const std::string& name, auto& before, auto& after) {
+      using T = std::remove_reference_t<decltype(before)>;
+      if constexpr (std::is_same_v<T, float>) {
+        if (&before == &saved.TempParams[0].Dummy3 || &before == &saved.TempParams[1].Min ||
+            &before == &saved.PresetValues[7]) {
+          return;
+        }
+      }
+      EXPECT_EQ(after, before) << name;
+    });
+    // Saved again, the file is the same.
+    window.box_answers = {kIdOk};
+    Save(path);
+    EXPECT_EQ(ReadBytes(path), file);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Save
 
 TEST_F(ParameterFileTest, SaveForcesTheExtensionAndSetsUpTheDialog) {
   Save(Path("anlage.txt"));
   EXPECT_EQ(window.save_dialog.DefaultExt, "PEG");
-  EXPECT_EQ(window.save_dialog.Filter, "Vandrel Parameter (*.PEG)|*.PEG");
+  EXPECT_EQ(window.save_dialog.Filter, "Vandrel Parameter (*.PEG *.peg)|*.PEG;*.peg");
   EXPECT_TRUE(platform::testing::Exists(Path("anlage.PEG")));
   EXPECT_FALSE(platform::testing::Exists(Path("anlage.txt")));
   EXPECT_EQ(window.panels[0], ShortFileName(Path("anlage.PEG")));
@@ -369,6 +441,66 @@ TEST_F(ParameterFileTest, SaveForcesTheExtensionAndSetsUpTheDialog) {
   Save(Path("ohne_endung"));
   EXPECT_TRUE(platform::testing::Exists(Path("ohne_endung.PEG")));
   EXPECT_TRUE(window.boxes.empty());  // new files need no question
+}
+
+// The extension counts in any case: the file chosen is the file written, and
+// the question is about it.
+TEST_F(ParameterFileTest, SaveOverALowerCaseNameWritesThatFile) {
+  for (const char* name : {"kunde.peg", "Kunde.Peg"}) {
+    SCOPED_TRACE(name);
+    const std::string path = Path(name);
+    WriteBytes(path, "[T_User0]\r\nMin=5\r\n");
+    dl::TempParams[0].Min = 7.5f;
+    window.boxes.clear();
+    window.box_answers = {kIdOk};
+    Save(path);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Datei überschreiben ?");
+    EXPECT_EQ(platform::TIniFile(path).ReadString("T_User0", "Min", ""), "7.5");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{name});
+    EXPECT_EQ(window.panels[0], ShortFileName(path));
+
+    // Loaded, it is the name the save dialog offers.
+    ASSERT_TRUE(Load(path));
+    EXPECT_EQ(window.save_dialog.FileName, path);
+    std::remove(path.c_str());
+  }
+}
+
+// Remark characters the file cannot hold are named before the file dialog; No
+// saves nothing, Yes saves them as "?" and the rest as typed.
+TEST_F(ParameterFileTest, RemarkCharactersAFileCannotHoldAreNamedFirst) {
+  const std::string saved_folder = ProgramFolder;
+  ProgramFolder = std::string(VANDREL_SOURCE_DIR) + "/texts/";
+  Language = 0;
+  window.memo = {"Δp über Blende: √(Δp)", "R = 5 Ω, 12,5 m³ € «ok»"};
+  const std::string path = Path("kunde.PEG");
+
+  window.box_answers = {kIdNo};
+  Save(path);
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text,
+            "Diese Zeichen der Bemerkungen kann die Parameterdatei nicht speichern: Δ √ Ω. "
+            "Sie würden als \"?\" gespeichert. Trotzdem speichern?");
+  EXPECT_EQ(window.boxes[0].flags & 0x0F, kMbYesNo);
+  EXPECT_TRUE(dir.List().empty());
+  EXPECT_EQ(window.dialog_answers.size(), 1u);  // no file dialog was shown
+  window.dialog_answers.clear();
+
+  window.box_answers = {kIdYes};
+  Save(path);
+  platform::TIniFile ini(path);
+  EXPECT_EQ(ini.ReadString("Bemerkung", "Zeile 1", ""), "?p über Blende: ?(?p)");
+  EXPECT_EQ(ini.ReadString("Bemerkung", "Zeile 2", ""), "R = 5 ?, 12,5 m³ € «ok»");
+
+  // Remarks the file holds ask nothing.
+  window.boxes.clear();
+  window.memo = {"12,5 m³ € «ok» – Zähler"};
+  window.box_answers = {kIdOk};  // the overwrite question
+  Save(path);
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Datei überschreiben ?");
+  ProgramFolder = saved_folder;
 }
 
 TEST_F(ParameterFileTest, SaveCancelledWritesNothing) {
@@ -447,7 +579,8 @@ TEST_F(ParameterFileTest, LoadCancelledChangesNothing) {
   window.memo = {"bleibt"};
   EXPECT_FALSE(LoadParameterFile());
   EXPECT_EQ(window.open_dialog.DefaultExt, "PEG");
-  EXPECT_EQ(window.open_dialog.Filter, "Vandrel Parameter (*.PEG)|*.PEG");
+  EXPECT_EQ(window.open_dialog.Filter,
+            "Vandrel Parameter (*.PEG *.peg *.PAR *.par)|*.PEG;*.peg;*.PAR;*.par");
   EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
   EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
   EXPECT_TRUE(window.panels.empty());
@@ -749,8 +882,9 @@ TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
       {"Vorgaben", "Vorgabe8", "abc"},  // the last float: everything before was read
       {"Display", "Enable4", "256"},    // the last byte
       {"T_User0", "Kind", "-1"},          {"Flow_User1", "MaxFreq", "65536"},
-      {"System", "Dummy4", "2147483648"}, {"T_User1", "Min", "nan"},
-      {"P_User0", "Hyd", "inf"},          {"EG_User", "Ho", "0x10"},
+      {"System", "Dummy4", "2147483648"}, {"T_User1", "Kind", "nan"},
+      {"P_User0", "Hyd", "infinity"}, {"T_User1", "Min", "NAN1"},
+              {"EG_User", "Ho", "0x10"},
       {"Grenzwerte", "U_Max", "1e39"},    {"UserEinheiten15", "Kind", "1.5.0"},
   };
   // A complete file that differs from the current set in every field.
@@ -822,6 +956,57 @@ TEST_F(ParameterFileTest, AFileThatIsNoParameterFileIsRefused) {
     EXPECT_NE(window.errors[0].find("is not a parameter file"), std::string::npos);
     EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
     EXPECT_EQ(dl::PressureParams[1].Hyd, 4.0f);
+    EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+  }
+}
+
+// Damaged files: a message quotes only the start of a value, with control bytes
+// shown, and a file far larger than any parameter file is refused before it is
+// read. Each is refused quickly and the set in use stays.
+TEST_F(ParameterFileTest, DamagedAndHugeFilesAreRefusedQuickly) {
+  struct Case {
+    const char* what;
+    std::string path;
+    std::function<void(const std::string&)> make;
+    const char* message;  // a part of the one error shown
+  };
+  const std::string long_value = "1234567890" + std::string(1'500'000, '7') + "x";
+  const std::vector<Case> cases = {
+      {"a value of 1.5 million characters", Path("lang.PEG"),
+       [&](const std::string& p) { WriteBytes(p, "[T_User0]\nMin=" + long_value + "\n"); },
+       "\"1234567890777777777777777777777777777777\xE2\x80\xA6\" is not a valid number"},
+      {"a NUL byte and a tab in a value", Path("nul.PEG"),
+       [](const std::string& p) {
+         WriteBytes(p, std::string("[T_User0]\nMin=12\0" "3\t4\n", 21));
+       },
+       "\"12\\x003\\x094\" is not a valid number (section \"T_User0\", key \"Min\")"},
+      {"100 MB of comment lines", Path("riesig.PEG"),
+       [](const std::string& p) {
+         // Sparse: no disk space, but the size of a huge file.
+         WriteBytes(p, "[T_User0]\nMin=1\n; Kommentar\n");
+         ASSERT_EQ(::truncate(p.c_str(), 100'000'000), 0);
+       },
+       "is larger than any file of its kind (more than 2 MiB): it was not read."},
+      {"just over the limit", Path("knapp.PEG"),
+       [](const std::string& p) {
+         WriteBytes(p, "[T_User0]\nMin=1\n" + std::string(platform::kMaxParameterFileBytes, ';'));
+       },
+       "is larger than any file of its kind"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.make(c.path);
+    dl::TempParams[0].Min = 3.0f;
+    window.memo = {"bleibt"};
+    window.errors.clear();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Load(c.path));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(1));
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_NE(window.errors[0].find(c.message), std::string::npos) << window.errors[0];
+    EXPECT_LT(window.errors[0].size(), 200u + c.path.size());
+    EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
     EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
   }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "devicelink/link_state.h"
+#include "platform/file_limits.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "services/app_state.h"
@@ -147,6 +148,21 @@ TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {
   ASSERT_EQ(window_.boxes.size(), 1u);
   EXPECT_EQ(window_.boxes[0].text, GetText(5) + "5");  // access denied
   EXPECT_EQ(window_.boxes[0].flags, kMbOk | kMbIconWarning);
+}
+
+// Far larger than any settings file: refused before it is read, the operator is
+// told, the defaults hold and the file is never replaced.
+TEST_F(SettingsFileTest, AHugeFileIsRefusedAndKept) {
+  const std::string huge =
+      "[Einstellungen]\r\nBaudrate=5\r\n" + std::string(platform::kMaxSettingsFileBytes, ';');
+  WriteIni(huge);
+  ReadSettings();
+  EXPECT_EQ(BaudIndex, 3);
+  ASSERT_EQ(window_.errors.size(), 1u);
+  EXPECT_EQ(window_.errors[0], platform::TooLargeText(IniPath(), platform::kMaxSettingsFileBytes));
+  WriteSettings();
+  EXPECT_EQ(window_.boxes.size(), 1u);  // cannot be written
+  EXPECT_TRUE(ReadBytes(IniPath()) == huge);
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {

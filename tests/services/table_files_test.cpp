@@ -209,6 +209,13 @@ TEST(PropertyTableFileTest, LoadCases) {
          0, "273"),
       Bad("beyond the single's range", Replace(f, value_3_4, "3 - 4=1E40\r\n"), K::kOutOfRange,
           "Werte", "3 - 4"),
+      Bad("so small that it would become 0", Replace(f, value_3_4, "3 - 4=1e-50\r\n"),
+          K::kOutOfRange, "Werte", "3 - 4"),
+      Bad("tiny and negative", Replace(f, value_3_4, "3 - 4=-1E-46\r\n"), K::kOutOfRange,
+          "Werte", "3 - 4"),
+      Ok("smallest single, as saved", Replace(f, value_3_4, "3 - 4=1.401298E-45\r\n"), 4, 5,
+         "1.401298E-45"),
+      Ok("zero written small", Replace(f, value_3_4, "3 - 4=0E-50\r\n"), 4, 5, "0"),
       Ok("exponent with sign", Replace(f, value_3_4, "3 - 4=1.5E+03\r\n"), 4, 5, "1500"),
       // Cells the device held as no number, saved as the grid shows them.
       Ok("not a number as saved", Replace(f, value_3_4, "3 - 4=NAN\r\n"), 4, 5, "NAN"),

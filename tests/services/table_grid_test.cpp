@@ -115,6 +115,7 @@ TEST(PropertyGridTest, PasteClampsAndRefuses) {
       {2, 2, "abc", TPasteResult::kRefused, nullptr},
       {2, 2, "12abc", TPasteResult::kRefused, nullptr},
       {2, 2, "1e39", TPasteResult::kRefused, nullptr},
+      {2, 2, "1e-50", TPasteResult::kRefused, nullptr},  // would become 0
       {2, 2, "nan", TPasteResult::kRefused, nullptr},
       {2, 2, "", TPasteResult::kRefused, nullptr},
       {2, 2, "1\t2", TPasteResult::kRefused, nullptr},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_limits.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
 #include "tests/platform/temp_folder.h"
@@ -40,6 +41,16 @@ TEST_F(TextModulesTest, GetTextTrimsAndMissingGivesEmpty) {
   } cases[] = {{0, "NGX7"}, {1, "Hauptfenster"}, {2, "a=b"}, {3, "Zeile\nzwei"},
                {4, "erste"}, {5, ""},           {4464, ""}};
   for (const auto& c : cases) EXPECT_EQ(GetText(c.id), c.text) << c.id;
+}
+
+// Far larger than any text module: no module, as if it were missing (start-up
+// says so), and not read on every lookup.
+TEST_F(TextModulesTest, AHugeFileIsNoModule) {
+  const std::string head = "0=NGX7\n1=Hauptfenster\n";
+  Module("Ltx1de.txt", head + std::string(platform::kMaxTextModuleBytes - head.size(), '#'));
+  EXPECT_EQ(GetText(1), "Hauptfenster");
+  Module("Ltx1de.txt", head + std::string(platform::kMaxTextModuleBytes, '#'));
+  EXPECT_EQ(GetText(0), "");
 }
 
 TEST_F(TextModulesTest, LongTextIsCutAt254Characters) {

@@ -297,11 +297,16 @@ T Decode(std::string_view data, L layout) {
 template <class T, class L = TRecordLayout>
 bool Read(TBlock block, T& target, L layout = {}) {
   std::string data;
-  if (!ReadDeviceBlock(block.address, block.n, data)) return false;
+  if (!ReadDeviceBlock(block.address, block.n, data)) {
+    MarkReported(&target, false);
+    return false;
+  }
   target = Decode<T>(data, layout);
+  MarkReported(&target, true);
   return true;
 }
 
+// After a failed write nobody knows what the device holds.
 template <class T, class L = TRecordLayout>
 bool Write(TBlock block, const T& source, L layout = {}) {
   TFieldWriter f;
@@ -309,7 +314,9 @@ bool Write(TBlock block, const T& source, L layout = {}) {
   if (f.Data().size() != block.n) {
     throw std::logic_error("device block length differs from its layout");
   }
-  return WriteDeviceBlock(block.address, f.Data());
+  if (WriteDeviceBlock(block.address, f.Data())) return true;
+  MarkReported(&source, false);
+  return false;
 }
 
 }  // namespace

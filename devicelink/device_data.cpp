@@ -1,5 +1,7 @@
 #include "devicelink/device_data.h"
 
+#include <set>
+
 namespace devicelink {
 
 TParameterRecords CurrentParameters;
@@ -18,12 +20,33 @@ std::unique_ptr<TTrendStore> TrendStore;
 std::unique_ptr<TPropertyTable> TableData;
 TSatTable UserSatTable{};
 
+namespace {
+std::set<const void*> g_reported;
+}  // namespace
+
+bool Reported(const void* record) {
+  return g_reported.count(record) != 0;
+}
+
+void MarkReported(const void* record, bool reported) {
+  if (reported) {
+    g_reported.insert(record);
+  } else {
+    g_reported.erase(record);
+  }
+}
+
+void ForgetReported() {
+  g_reported.clear();
+}
+
 TParameterRecords TParameterRecords::Capture() {
   return CurrentParameters;
 }
 
 void TParameterRecords::Commit() const {
   CurrentParameters = *this;
+  ForgetReported();
 }
 
 void ResetDeviceData() {
@@ -39,6 +62,7 @@ void ResetDeviceData() {
   DeviceErrorLog = {};
   IntegratorHistory = {};
   UserSatTable = {};
+  ForgetReported();
 }
 
 }  // namespace devicelink

@@ -375,4 +375,13 @@ extern TSatTable UserSatTable;
 // are left as they are. For tests and a fresh start.
 void ResetDeviceData();
 
+// Whether a record holds what the device on the open port last reported: a
+// successful read of its block marks it, a failed read or write of the block
+// unmarks it. Opening the port, resetting the records or replacing them (a
+// parameter set loaded) unmark all, so a rule that sends a block the operator did
+// not edit can tell a record of this device from a stale one.
+bool Reported(const void* record);
+void MarkReported(const void* record, bool reported);
+void ForgetReported();
+
 }  // namespace devicelink

@@ -1,5 +1,6 @@
 #include "services/parameter_edit.h"
 
+#include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
 #include "services/bulk_transfer.h"
@@ -58,6 +59,10 @@ TEditResult WriteAndReadBack(std::initializer_list<std::function<bool()>> writes
 
 TEditResult WriteWithoutReadBack(const std::function<bool()>& write) {
   return RunEditSteps({WriteStep(write), PauseStep(kEditPauseMs), ProgressStep()});
+}
+
+bool ReportedOrRead(const void* record, const std::function<bool()>& read) {
+  return !devicelink::DeviceOnline || devicelink::Reported(record) || read();
 }
 
 }  // namespace services

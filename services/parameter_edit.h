@@ -67,4 +67,10 @@ TEditResult WriteAndReadBack(std::initializer_list<std::function<bool()>> writes
 // A write whose block the device does not give back: write, pause, two steps.
 TEditResult WriteWithoutReadBack(const std::function<bool()>& write);
 
+// Before a rule sends a block the operator did not edit (one of the other
+// circuit): true when the record holds what the device last reported, read since
+// the port was opened or read now by read; false when that read failed, and then
+// nothing may be sent from the record. Offline nothing is read or sent: true.
+bool ReportedOrRead(const void* record, const std::function<bool()>& read);
+
 }  // namespace services

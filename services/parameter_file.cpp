@@ -662,6 +662,7 @@ void ResetParameters() {
   if (!dl::DeviceOnline) sys.KindMask = steam ? 5 : 1;
   dl::PresetValues.fill(0.0f);
   dl::DisplayEnable = {127, 127, static_cast<uint8_t>(steam ? 40 : 0), 0};
+  dl::ForgetReported();
 
   TAppWindow& window = AppWindow();
   window.SetStatusPanel(0, "");

@@ -94,6 +94,8 @@ void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
   port.SetComNumber(static_cast<uint16_t>(comNumber));
   if (baudIndex < BaudRates.size()) port.SetBaud(BaudRates[baudIndex]);
   devicelink::DeviceOnline = false;
+  // Whatever answers on the port from now on may be another device.
+  devicelink::ForgetReported();
   g_port_failure = {};
   try {
     if (!port.Open()) {

@@ -507,6 +507,45 @@ TEST_F(BlockCommandsTest, CircuitParamsStopAtTheFirstFailure) {
   EXPECT_EQ(window_.label, "OFFLINE");
 }
 
+// A record holds what the device reported from a successful read of its block
+// until a failed exchange of that block or a new set of records.
+TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
+  const void* pulse1 = &PulseOutputParams[0];
+  EXPECT_FALSE(Reported(pulse1));
+  ASSERT_TRUE(ReadPulseOutputParams(0));
+  EXPECT_TRUE(Reported(pulse1));
+  EXPECT_FALSE(Reported(&PulseOutputParams[1]));
+  ASSERT_TRUE(WritePulseOutputParams(0));
+  EXPECT_TRUE(Reported(pulse1));
+
+  sim_->InjectFaultAt(flowsim::FaultKind::NoAnswer, 0x8140, flowsim::kEveryFrame);
+  EXPECT_FALSE(WritePulseOutputParams(0));
+  EXPECT_FALSE(Reported(pulse1));
+  sim_->ClearFaults();
+  ASSERT_TRUE(ReadPulseOutputParams(0));
+  sim_->InjectFaultAt(flowsim::FaultKind::NoAnswer, 0x8140, flowsim::kEveryFrame);
+  EXPECT_FALSE(ReadPulseOutputParams(0));
+  EXPECT_FALSE(Reported(pulse1));
+  sim_->ClearFaults();
+
+  const struct {
+    const char* name;
+    std::function<void()> replace;
+  } replacements[] = {
+      {"set committed", [] { TParameterRecords::Capture().Commit(); }},
+      {"all forgotten", [] { ForgetReported(); }},
+      {"device data reset", [] { ResetDeviceData(); }},
+  };
+  for (const auto& r : replacements) {
+    SCOPED_TRACE(r.name);
+    ASSERT_TRUE(ReadPulseOutputParams(0));
+    ASSERT_TRUE(ReadTempParams(1));
+    r.replace();
+    EXPECT_FALSE(Reported(pulse1));
+    EXPECT_FALSE(Reported(&TempParams[1]));
+  }
+}
+
 TEST_F(BlockCommandsTest, OfflineAndBadIndexesSendNothing) {
   DeviceOnline = false;
   window_.label = "untouched";

@@ -12,6 +12,8 @@
 
 #include "devicelink/block_commands.h"
 #include "services/bulk_transfer.h"
+#include "services/port_opening.h"
+#include "ui/pages/circuit_rules.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/input_dialog.h"
 #include "ui/pages/circuit_pages.h"
@@ -234,6 +236,84 @@ class CircuitPagesTest : public QObject {
       QVERIFY2(k.after(), k.name);
       QVERIFY2(!f.Zeitmesser->isVisible(), k.name);
       QCOMPARE(CommBusy, uint8_t(0));
+    }
+  }
+
+  // A rule that sends the other circuit's block sends it only as the device
+  // last reported it: read first when its record was not read since the port
+  // opened, nothing sent from it when that read fails.
+  void otherCircuitsBlockOnlyAsTheDeviceReportedIt() {
+    Tfrm_Main& w = StartOnline();
+    flowsim::FlowSimulator& sim = world->Device();
+    Ui::Tfrm_Main& f = FormOf(w);
+    dl::TransferTimeout = 300;
+    QStringList no_answer;
+    for (int i = 0; i < 4; ++i) no_answer << R(Pulse(0), 8);
+    QStringList temp_no_answer;
+    for (int i = 0; i < 4; ++i) temp_no_answer << R(Temp(0), 32);
+    struct Case {
+      const char* name;
+      std::function<void()> stale;  // how circuit 1's record came to be
+      uint16_t unanswered;          // a block the device does not answer, 0: none
+      std::function<void()> action;
+      uint16_t guarded;  // circuit 1's block that must stay as the device has it
+      int guarded_n;
+      QStringList expected;
+    };
+    auto stale_pulse = [] { dl::PulseOutputParams[0] = {0, 0, 0, 2, 99.0f}; };
+    auto reopened = [] {
+      dl::ReadPulseOutputParams(0);
+      dl::ReadTempParams(0);
+      services::OpenComPort(1, static_cast<uint32_t>(services::BaudIndex));
+      dl::PulseOutputParams[0] = {0, 0, 0, 2, 99.0f};
+      dl::TempParams[0].Min = -99.0f;
+    };
+    const Case cases[] = {
+        {"medium on circuit 2, pulse record never read", stale_pulse, 0,
+         [&] { Choose(f.ComboPG2, 7); }, Pulse(0), 8,
+         {R(Pulse(0), 8), W(Pulse(0), 8), R(Pulse(0), 8), W(Med(1), 32), R(Med(1), 32)}},
+        {"medium on circuit 2, pulse record read before the port opened again", reopened, 0,
+         [&] { Choose(f.ComboPG2, 8); }, Pulse(0), 8,
+         {R(Pulse(0), 8), W(Pulse(0), 8), R(Pulse(0), 8), W(Med(1), 32), R(Med(1), 32)}},
+        {"medium on circuit 2, pulse record unreadable", reopened, Pulse(0),
+         [&] { Choose(f.ComboPG2, 7); }, Pulse(0), 8,
+         no_answer + QStringList{W(Med(1), 32), R(Med(1), 32)}},
+        {"circuit 2 takes circuit 1's temperature, record read before the port opened again",
+         reopened, 0, [&] { Choose(f.ComboPT2, 6); }, Temp(0), 32,
+         {R(Temp(0), 32), W(Temp(0), 32), W(Temp(1), 32), R(Temp(1), 32)}},
+        {"circuit 2 takes circuit 1's temperature, record unreadable", reopened, Temp(0),
+         [&] { Choose(f.ComboPT2, 6); }, Temp(0), 32, temp_no_answer},
+    };
+    for (const Case& k : cases) {
+      Show(w, 1);
+      dl::TempParams[0].Eq = dl::TempParams[1].Eq = 0;
+      sim.WriteMemory(Temp(0) + 3, std::vector<uint8_t>{0});
+      sim.WriteMemory(Temp(1) + 3, std::vector<uint8_t>{0});
+      const dl::TTemperatureSettings temp2 = dl::TempParams[1];
+      k.stale();
+      if (k.unanswered != 0)
+        sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, k.unanswered, flowsim::kEveryFrame);
+      const std::vector<uint8_t> before = sim.ReadMemory(k.guarded, k.guarded_n);
+      sim.ClearRequests();
+      k.action();
+      sim.ClearFaults();
+      QVERIFY2(TraceText(Trace(sim.Requests())) == k.expected,
+               qPrintable(QString(k.name) + ": " + TraceText(Trace(sim.Requests())).join(", ")));
+      std::vector<uint8_t> after = sim.ReadMemory(k.guarded, k.guarded_n);
+      if (k.guarded == Temp(0) && k.unanswered == 0) {
+        // The one change the rule makes: circuit 1's temperature is lent.
+        QCOMPARE(after[3], uint8_t(1));
+        after[3] = before[3];
+      }
+      QVERIFY2(after == before, k.name);
+      if (k.unanswered == Temp(0)) {
+        // Nothing stored either: the combo shows circuit 2's own mode again.
+        QCOMPARE(dl::TempParams[1].Eq, temp2.Eq);
+        QCOMPARE(dl::TempParams[0].Eq, uint8_t(0));
+        QCOMPARE(f.ComboPT2->currentIndex(), TemperatureChoiceIndex(temp2));
+      }
+      QCOMPARE(CommBusy, uint8_t(0));
+      devicelink::DeviceOnline = true;  // the failed reads leave the port open
     }
   }
 

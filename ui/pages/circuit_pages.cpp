@@ -339,11 +339,17 @@ void TCircuitPages::ListeVL1DblClick(QListWidget* sender) {
 namespace {
 
 // A mode of a temperature or pressure combo: the other circuit's block goes
-// first when the circuit takes its measurement; it is not read back.
+// first when the circuit takes its measurement; it is not read back. That block
+// goes out only as the device reported it; when it cannot be read, nothing is
+// stored or sent (false).
 template <class Record>
-void WriteModeChoice(std::array<Record, 2>& records, int c, int i, int n,
+bool WriteModeChoice(std::array<Record, 2>& records, int c, int i, int n,
                      bool (*write)(int32_t), bool (*read)(int32_t)) {
   const int o = 1 - c;
+  if (i >= n && !services::ReportedOrRead(&records.at(static_cast<size_t>(o)),
+                                          [&] { return read(o); })) {
+    return false;
+  }
   std::vector<services::TEditStep> steps;
   if (ApplyModeChoice(records, c, i, n)) {
     steps.push_back(services::UncountedWriteStep([&] { return write(o); }));
@@ -353,6 +359,7 @@ void WriteModeChoice(std::array<Record, 2>& records, int c, int i, int n,
   steps.push_back(PauseStep(services::kEditPauseMs));
   steps.push_back(ReadStep([&] { return read(c); }));
   services::RunEditSteps(steps);
+  return true;
 }
 
 }  // namespace
@@ -362,8 +369,10 @@ void TCircuitPages::ChooseTemperatureMode(QComboBox* sender) {
   const int c = Context().ShownCircuit();
   const int i = sender->currentIndex();
   if (i < 0) return;
-  WriteModeChoice(dl::TempParams, c, i, kTemperatureModes, dl::WriteTempParams,
-                  dl::ReadTempParams);
+  if (!WriteModeChoice(dl::TempParams, c, i, kTemperatureModes, dl::WriteTempParams,
+                       dl::ReadTempParams)) {
+    SelectModeChoices(c);
+  }
   if (dl::DeviceOnline) platform::ProcessMessages();
   ShowTemperature(c);
 }
@@ -372,8 +381,10 @@ void TCircuitPages::ChoosePressureMode(QComboBox* sender) {
   const int c = Context().ShownCircuit();
   const int i = sender->currentIndex();
   if (i < 0) return;
-  WriteModeChoice(dl::PressureParams, c, i, kPressureModes, dl::WritePressureParams,
-                  dl::ReadPressureParams);
+  if (!WriteModeChoice(dl::PressureParams, c, i, kPressureModes, dl::WritePressureParams,
+                       dl::ReadPressureParams)) {
+    SelectModeChoices(c);
+  }
   ShowPressure(c);
 }
 
@@ -408,9 +419,16 @@ void TCircuitPages::ChooseMedium(QComboBox* sender) {
   services::Medium = i >= kFirstSteamKind ? 1 : 0;
   // Pulse sources of the new medium's module, selected from the records; then
   // circuit 1's source is sent again and the shown pulse list takes the new
-  // medium's units.
+  // medium's units. That block goes out only as the device reported it: read
+  // first when its record is not, and not sent when that read fails.
   LoadPulseOutputChoices();
-  ChoosePulseSource(Form().ComboIA1);
+  if (services::ReportedOrRead(&dl::PulseOutputParams[0],
+                               [] { return dl::ReadPulseOutputParams(0); })) {
+    SelectPulseChoices();
+    ChoosePulseSource(Form().ComboIA1);
+  } else {
+    ShowPulse(c);
+  }
   dl::MediumParams.at(static_cast<size_t>(c)).Kind = static_cast<uint8_t>(i);
   std::vector<services::TEditStep> steps = {
       WriteStep([c] { return dl::WriteMediumParams(c); }), PauseStep(services::kEditPauseMs),

@@ -49,6 +49,11 @@ void ClosePort() {
   }
 }
 
+bool StaysOnOpenPort(const TConnectChoice& choice) {
+  const serial::TSioComPort* port = ComPort();
+  return port != nullptr && port->Open() && port->ComNumber() == choice.port_index + 1;
+}
+
 bool PasswordMatches() {
   return PaddedPassword(AppWindow().PasswordEntry()) == PasswordBlock.DevicePassword;
 }
@@ -87,7 +92,10 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     DeviceOnline = false;
     return outcome;
   }
-  if (DeviceOnline && choice.baud_index != BaudIndex) {
+  // The new rate is written into the device on the open port, so only when the
+  // connect stays on that port: else that device would change its rate for
+  // nothing and no longer answer at the rate the program knows it by.
+  if (DeviceOnline && choice.baud_index != BaudIndex && StaysOnOpenPort(choice)) {
     // Only byte 0 (the device port's baud) is ours; bytes 1..3 are the device's
     // own settings, which this program may never have fetched.
     bool changed = ReadOperatingMode();

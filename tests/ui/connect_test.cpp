@@ -17,6 +17,7 @@
 #include "ui/password_dialog.h"
 #include "ui/radio_group.h"
 #include "ui/settings_dialog.h"
+#include "request_trace.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
 #include "ui_password_dialog.h"
@@ -361,6 +362,49 @@ class ConnectTest : public QObject {
     QCOMPARE(sim.ReadMemory(flowsim::map::kOperatingMode, 4),
              (std::vector<uint8_t>{6, 7, 8, 9}));
     QCOMPARE(services::BaudIndex, 6);
+  }
+
+  // The new rate goes only into the device the connect stays with.
+  void baudIsWrittenOnlyWhenThePortStays_data() {
+    QTest::addColumn<int>("com");
+    QTest::newRow("baud alone") << 0;
+    QTest::newRow("port and baud together") << 1;
+  }
+  void baudIsWrittenOnlyWhenThePortStays() {
+    QFETCH(int, com);
+    Tfrm_Main& w = StartOffline();
+    flowsim::FlowSimulator& com1 = world->Device();
+    flowsim::FlowSimulator& com2 = world->StartOtherDevice(2);
+    Choice first;
+    first.baud = 5;
+    Connect(first);
+    QVERIFY(devicelink::DeviceOnline);
+    const std::vector<uint8_t> mode1 = com1.ReadMemory(flowsim::map::kOperatingMode, 4);
+    const std::vector<uint8_t> mode2 = com2.ReadMemory(flowsim::map::kOperatingMode, 4);
+    com1.ClearRequests();
+    com2.ClearRequests();
+    Choice change;
+    change.com = com;
+    change.baud = 6;
+    Connect(change);
+
+    auto mode_writes = [](flowsim::FlowSimulator& sim) {
+      int n = 0;
+      for (const TraceLine& l : Trace(sim.Requests()))
+        n += l.write && l.address == flowsim::map::kOperatingMode;
+      return n;
+    };
+    QCOMPARE(mode_writes(com1), com == 0 ? 1 : 0);
+    QCOMPARE(mode_writes(com2), 0);
+    std::vector<uint8_t> expected1 = mode1;
+    if (com == 0) expected1[0] = 6;
+    QCOMPARE(com1.ReadMemory(flowsim::map::kOperatingMode, 4), expected1);
+    QCOMPARE(com2.ReadMemory(flowsim::map::kOperatingMode, 4), mode2);
+    QVERIFY(devicelink::DeviceOnline);
+    QCOMPARE(int(w.Port().ComNumber()), com + 1);
+    QCOMPARE(services::PortIndex, com);
+    QCOMPARE(services::BaudIndex, 6);
+    QVERIFY(world->ErrorLog().empty());
   }
 
   void refreshIntervalAndOfflineChoice() {

@@ -138,8 +138,22 @@ class UiWorld {
     if (pty_) pty_->Stop();
     pty_.reset();
     sim_.reset();
+    other_link_.reset();
+    if (other_pty_) other_pty_->Stop();
+    other_pty_.reset();
+    other_sim_.reset();
   }
   flowsim::FlowSimulator& Device() { return *sim_; }
+
+  // A second simulated device, linked as COM<com> beside the first one.
+  flowsim::FlowSimulator& StartOtherDevice(int com, flowsim::SimulatorOptions options = {}) {
+    other_sim_ = std::make_unique<flowsim::FlowSimulator>(std::move(options));
+    other_pty_ = std::make_unique<flowsim::PtyDevice>(*other_sim_);
+    other_pty_->Start();
+    other_link_ = std::make_unique<flowsim::PortLink>(home_.DataFolder() + "/ports", com,
+                                                      other_pty_->SlavePath());
+    return *other_sim_;
+  }
 
   // COM1 as a technician may find it: "held" by another program (the simulated
   // device, already opened by a port of its own) or "unplugged" (the link com1
@@ -206,6 +220,9 @@ class UiWorld {
   std::unique_ptr<flowsim::FlowSimulator> sim_;
   std::unique_ptr<flowsim::PtyDevice> pty_;
   std::unique_ptr<flowsim::PortLink> link_;
+  std::unique_ptr<flowsim::FlowSimulator> other_sim_;
+  std::unique_ptr<flowsim::PtyDevice> other_pty_;
+  std::unique_ptr<flowsim::PortLink> other_link_;
   std::unique_ptr<TProgram> program_;
   std::unique_ptr<serial::TSioComPort> held_port_;
 };

@@ -68,6 +68,10 @@ class TAppWindow {
   virtual std::string PasswordEntry() const { return {}; }
   // Empties the password edit and asks for the password modally.
   virtual void AskPassword() {}
+  // Empties what the pages show of values read from a device (circuit values,
+  // error log, totalizers, trends) and shows the shown page again from the
+  // records: the device is no longer accepted.
+  virtual void ClearDeviceValues() {}
 };
 
 // The installed window. Calling it before one is installed is a programming

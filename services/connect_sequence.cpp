@@ -1,6 +1,8 @@
 #include "services/connect_sequence.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
@@ -13,6 +15,7 @@
 #include "services/app_window.h"
 #include "services/bulk_transfer.h"
 #include "services/data_folders.h"
+#include "services/parameter_file.h"
 #include "services/port_opening.h"
 #include "services/text_modules.h"
 
@@ -92,6 +95,7 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     DeviceOnline = false;
     return outcome;
   }
+  const bool was_online = DeviceOnline;
   // The new rate is written into the device on the open port, so only when the
   // connect stays on that port: else that device would change its rate for
   // nothing and no longer answer at the rate the program knows it by.
@@ -129,28 +133,16 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     return outcome;
   }
   DeviceOnline = true;
-  if (DeviceIdent == kSteamIdent) {
-    if (Medium == 0) {
-      Medium = 1;
-      window.ApplyLanguageTexts();
-    }
-  } else if (DeviceIdent == kGasIdent) {
-    if (Medium == 1) {
-      Medium = 0;
-      window.ApplyLanguageTexts();
-    }
-  } else {
+  const bool steam = DeviceIdent == kSteamIdent;
+  if (!steam && DeviceIdent != kGasIdent) {
     LogFailure("ERROR:  Einst, OK, GetInitString ?\?(" + DeviceIdent + ")", true);
     DeviceOnline = false;
     return outcome;
   }
-  if (!ReadSystemParams()) {
-    LogFailure("ERROR:  Einst, OK, GetSystem_user", true);
-    DeviceOnline = false;
-    return outcome;
-  }
-  // A password block that cannot be read may hide an active password, so the
-  // connect fails as for an unreadable system block.
+  // Nothing but the identification and the password block is read from a device
+  // whose password is in force before the password is given. A password block
+  // that cannot be read may hide an active password, so the connect fails as
+  // for an unreadable system block.
   if (!ReadPasswordBlock()) {
     LogFailure("ERROR:  Einst, OK, GetPassword", true);
     DeviceOnline = false;
@@ -161,12 +153,33 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     if (!PasswordMatches()) {
       LogFailure("ERROR:  Einst, OK, Password", true);
       DeviceOnline = false;
+      // Online before, the records came from a device on the port (this one
+      // before its password was in force, or another one): none of its values
+      // stay on the pages. Offline they are the operator's set and stay, with
+      // the remarks either way.
+      if (was_online) {
+        const std::vector<std::string> memo = window.MemoLines();
+        ResetParameters();
+        window.SetMemoLines(memo);
+      }
+      window.ClearDeviceValues();
+      outcome.failure_panel_text = GetText(48);
+      window.SetStatusPanel(0, outcome.failure_panel_text);
+      ClosePort();
+      return outcome;
     }
   }
-  if (!DeviceOnline) {
-    outcome.failure_panel_text = GetText(48);
-    window.SetStatusPanel(0, outcome.failure_panel_text);
-    ClosePort();
+  // Texts and unit tables of the device's medium before its system block is read.
+  if (steam && Medium == 0) {
+    Medium = 1;
+    window.ApplyLanguageTexts();
+  } else if (!steam && Medium == 1) {
+    Medium = 0;
+    window.ApplyLanguageTexts();
+  }
+  if (!ReadSystemParams()) {
+    LogFailure("ERROR:  Einst, OK, GetSystem_user", true);
+    DeviceOnline = false;
     return outcome;
   }
   PortIndex = choice.port_index;

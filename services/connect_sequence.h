@@ -1,8 +1,9 @@
 // The connect sequence of the settings dialog's OK: open the port at the chosen
-// rate, identify the model (switching medium and texts), read the system block,
-// check the device password, then read or send all parameters. Failures go to the
-// error log with a beep; no message box. Reaches the window only through
-// AppWindow() and the device link's window.
+// rate, identify the model, check the device password, switch medium and texts
+// to the model, read the system block, then read or send all parameters. A
+// device whose password is not given yields nothing beyond its identification
+// and password block. Failures go to the error log with a beep; no message box.
+// Reaches the window only through AppWindow() and the device link's window.
 #pragma once
 
 #include <string>

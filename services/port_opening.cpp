@@ -45,6 +45,7 @@ void ShowLinkState() {
 }
 
 TPortFailure g_port_failure;
+bool g_device_locked = false;
 
 // A port number that does not exist here goes to the port's selection dialog
 // (the port asks when it has no number), which offers the ports that do. Any
@@ -114,8 +115,13 @@ const TPortFailure& PortFailure() {
   return g_port_failure;
 }
 
+bool DeviceLocked() {
+  return g_device_locked;
+}
+
 void IdentifyDevice() {
   g_port_failure = {};  // only this start's reason counts
+  g_device_locked = false;
   if (devicelink::DeviceOnline) {
     OpenComPort(static_cast<uint32_t>(PortIndex + 1), static_cast<uint32_t>(BaudIndex));
   }
@@ -140,6 +146,7 @@ void IdentifyDevice() {
       if (devicelink::DeviceOnline && (!devicelink::ReadPasswordBlock() ||
                                        devicelink::PasswordBlock.PasswordActive != 0)) {
         devicelink::DeviceOnline = false;
+        g_device_locked = true;
       }
     }
   }

@@ -28,4 +28,11 @@ const TPortFailure& PortFailure();
 // device password leave the program offline. Sets the online label either way.
 void IdentifyDevice();
 
+// True when the last IdentifyDevice left the program offline because the
+// device's password is in force (or its password block could not be read).
+bool DeviceLocked();
+
+// The text that says so in status panel 0.
+constexpr uint16_t kDeviceLockedText = 50;
+
 }  // namespace services

@@ -316,8 +316,13 @@ bool Tfrm_Main::FormCreate() {
     } else {
       services::ResetParameters();
       // Offline as the settings or the device decided, but a port that could
-      // not be opened says why (the reset has emptied the panel).
-      const std::string reason = services::PortFailureText(services::PortFailure());
+      // not be opened or a locked device says why (the reset has emptied the
+      // panel).
+      std::string reason = services::PortFailureText(services::PortFailure());
+      // A device whose password is in force is connected through the settings.
+      if (reason.empty() && services::DeviceLocked()) {
+        reason = services::GetText(services::kDeviceLockedText);
+      }
       if (!reason.empty()) SetStatusPanel(0, reason);
     }
     while (static_cast<uint32_t>(platform::GetTickCount() - t0) <= kSplashMs) {
@@ -655,6 +660,12 @@ void Tfrm_Main::AskPassword() {
   if (PasswordDlg == nullptr) return;
   PasswordDlg->SetText("");
   ExecModal(*PasswordDlg);
+}
+
+void Tfrm_Main::ClearDeviceValues() {
+  for (TPage* group : pages_.Groups()) group->ClearDeviceValues();
+  ClearClockField();
+  RefreshShownPage();
 }
 
 }  // namespace ui

@@ -104,6 +104,7 @@ class Tfrm_Main : public QMainWindow,
   void StartRefreshTimer() override;
   std::string PasswordEntry() const override;
   void AskPassword() override;
+  void ClearDeviceValues() override;
 
  public slots:
   void RefreshTimerTimer();

@@ -46,6 +46,7 @@ TEST_F(PortOpeningTest, GasDeviceComesOnline) {
   IdentifyDevice();
   EXPECT_TRUE(DeviceOnline);
   EXPECT_EQ(Medium, 0);
+  EXPECT_FALSE(DeviceLocked());
   EXPECT_TRUE(port_->Open());
   EXPECT_EQ(port_->Baud(), 38400);
   EXPECT_EQ(window_.label, "ONLINE");
@@ -348,6 +349,7 @@ TEST_F(SteamPortOpeningTest, ActivePasswordKeepsThePortOpenButOffline) {
   IdentifyDevice();
   EXPECT_FALSE(DeviceOnline);
   EXPECT_TRUE(port_->Open());
+  EXPECT_TRUE(DeviceLocked());
   EXPECT_EQ(Medium, 1);
   EXPECT_EQ(window_.label, "OFFLINE");
 }
@@ -359,6 +361,7 @@ TEST_F(PortOpeningTest, UnreadablePasswordBlockCountsAsProtected) {
   IdentifyDevice();
   EXPECT_FALSE(DeviceOnline);
   EXPECT_TRUE(port_->Open());
+  EXPECT_TRUE(DeviceLocked());
 }
 
 // Sleeps in the order they were asked for; the clock moves only by them.

@@ -2,6 +2,7 @@
 // failure with its log line, beep and outcome, the password check, the baud
 // change, the parameter transfer and the refresh interval.
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -14,6 +15,7 @@
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
 #include "tools/flowsim/device_map.h"
+#include "ui/pages/operating_pages.h"
 #include "ui/password_dialog.h"
 #include "ui/radio_group.h"
 #include "ui/settings_dialog.h"
@@ -405,6 +407,65 @@ class ConnectTest : public QObject {
     QCOMPARE(services::PortIndex, com);
     QCOMPARE(services::BaudIndex, 6);
     QVERIFY(world->ErrorLog().empty());
+  }
+
+  // A device whose password is in force gives nothing but its identification
+  // and password block before the right password; a wrong or cancelled one
+  // leaves none of a device's values on the pages.
+  void lockedDeviceIsReadNoFurther_data() {
+    QTest::addColumn<bool>("online_before");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<bool>("steam");
+    QTest::newRow("online before, wrong password") << true << false << false;
+    QTest::newRow("offline before, password dialog cancelled") << false << true << false;
+    QTest::newRow("offline before, steam device, wrong password") << false << false << true;
+  }
+  void lockedDeviceIsReadNoFurther() {
+    QFETCH(bool, online_before);
+    QFETCH(bool, cancel);
+    QFETCH(bool, steam);
+    flowsim::SimulatorOptions options;
+    if (steam) options.setup.model = flowsim::DeviceModel::Steam;
+    Tfrm_Main& w = StartOffline(options);
+    flowsim::FlowSimulator& sim = world->Device();
+    Ui::Tfrm_Main& f = FormOf(w);
+    if (online_before) {
+      Connect(Choice{});
+      QVERIFY(devicelink::DeviceOnline);
+      w.OperatingPages().RefreshCircuitValues(0);
+      QVERIFY(f.ListeK1->count() > 0);
+      QVERIFY(devicelink::TempParams[0].Max != 0.0f);
+    } else {
+      devicelink::TempParams[0].Max = 77.5f;  // the operator's set
+      w.SetMemoLines({"remark"});
+      f.ListeK1->addItem("an earlier device's value");
+    }
+    f.ListeIntegrator1->addItem("an earlier device's total");
+    sim.EnablePassword("geheim");
+    if (cancel) {
+      world->modal_scripts["TPasswordDlg"] = [](QDialog& d) {
+        static_cast<TPasswordDlg&>(d).Form()->CancelBtn->click();
+      };
+    } else {
+      AnswerPassword("falsch");
+    }
+    sim.ClearRequests();
+    Choice c;
+    c.transfer = 1;  // offered only from offline: nothing may be sent either
+    Connect(c);
+
+    QCOMPARE(TraceText(Trace(sim.Requests())),
+             QStringList({"R 80B0/8", "R 80E0/13"}));
+    QCOMPARE(world->modal_count["TPasswordDlg"], 1);
+    QVERIFY(!devicelink::DeviceOnline);
+    QVERIFY(!w.Port().Open());
+    QCOMPARE(w.StatusPanel(0), services::GetText(48));
+    QCOMPARE(f.ListeK1->count(), 0);
+    QCOMPARE(f.ListeIntegrator1->count(), 0);
+    QCOMPARE(services::Medium, 0);
+    QCOMPARE(devicelink::TempParams[0].Max, online_before ? 0.0f : 77.5f);
+    QCOMPARE(w.MemoLines(), online_before ? std::vector<std::string>{}
+                                          : std::vector<std::string>{"remark"});
   }
 
   void refreshIntervalAndOfflineChoice() {

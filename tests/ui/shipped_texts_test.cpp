@@ -34,6 +34,8 @@ constexpr size_t kLabel = 18;
 
 // clang-format off
 const Block kBlocks[] = {
+    // Connect messages in status panel 0: wrong password, no answer, locked.
+    {48, 0, 3, 60,       kBoth,  "connect messages"},
     // Circuit pages: modes and kinds, then the row labels of each mode.
     {2048, 1, 7, 0,      kBoth,  "temperature modes, other circuit last"},
     {2064, 0, 1, kLabel, kBoth,  "temperature fixed value"},

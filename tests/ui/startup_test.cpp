@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -162,6 +163,44 @@ class StartupTest : public QObject {
     QVERIFY(FormOf(w).ListeK1->item(1)->text().startsWith("Temperatur  "));
     QVERIFY(!FormOf(w).Ed_DateTime->text().isEmpty());
     QVERIFY(!w.RefreshTimer()->isActive());
+  }
+
+  // A device whose password is in force: identification and password block
+  // only, offline with the pages reset, and status panel 0 says why.
+  void onlineStartWithALockedDevice_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("unreadable");  // the password block does not answer
+    QTest::newRow("password in force") << 0 << false;
+    QTest::newRow("password block unreadable") << 1 << true;
+  }
+  void onlineStartWithALockedDevice() {
+    QFETCH(int, language);
+    QFETCH(bool, unreadable);
+    flowsim::SimulatorOptions options;
+    options.password = "geheim";
+    flowsim::FlowSimulator& sim = world->StartDevice(options);
+    if (unreadable)
+      sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kPasswordBlock,
+                        flowsim::kEveryFrame);
+    world->WriteSettings(true, language);
+    devicelink::TempParams[0].Max = -12345.0f;
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+
+    std::set<int> read;
+    for (const flowsim::RequestRecord& r : sim.Requests()) {
+      QVERIFY(r.request.size() >= 3 && r.request[0] == devicelink::kReadRequest);
+      read.insert(r.request[1] << 8 | r.request[2]);
+    }
+    QCOMPARE(read, (std::set<int>{flowsim::map::kIdentification, flowsim::map::kPasswordBlock}));
+    QVERIFY(!devicelink::DeviceOnline);
+    QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
+    const std::string text = services::GetText(services::kDeviceLockedText);
+    QVERIFY(!text.empty());
+    QCOMPARE(w.StatusPanel(0), text);
+    QCOMPARE(FormOf(w).ListeK1->count(), 0);
+    QVERIFY(devicelink::TempParams[0].Max != -12345.0f);
+    QVERIFY(world->boxes.empty());
   }
 
   // Online settings with a port that cannot be opened: the program starts

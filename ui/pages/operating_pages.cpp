@@ -97,6 +97,14 @@ TNavigation TOperatingPages::Navigate(QWidget* page) {
   return {page, true};
 }
 
+void TOperatingPages::ClearDeviceValues() {
+  Ui::Tfrm_Main& f = Form();
+  for (QListWidget* list :
+       {f.ListeK1, f.ListeK2, f.ErrorListe, f.ListeIntegrator1, f.ListeIntegrator2}) {
+    list->clear();
+  }
+}
+
 void TOperatingPages::Enter(QWidget* page) {
   TabKreis1Enter(page);
 }

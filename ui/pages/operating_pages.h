@@ -25,6 +25,7 @@ class TOperatingPages : public TPage {
   void Enter(QWidget* page) override;
   void Tick(QWidget* page) override;
   TNavigation Navigate(QWidget* page) override;
+  void ClearDeviceValues() override;
 
   // Reads circuit c (clock, system block, live values, circuit parameters,
   // output currents, unit switches and user units), stopping at the first

@@ -68,6 +68,9 @@ class TPage : public QObject {
   virtual void Tick(QWidget* /*page*/) {}
   // The operator clicked the page's tab (the notebook already shows it).
   virtual TNavigation Navigate(QWidget* page) { return {page, true}; }
+  // Empties what the pages show of values read from the device, beyond the
+  // parameter records (a device no longer accepted).
+  virtual void ClearDeviceValues() {}
 
  protected:
   TPageContext& Context() const { return context_; }

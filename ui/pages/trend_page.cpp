@@ -117,6 +117,19 @@ void TTrendPage::SetupTrendGridHeader() {
   if (services::GetTextBlock(19472, 1, t)) f.cmd_ReadTrends->setText(Q(t[0]));
 }
 
+void TTrendPage::ClearDeviceValues() {
+  Ui::Tfrm_Main& f = Form();
+  if (devicelink::TrendStore) {
+    for (devicelink::TTrendRecord& r : devicelink::TrendStore->Records) r.Status = 0;
+    devicelink::TrendStore->ListMap.fill(-1);
+  }
+  f.ComboTrends->clear();
+  f.ComboTrends->hide();
+  ClearTrendGrid();
+  f.cmd_Grafik->setEnabled(false);
+  if (frm_Grafik != nullptr) frm_Grafik->ResetCharts();
+}
+
 void TTrendPage::ClearTrendGrid() {
   QTableWidget* grid = Form().Trendgrid;
   for (int row = 1; row < grid->rowCount(); ++row) {

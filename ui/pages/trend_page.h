@@ -25,6 +25,7 @@ class TTrendPage : public TPage, public TTrendSource {
   std::vector<QWidget*> Pages() const override;
   // The grid's heading with the units in force and the read button's caption.
   void LoadTexts() override;
+  void ClearDeviceValues() override;
   // A device without trend memory shows circuit 1 instead, without reading it.
   TNavigation Navigate(QWidget* page) override;
 

@@ -35,6 +35,8 @@
 #include "platform/main_thread.h"
 #include "services/app_state.h"
 #include "services/port_failure.h"
+#include "services/port_opening.h"
+#include "services/text_modules.h"
 #include "ui/about_box.h"
 #include "ui/chart_window.h"
 #include "ui/com_select_form.h"
@@ -322,6 +324,14 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
     // The status bar takes its new height, one layout after the other.
     for (int i = 0; i < 4; ++i) QApplication::processEvents();
     Save(w, lang + "-status-port-" + name);
+  }
+  // A device whose password is in force, at start and after a wrong password.
+  const std::pair<uint16_t, const char*> locked[] = {{services::kDeviceLockedText, "locked"},
+                                                     {48, "password-wrong"}};
+  for (const auto& [text, name] : locked) {
+    w.SetStatusPanel(0, services::GetText(text));
+    for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    Save(w, lang + "-status-device-" + name);
   }
   w.SetStatusPanel(0, "");
   // The splash as it shows over the window.

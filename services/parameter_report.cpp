@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
+#include "platform/text_encoding.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
 #include "services/bulk_transfer.h"
@@ -163,6 +165,12 @@ uint8_t OutputKind(uint8_t code) {
                  {{17}, kKelvin},
                  {{30, 31, 32, 33}, kPower}},
                 kMassFlow);
+}
+
+// A source code the choice list cannot produce: its limits are configured all
+// the same, so they are printed, under the code itself.
+std::string UnlistedSource(uint8_t code) {
+  return "Code " + std::to_string(code);
 }
 
 class TReport {
@@ -498,9 +506,9 @@ class TReport {
     const TextBlock first = Block(7168, 1);
     PrintAt(LabelPos(i), 52, Numbered(first[0], i), true);
     const int p = ChoiceOf(a.Param, kAlarmSkips, 33);
-    if (p < 0) return;
     // The choice list runs on through the blocks 7184 and 7200.
-    const std::string name = p <= 14   ? first[static_cast<size_t>(p + 1)]
+    const std::string name = p < 0     ? UnlistedSource(a.Param)
+                             : p <= 14 ? first[static_cast<size_t>(p + 1)]
                              : p <= 30 ? Block(7184, 1)[static_cast<size_t>(p - 15)]
                                        : Block(7200, 1)[static_cast<size_t>(p - 31)];
     PrintAt(ValuePos(i), 52, name, true);
@@ -526,11 +534,11 @@ class TReport {
       return;
     }
     const int p = ChoiceOf(o.Param, kOutputSkips, 21);
-    if (p < 0) return;
-    PrintAt(
-        ValuePos(i), 57,
-        p <= 14 ? first[static_cast<size_t>(p + 1)] : Block(8208, 1)[static_cast<size_t>(p - 15)],
-        true);
+    PrintAt(ValuePos(i), 57,
+            p < 0     ? UnlistedSource(o.Param)
+            : p <= 14 ? first[static_cast<size_t>(p + 1)]
+                      : Block(8208, 1)[static_cast<size_t>(p - 15)],
+            true);
     const TextBlock labels = Block(8224, kLabelLength);
     const uint8_t kind = OutputKind(o.Param);
     Row(i, 58, labels[0], Value(kind, o.Min));
@@ -546,11 +554,77 @@ class TReport {
     }
   }
 
-  // The memo from line 3 of each further page down to the last line that fits.
+  // The end (in bytes) of the longest start of `text` that is at most `width`
+  // wide; at least one character.
+  size_t FittingPart(std::string_view text, int width) {
+    if (text.empty()) return 0;
+    std::vector<size_t> ends;  // end of each character, as far as needed
+    const auto end_of = [&](size_t n) {  // end of the first n characters; npos past the end
+      while (ends.size() < n) {
+        const size_t from = ends.empty() ? 0 : ends.back();
+        if (from >= text.size()) return std::string_view::npos;
+        char32_t cp;
+        ends.push_back(from + platform::DecodeUtf8Char(text, from, &cp));
+      }
+      return ends.at(n - 1);
+    };
+    const auto fits = [&](size_t n) {
+      return canvas_.TextWidth(std::string(text.substr(0, end_of(n)))) <= width;
+    };
+    // Doubling, then halving: a few measurements per line, however long the remark.
+    size_t good = 1;
+    size_t bad = 0;  // 0: none found yet
+    for (size_t n = 2;; n *= 2) {
+      if (end_of(n) == std::string_view::npos) {
+        const size_t all = ends.size();
+        if (fits(all)) return text.size();
+        bad = all;
+        break;
+      }
+      if (!fits(n)) {
+        bad = n;
+        break;
+      }
+      good = n;
+    }
+    while (bad - good > 1) {
+      const size_t mid = good + (bad - good) / 2;
+      (fits(mid) ? good : bad) = mid;
+    }
+    return end_of(good);
+  }
+
+  // A remark line as lines of the text width: broken at blanks, a word longer
+  // than a line within the word. The memo wraps on screen, so a paragraph typed
+  // without line ends must not run off the paper.
+  void Wrap(const std::string& line, int width, std::vector<std::string>& out) {
+    std::string_view rest = line;
+    do {
+      size_t cut = FittingPart(rest, width);
+      if (cut < rest.size() && rest[cut] != ' ') {
+        const size_t blank = rest.substr(0, cut).find_last_of(' ');
+        if (blank != std::string_view::npos && rest.find_first_not_of(' ') < blank) cut = blank;
+      }
+      std::string_view part = rest.substr(0, cut);
+      rest.remove_prefix(cut);
+      if (!rest.empty()) {
+        while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      }
+      out.emplace_back(part);
+    } while (!rest.empty());
+  }
+
+  // The memo from line 3 of each further page down to the last line that fits,
+  // each remark wrapped to the width between the margins.
   int Remarks() {
-    const std::vector<std::string> memo =
+    const std::vector<std::string> typed =
         HasAppWindow() ? AppWindow().MemoLines() : std::vector<std::string>();
-    if (memo.empty()) return 0;
+    if (typed.empty()) return 0;
+    canvas_.SetBold(false);
+    const int width = std::max(1, W_ - 2 * Margin());
+    std::vector<std::string> memo;
+    for (const std::string& line : typed) Wrap(line, width, memo);
     // Line n fits while its bottom, (n + 1) line heights, is on the page.
     const int per_page = std::max(1, canvas_.PageHeight() / LH_ - kRemarksFirstLine);
     int pages = 0;

@@ -472,11 +472,21 @@ TEST_F(ReportTest, CodesOutsideTheirChoices) {
        43,
        44,
        {"B 20 860 gPulse", "B 450 860 gP1"}},
+      // Codes the choice list cannot produce: their limits are on the paper all
+      // the same, of the quantity kind of "any other" code, under the code itself.
       {"relay code 8",
        [] { dl::AlarmParams[0] = {0, 0, 8, 0, 1, 2, 0}; },
        52,
        54,
-       {"B 20 1040 gRelay 1", "B 520 1040 gRelay 2", "B 950 1040 gR0"}},
+       {"B 20 1040 gRelay 1", "B 420 1040 Code 8", "B 520 1040 gRelay 2", "B 950 1040 gR0",
+        "P 20 1060 gAMin", "P 280 1060    1.0000    kg"}},
+      {"relay code 25 with both limits",
+       [] { dl::AlarmParams[0] = {0, 0, 25, 2, 1, 2, 0}; },
+       52,
+       54,
+       {"B 20 1040 gRelay 1", "B 410 1040 Code 25", "B 520 1040 gRelay 2", "B 950 1040 gR0",
+        "P 20 1060 gAMin", "P 280 1060    1.0000    kg", "P 20 1080 gAMax",
+        "P 280 1080    2.0000    kg"}},
       {"relay code 9",
        [] { dl::AlarmParams[0] = {0, 0, 9, 0, 1, 2, 0}; },
        52,
@@ -499,17 +509,21 @@ TEST_F(ReportTest, CodesOutsideTheirChoices) {
        [] { dl::AlarmParams[0] = {0, 0, 255, 0, 1, 2, 0}; },
        52,
        54,
-       {"B 20 1040 gRelay 1", "B 520 1040 gRelay 2", "B 950 1040 gR0"}},
+       {"B 20 1040 gRelay 1", "B 400 1040 Code 255", "B 520 1040 gRelay 2", "B 950 1040 gR0",
+        "P 20 1060 gAMin", "P 280 1060    1.0000    kg"}},
       {"output code 6",
        [] { dl::OutputParams[0] = {0, 0, 0, 6, 1, 2, 3}; },
        57,
        60,
-       {"B 20 1140 gOut 1"}},
+       {"B 20 1140 gOut 1", "B 420 1140 Code 6", "P 20 1160 gOMin", "P 280 1160    1.0000    kg/h",
+        "P 20 1180 gOMax", "P 280 1180    2.0000    kg/h", "P 20 1200 gOErr",
+        "P 280 1200    3.0000    mA"}},
       {"output code 255",
        [] { dl::OutputParams[0] = {0, 0, 0, 255, 1, 2, 3}; },
        57,
-       60,
-       {"B 20 1140 gOut 1"}},
+       58,
+       {"B 20 1140 gOut 1", "B 400 1140 Code 255", "P 20 1160 gOMin",
+        "P 280 1160    1.0000    kg/h"}},
       {"output code 9",
        [] { dl::OutputParams[0] = {0, 0, 0, 9, 1, 2, 3}; },
        57,
@@ -570,6 +584,48 @@ TEST_F(ReportTest, RemarksContinueOnFurtherPages) {
       expected.push_back("P 20 60 line 67");
     }
     EXPECT_THAT(after_rules, ElementsAreArray(expected));
+  }
+}
+
+// A remark typed as one paragraph is wrapped to the text width (96 characters of
+// 10 pixels between the margins) at blanks; a word longer than a line is broken
+// within it; the memo itself keeps its lines.
+TEST_F(ReportTest, RemarksAreWrappedToTheTextWidth) {
+  const std::string word = "Messstelle ";  // 11 characters with its blank
+  std::string paragraph;
+  for (int i = 0; i < 20; ++i) paragraph += word;  // 220 characters
+  const std::string long_word(200, 'x');
+  struct Case {
+    std::string remark;
+    std::vector<std::string> printed;
+  };
+  std::string eight;  // 8 words, 87 characters without the last blank
+  for (int i = 0; i < 8; ++i) eight += word;
+  eight.pop_back();
+  const std::vector<Case> cases = {
+      {paragraph, {eight, eight, "Messstelle Messstelle Messstelle Messstelle"}},
+      {"kurz " + long_word + " Ende",
+       {"kurz", long_word.substr(0, 96), long_word.substr(96, 96), long_word.substr(192) + " Ende"}},
+      {"  eingerückt " + std::string(90, 'y'), {"  eingerückt", std::string(90, 'y')}},
+      {std::string(96, 'z'), {std::string(96, 'z')}},
+      {"Δp " + std::string(95, 'w'), {"Δp", std::string(95, 'w')}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.remark);
+    canvas_.ops.clear();
+    window_.memo = {c.remark, "Ende der Bemerkungen"};
+    Draw();
+    std::vector<std::string> printed;
+    bool remarks = false;
+    for (const std::string& op : canvas_.ops) {
+      if (op == "N") remarks = true;
+      if (remarks && op.rfind("P 20 ", 0) == 0) printed.push_back(op.substr(op.find(' ', 5) + 1));
+    }
+    std::vector<std::string> expected = c.printed;
+    expected.push_back("Ende der Bemerkungen");
+    EXPECT_THAT(printed, ElementsAreArray(expected));
+    EXPECT_EQ(window_.memo[0], c.remark);
   }
 }
 

@@ -252,7 +252,7 @@ void Tfrm_Grafik::PrintChart(int i) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName("Grafik");
   printer.setPageOrientation(QPageLayout::Landscape);
-  if (!ExecPrintDialog(this, printer)) return;
+  if (!ExecPrintDialog(this, printer, PrintFileName("Grafik" + std::to_string(i + 1)))) return;
   QPainter painter;
   if (!painter.begin(&printer)) throw std::runtime_error("Der Drucker kann nicht drucken.");
   ChartView(i)->render(&painter, QRectF(), QRect(), Qt::KeepAspectRatio);

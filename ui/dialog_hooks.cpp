@@ -3,15 +3,20 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QString>
 
 #include <utility>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/text_encoding.h"
 #include "services/app_window.h"
+#include "services/data_folders.h"
 #include "ui/qt_text.h"
 
 namespace ui {
@@ -118,10 +123,29 @@ std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   return dialog.selectedFiles().first().toStdString();
 }
 
-bool ExecPrintDialog(QWidget* parent, QPrinter& printer) {
+bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file_name) {
+  const bool start_name = !file_name.empty() && printer.outputFileName().isEmpty();
+  // Without a printer queue only a file can be printed to. A printer that writes a
+  // file takes the name at once; for a queue the dialog's field of its "print to
+  // file" entry gets it.
+  if (start_name && QPrinterInfo::availablePrinters().isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+  }
+  if (start_name && printer.outputFormat() == QPrinter::PdfFormat) {
+    printer.setOutputFileName(Q(file_name));
+  }
   if (g_print_dialog_hook) return g_print_dialog_hook(printer);
   QPrintDialog dialog(&printer, parent);
+  if (start_name) {
+    if (auto* field = dialog.findChild<QLineEdit*>("filename")) field->setText(Q(file_name));
+  }
   return dialog.exec() == QDialog::Accepted;
+}
+
+std::string PrintFileName(const std::string& name) {
+  const platform::LocalDateTime now = platform::Now();
+  return services::GetDocumentsFolder() + "/" + name + "_" + platform::ZeroPad(now.year, 4) + "-" +
+         platform::ZeroPad(now.month, 2) + "-" + platform::ZeroPad(now.day, 2) + ".pdf";
 }
 
 std::string QtFilter(const std::string& filter) {

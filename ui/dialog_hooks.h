@@ -44,8 +44,12 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
                    uint32_t flags);
 int ExecModal(QDialog& dialog);
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request);
-// The print dialog on the printer; true when the user chose to print.
-bool ExecPrintDialog(QWidget* parent, QPrinter& printer);
+// The print dialog on the printer; true when the user chose to print. Printing to
+// a file starts with `file_name` (a full path) when given, rather than with a
+// "print.pdf" in the home folder.
+bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file_name = {});
+// "<documents folder>/<name>_<yyyy-mm-dd>.pdf", where printing to a file starts.
+std::string PrintFileName(const std::string& name);
 
 // "desc|pattern|desc|pattern" as the program's filters are written, in Qt's form.
 std::string QtFilter(const std::string& filter);

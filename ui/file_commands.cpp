@@ -5,6 +5,7 @@
 #include <QPrinterInfo>
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "devicelink/window_scopes.h"
 #include "services/app_state.h"
 #include "services/bulk_transfer.h"
+#include "services/data_folders.h"
 #include "services/parameter_file.h"
 #include "services/text_modules.h"
 #include "ui/dialog_hooks.h"
@@ -52,6 +54,17 @@ void PreparePrinter(QPrinter& printer) {
 }
 
 }  // namespace
+
+// Printed to a file, the report is named after the parameter file it shows
+// (offline, one loaded or saved), else "Parameter" with the day.
+std::string Tfrm_Main::ReportFileName() const {
+  const std::string& set_file = save_dialog_.FileName;
+  if (!dl::DeviceOnline && !StatusPanel(0).empty() && !set_file.empty()) {
+    const std::filesystem::path path(set_file);
+    return services::GetDocumentsFolder() + "/" + path.stem().string() + ".pdf";
+  }
+  return PrintFileName("Parameter");
+}
 
 bool Tfrm_Main::AskYesNo(const std::string& text, uint32_t flags) {
   return MessageBox(text, "vandrel2", services::kMbYesNo | flags) == services::kIdYes;
@@ -176,7 +189,7 @@ void Tfrm_Main::mnu_DruckenClick(QAction* sender) {
       show_preview = true;
       return;
     }
-    if (!ExecPrintDialog(this, printer)) return;
+    if (!ExecPrintDialog(this, printer, ReportFileName())) return;
     if (!PrintReport(printer)) ShowError(services::GetText(kPrintFailed));
   });
   if (show_preview) Guarded([&] { ExecModal(*sansicht); });

@@ -139,6 +139,8 @@ class Tfrm_Main : public QMainWindow,
   void AfterHandler();
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
+  // Where printing the report to a file starts.
+  std::string ReportFileName() const;
   bool ReadDeviceSet(uint16_t question);
   void SendWholeSet();
   // The sub-notebook the main notebook shows.

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QLineSeries>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
@@ -23,6 +24,7 @@
 #include "tests/ui/ui_fixture.h"
 #include "ui/chart_rules.h"
 #include "ui/chart_window.h"
+#include "ui/dialog_hooks.h"
 #include "ui_chart_window.h"
 
 using namespace ui;
@@ -216,8 +218,10 @@ class ChartWindowTest : public QObject {
     platform::testing::TempFolder folder;
     const std::string pdf = folder / "chart.pdf";
     int asked = 0;
+    std::string offered;
     SetPrintDialogHook([&](QPrinter& printer) {
       ++asked;
+      offered = printer.outputFileName().toStdString();
       printer.setOutputFormat(QPrinter::PdfFormat);
       printer.setOutputFileName(QString::fromStdString(pdf));
       return asked == 1;  // the second time the user cancels
@@ -226,10 +230,13 @@ class ChartWindowTest : public QObject {
     QVERIFY(item != nullptr && item->text() == "Drucken...");
     item->trigger();
     QCOMPARE(asked, 1);
+    // Printing to a file starts in the documents folder, named after the chart.
+    if (QPrinterInfo::availablePrinters().isEmpty()) QCOMPARE(offered, PrintFileName("Grafik2"));
     const std::string bytes = testing::ReadFile(pdf);
     QVERIFY(bytes.rfind("%PDF", 0) == 0);
     QVERIFY(bytes.size() > 1000);
     std::filesystem::remove(pdf);
+    SetPrintDialogHook([&](QPrinter&) { return ++asked == 1; });
     window->findChild<QAction*>("mnu_Print4")->trigger();
     QCOMPARE(asked, 2);
     QVERIFY(!std::filesystem::exists(pdf));

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -12,6 +13,9 @@
 #include <deque>
 
 #include "devicelink/device_data.h"
+#include "platform/clock.h"
+#include "platform/text_encoding.h"
+#include "services/data_folders.h"
 #include "services/parameter_file.h"
 #include "tools/flowsim/device_map.h"
 #include "tools/flowsim/protocol.h"
@@ -375,6 +379,34 @@ class FileCommandsTest : public QObject {
       world->StopDevice();
       print_dialogs = 0;
     }
+  }
+
+  // Printing to a file starts in the documents folder, named after the loaded
+  // parameter file, else "Parameter" and the day; not as ~/print.pdf.
+  void printToFileStartsInTheDocumentsFolder() {
+    if (!QPrinterInfo::availablePrinters().isEmpty()) QSKIP("a printer queue is set up here");
+    Tfrm_Main& w = Start(false);
+    std::vector<std::string> offered;
+    SetPrintDialogHook([&](QPrinter& printer) {
+      offered.push_back(printer.outputFileName().toStdString());
+      return false;
+    });
+    FormOf(w).mnu_Drucken->trigger();
+    const std::string docs = services::GetDocumentsFolder();
+    QVERIFY(!docs.empty());
+    const std::string file = SaveDeviceSet(w, "kunde.peg");
+    files = {file};
+    FormOf(w).mnu_Laden->trigger();
+    FormOf(w).mnu_Drucken->trigger();
+    FormOf(w).mnu_Neu->trigger();
+    FormOf(w).mnu_Drucken->trigger();
+    const platform::LocalDateTime now = platform::Now();
+    const std::string day = platform::ZeroPad(now.year, 4) + "-" + platform::ZeroPad(now.month, 2) +
+                            "-" + platform::ZeroPad(now.day, 2);
+    const std::vector<std::string> expected = {docs + "/Parameter_" + day + ".pdf",
+                                               docs + "/kunde.pdf",
+                                               docs + "/Parameter_" + day + ".pdf"};
+    QCOMPARE(offered, expected);
   }
 
   void cancelledPrintDialogPrintsNothing() {

@@ -116,7 +116,8 @@ bool TInputDlg::InputKeyPress(QKeyEvent* event) {
 
 void TInputDlg::OKBtnClick() {
   const QString text = form_->Input->text();
-  if (text == shown_text_) {
+  const bool unchanged = text == shown_text_;
+  if (unchanged && KeepsShownValue(DisplayValue, DisplayMin, DisplayMax, IntegerOnly)) {
     accept();
     return;
   }
@@ -125,7 +126,9 @@ void TInputDlg::OKBtnClick() {
     platform::Beep(platform::kBeepDefault);
     return;
   }
-  const TInputEntry entry = ReadInputEntry(text.toStdString(), DisplayMin, DisplayMax);
+  const TInputEntry entry =
+      unchanged ? ReadUnchangedEntry(DisplayValue, text.toStdString(), DisplayMin, DisplayMax)
+                : ReadInputEntry(text.toStdString(), DisplayMin, DisplayMax);
   if (entry.beep) platform::Beep(platform::kBeepInformation);
   Value = ToDeviceUnit(entry.display_value, services::FindUnitRow(Quantity));
   accept();

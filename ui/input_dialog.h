@@ -51,8 +51,8 @@ class TInputDlg : public QDialog {
 
   std::unique_ptr<Ui::TInputDlg> form_;
   int form_width_ = 0;  // the form's width, the least the dialog has
-  // The value text as activation showed it: OK on it returns Value untouched,
-  // not the rounded text read back.
+  // The value text as activation showed it: OK on it returns Value untouched
+  // when it lies within the limits, not the rounded text read back.
   QString shown_text_;
 };
 

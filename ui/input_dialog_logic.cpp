@@ -126,4 +126,18 @@ TInputEntry ReadInputEntry(std::string_view text, float display_min, float displ
   return {static_cast<float>(v), beep};
 }
 
+bool KeepsShownValue(float display_value, float display_min, float display_max,
+                     bool integer_only) {
+  // NaN fails both comparisons: it is never kept.
+  if (!(display_value >= display_min && display_value <= display_max)) return false;
+  return !integer_only || std::trunc(display_value) == display_value;
+}
+
+TInputEntry ReadUnchangedEntry(float display_value, std::string_view shown_text,
+                               float display_min, float display_max) {
+  TInputEntry entry = ReadInputEntry(shown_text, display_min, display_max);
+  if (display_value < display_min || display_value > display_max) entry.beep = true;
+  return entry;
+}
+
 }  // namespace ui

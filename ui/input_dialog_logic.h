@@ -47,4 +47,17 @@ struct TInputEntry {
 // clamped to display_min..display_max.
 TInputEntry ReadInputEntry(std::string_view text, float display_min, float display_max);
 
+// Whether OK on the text as activation showed it hands the value back untouched
+// (so that OK does not round it): only a value the operator could have entered,
+// inside the limits and whole when integer_only. Any other is read from its
+// text like a typed entry (see ReadUnchangedEntry).
+bool KeepsShownValue(float display_value, float display_min, float display_max,
+                     bool integer_only);
+
+// OK on the shown text of a value that is not kept: the text read as a typed
+// entry, clamped, with the beep also where the value lay outside the limits but
+// its rounded text does not.
+TInputEntry ReadUnchangedEntry(float display_value, std::string_view shown_text,
+                               float display_min, float display_max);
+
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -212,6 +213,58 @@ class InputDialogTest : public QObject {
       QCOMPARE(beeps_.front(), platform::kBeepDefault);
       QCOMPARE(dlg.Value, completed);
     }
+  }
+
+  // OK on the text as shown: a value the operator could have entered comes back
+  // bit for bit; one outside the limits (a device value, or limits that moved
+  // below it) is clamped with a beep, as typed; an integer-only cell gives the
+  // integer it shows.
+  void unchangedOk_data() {
+    QTest::addColumn<int>("quantity");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<float>("min");
+    QTest::addColumn<float>("max");
+    QTest::addColumn<bool>("integerOnly");
+    QTest::addColumn<float>("returned");
+    QTest::addColumn<bool>("beep");
+    QTest::newRow("inside, more digits than shown")
+        << 255 << 12345.678f << 0.f << 1e5f << false << 12345.678f << false;
+    QTest::newRow("on the upper limit") << 255 << 120.f << 90.f << 120.f << false << 120.f << false;
+    QTest::newRow("above: limit lowered below it")
+        << 255 << 80.f << 0.f << 50.f << false << 50.f << true;
+    QTest::newRow("below: device value under the limits")
+        << 255 << 0.f << 90.f << 120.f << false << 90.f << true;
+    QTest::newRow("above, its shown text rounds onto the limit")
+        << 255 << 100.0004f << 0.f << 100.f << false << 100.f << true;
+    QTest::newRow("above, in the display unit") << 1 << 250.f << 0.f << 200.f << false << 200.f
+                                                << true;
+    QTest::newRow("integer only, whole") << 255 << 42.f << 0.f << 1000.f << true << 42.f << false;
+    QTest::newRow("integer only, not whole: the integer shown")
+        << 255 << 273.9f << 0.f << 1000.f << true << 273.f << false;
+    QTest::newRow("integer only, not whole and above")
+        << 255 << 1000.7f << 0.f << 1000.f << true << 1000.f << true;
+  }
+  void unchangedOk() {
+    QFETCH(int, quantity);
+    QFETCH(float, value);
+    QFETCH(float, min);
+    QFETCH(float, max);
+    QFETCH(bool, integerOnly);
+    QFETCH(float, returned);
+    QFETCH(bool, beep);
+    SetUnits(true, 1, 1, 0);  // pressure in bar
+    TInputDlg dlg;
+    dlg.Precision = 5;
+    dlg.Quantity = static_cast<uint8_t>(quantity);
+    dlg.MinValue = min;
+    dlg.MaxValue = max;
+    dlg.IntegerOnly = integerOnly;
+    dlg.Value = value;
+    dlg.FormActivate();
+    dlg.OKBtnClick();
+    QCOMPARE(std::bit_cast<uint32_t>(dlg.Value), std::bit_cast<uint32_t>(returned));
+    QCOMPARE(beeps_, beep ? std::vector<uint32_t>{platform::kBeepInformation}
+                          : std::vector<uint32_t>{});
   }
 
   void integerText_data() {

@@ -452,8 +452,9 @@ bool TCircuitPages::EditValue(const TEditRow& row) {
 }
 
 bool TCircuitPages::Entered(const std::optional<TEditRow>& row) {
-  // A line without a row opens no dialog; the block is sent all the same.
-  return !row || EditValue(*row);
+  // A line without a row opens no dialog, and what opens nothing sends nothing:
+  // the block would carry the record as it stands, stale after a failed read.
+  return row && EditValue(*row);
 }
 
 void TCircuitPages::EditTemperature(QListWidget* /*sender*/) {
@@ -519,7 +520,7 @@ void TCircuitPages::EditMedium(QListWidget* /*sender*/) {
       ExecModal(*frm_UserSatTab);
       break;
     case TMediumAction::Kind::None:
-      break;
+      return;
   }
   // The gas check result goes into the medium block of both circuits.
   const bool gas = services::Medium == 0 &&

@@ -108,7 +108,7 @@ class TCircuitPages : public TPage {
   void Choice(const std::function<void()>& body);
   // The value dialog for the row; false when cancelled.
   bool EditValue(const TEditRow& row);
-  // False when the line has a row and its dialog was cancelled.
+  // True when the line has a row and its dialog ended with OK.
   bool Entered(const std::optional<TEditRow>& row);
 
   // The Medium whose module the pulse choices came from.

@@ -30,6 +30,7 @@
 #include "ui/sat_table_editor.h"
 #include "ui/settings_dialog.h"
 #include "ui/table_editor.h"
+#include "ui/wheel_guard.h"
 
 namespace ui {
 
@@ -52,6 +53,7 @@ std::optional<int> TProgram::Start() {
   // A configured port that does not exist asks for one that does.
   serial::SetPortSelectionDialog(SelectComPort);
   main_ = new Tfrm_Main(program_folder_);
+  new TWheelGuard(main_);
   // An error of the port's own threads or handlers reaches the operator as any
   // handler's error does, in a message box on the interface thread.
   serial::SetExceptionDisplay([window = QPointer<Tfrm_Main>(main_)](std::exception_ptr error) {

@@ -159,6 +159,11 @@ void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
                {{lang + "-qt-question", yes}, {lang + "-qt-file-dialog", reject}});
   RunAnswering([&] { w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken); },
                {{lang + "-qt-print-dialog", reject}});
+  // Remark characters a parameter file cannot hold, named before the save.
+  const std::vector<std::string> memo = w.MemoLines();
+  w.SetMemoLines({"R = 5 Ω, √(Δp)"});
+  RunAnswering([&] { w.mnu_SpeichernClick(); }, {{lang + "-qt-remark-characters", reject}});
+  w.SetMemoLines(memo);
 }
 
 // The parameter report with a page of remarks as a PDF (pdftoppm makes pictures
@@ -170,7 +175,12 @@ void PrintReportTo(ui::Tfrm_Main& w, const QString& name) {
     return true;
   });
   const std::vector<std::string> memo = w.MemoLines();
-  w.SetMemoLines({"Bemerkung / remark 1", "Bemerkung / remark 2"});
+  w.SetMemoLines({"Bemerkung / remark 1", "Bemerkung / remark 2",
+                  "Ein Absatz ohne Zeilenende, wie ihn das Bemerkungsfeld am Bildschirm umbricht: "
+                  "Der Ausdruck bricht ihn an den Leerzeichen auf die Breite des Textes um, "
+                  "und ein Wort, das länger als eine Zeile ist, wird in sich getrennt: "
+                  "Messstellenbezeichnung_Kesselhaus_Nord_Kreis_zwei_Durchflusszähler_Nummer_"
+                  "2026-117-A."});
   w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken);
   w.SetMemoLines(memo);
   ui::SetPrintDialogHook(nullptr);

@@ -440,9 +440,13 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
 // random bytes, another program's ini, text in UTF-16) is no parameter file:
 // loading it would silently give every key its default.
 bool HasParameterSection(const TParamIniFile& ini) {
-  platform::TIniFile written(std::string(), /*auto_flush=*/false);  // in memory only
-  WriteSet(written, CurrentSet());
-  for (const std::string& section : written.ReadSections()) {
+  // The sections a set is saved in, whatever its values: found once, by saving one.
+  static const std::vector<std::string> kSections = [] {
+    platform::TIniFile written(std::string(), /*auto_flush=*/false);  // in memory only
+    WriteSet(written, CurrentSet());
+    return written.ReadSections();
+  }();
+  for (const std::string& section : kSections) {
     if (section != kMemoSection && ini.SectionExists(section)) return true;
   }
   return false;

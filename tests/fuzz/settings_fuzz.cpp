@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool prepared = [] {
-    ::setenv("XDG_DATA_HOME", fuzz::Folder().c_str(), 1);
+    platform::SetFolderVariables({{"HOME", fuzz::Folder()}, {"XDG_DATA_HOME", fuzz::Folder()}});
     return platform::EnsureFolder(fuzz::Folder() + "/vandrel2");
   }();
   if (!prepared) std::abort();

@@ -114,19 +114,22 @@ void Tfrm_Main::mnu_LadenClick() {
       return;
     }
     // The operator's set as it is: a cancelled dialog, a failed read or a bad
-    // file puts it back whole, remarks and file name included.
+    // file puts it back whole, remarks and file name included, before the page
+    // is drawn again.
     struct Restore {
       Tfrm_Main& w;
       dl::TParameterRecords records = dl::TParameterRecords::Capture();
       std::vector<std::string> memo = w.MemoLines();
       std::string file = w.StatusPanel(0);
       bool keep = false;
-      ~Restore() {
+      void Finish() {
         if (keep) return;
+        keep = true;
         records.Commit();
         w.SetMemoLines(memo);
         w.SetStatusPanel(0, file);
       }
+      ~Restore() { Finish(); }
     } restore{*this};
 
     // The device's gas values and check bytes, to keep the check's result when
@@ -160,6 +163,7 @@ void Tfrm_Main::mnu_LadenClick() {
     } else {
       restore.keep = services::LoadParameterFile();
     }
+    restore.Finish();
     // Refreshed also when nothing was loaded: the page shows the set as it stands.
     RefreshShownPage();
   });

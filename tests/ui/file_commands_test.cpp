@@ -3,6 +3,7 @@
 // report printed to a PDF through the print hook and shown in the preview.
 #include <QAction>
 #include <QLabel>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -211,6 +212,35 @@ class FileCommandsTest : public QObject {
       QCOMPARE(CommBusy, uint8_t{0});
       world->EndProgram();
       world->StopDevice();
+    }
+  }
+
+  // Offline, "Laden..." ended by a cancelled dialog, a file that cannot be read
+  // or a bad file leaves the shown page with the operator's set, not with the
+  // defaults the command started from.
+  void loadOfflineThatLoadsNothingShowsTheSetAsItStands() {
+    const std::string bad = world->Temp("bad.PEG");
+    WriteFile(bad, "[T_User0]\r\nKonst=abc\r\n");
+    const std::string missing = world->Temp("missing.PEG");
+    Tfrm_Main& w = Start(false);
+    auto& f = FormOf(w);
+    f.Notebook->setCurrentWidget(f.TabParameter);
+    f.NBParameter->setCurrentWidget(f.TabPar1);
+    auto lines = [&] {
+      QStringList out;
+      for (int i = 0; i < f.ListePT1->count(); ++i) out << f.ListePT1->item(i)->text();
+      return out;
+    };
+    dl::TempParams[0].Kind = 0;
+    dl::TempParams[0].Konst = 99.f;
+    w.RefreshShownPage();
+    const QStringList edited = lines();
+    QVERIFY(edited.join("").contains("99.0000"));
+    for (const std::string& file : {std::string(), missing, bad}) {
+      files = {file};
+      f.mnu_Laden->trigger();
+      QCOMPARE(dl::TempParams[0].Konst, 99.f);
+      QVERIFY2(lines() == edited, file.c_str());
     }
   }
 

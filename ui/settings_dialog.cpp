@@ -68,6 +68,10 @@ void TEinst::Sprache() {
 
 void TEinst::FormActivate() {
   failure_panel_text_.clear();
+  // Cancel gives back the refresh as it ran before; the texts below choose the
+  // manual interval.
+  refresh_was_active_ = main_.RefreshTimer()->isActive();
+  refresh_interval_ = main_.RefreshTimer()->interval();
   Sprache();
   main_.RefreshTimer()->stop();
   form_->Com_Grp->SetItemIndex(services::PortIndex);
@@ -102,12 +106,17 @@ void TEinst::BtnOkClick() {
     choice.refresh = form_->Ref_Grp->ItemIndex();
     const services::TConnectOutcome outcome = services::RunConnectSequence(choice);
     form_->Bd_Grp->SetItemIndex(outcome.baud_index);
+    form_->Com_Grp->SetItemIndex(outcome.port_index);
     failure_panel_text_ = outcome.failure_panel_text;
     if (outcome.close) accept();
   });
 }
 
 void TEinst::FormDeactivate() {
+  if (result() != QDialog::Accepted) {
+    main_.RefreshTimer()->setInterval(refresh_interval_);
+    if (refresh_was_active_ && devicelink::DeviceOnline) main_.RefreshTimer()->start();
+  }
   form_->Akt_Grp->hide();
   form_->Akt_Grp->SetItemIndex(0);
   // The reason of a failed connect stays visible after the dialog has closed.

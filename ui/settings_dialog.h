@@ -41,6 +41,9 @@ class TEinst : public QDialog {
   std::unique_ptr<Ui::TEinst> form_;
   // A failure text the connect put into status panel 0, kept by the closing.
   std::string failure_panel_text_;
+  // The main window's refresh when the dialog opened.
+  bool refresh_was_active_ = false;
+  int refresh_interval_ = 0;
 };
 
 extern TEinst* Einst;

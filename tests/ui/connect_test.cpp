@@ -361,8 +361,7 @@ class ConnectTest : public QObject {
     Choice change;
     change.baud = 6;
     Connect(change);
-    QCOMPARE(sim.ReadMemory(flowsim::map::kOperatingMode, 4),
-             (std::vector<uint8_t>{6, 7, 8, 9}));
+    QCOMPARE(sim.ReadMemory(flowsim::map::kOperatingMode, 4), (std::vector<uint8_t>{6, 7, 8, 9}));
     QCOMPARE(services::BaudIndex, 6);
   }
 
@@ -475,12 +474,18 @@ class ConnectTest : public QObject {
     Connect(c);
     QVERIFY(w.RefreshTimer()->isActive());
     QCOMPARE(w.RefreshTimer()->interval(), 2000);
-    // Opening the dialog stops it; Cancel keeps the connection, not the timer.
-    world->modal_scripts["TEinst"] = [](QDialog& d) {
+    // The dialog stops the refresh while it is open; Cancel gives it back as it
+    // ran, whatever interval was clicked meanwhile.
+    bool stopped_while_open = false;
+    world->modal_scripts["TEinst"] = [&](QDialog& d) {
+      stopped_while_open = !w.RefreshTimer()->isActive();
+      static_cast<TEinst&>(d).Form()->Ref_Grp->SetItemIndex(2);
       static_cast<TEinst&>(d).Form()->BtnCancel->click();
     };
     w.mnu_EinstellungenClick();
-    QVERIFY(!w.RefreshTimer()->isActive());
+    QVERIFY(stopped_while_open);
+    QVERIFY(w.RefreshTimer()->isActive());
+    QCOMPARE(w.RefreshTimer()->interval(), 2000);
     QVERIFY(devicelink::DeviceOnline);
     QCOMPARE(FormOf(w).Label_Online->text(), QString("ONLINE"));
     c.refresh = 2;

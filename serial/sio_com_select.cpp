@@ -16,35 +16,46 @@ namespace {
 
 constexpr uint32_t kProbeQueueSize = 64;
 
-bool CountsAsPresent(uint32_t error) {
-  return CountBusyPorts && error == platform::kErrorAccessDenied;
+TPortState StateOfFailure(uint32_t error, platform::CommOpenFailure failure) {
+  if (error != platform::kErrorAccessDenied) return TPortState::kAbsent;
+  // Access denied is also what a port in use answers; missing permissions are
+  // told apart, as no choice of this user can open such a port.
+  if (failure == platform::CommOpenFailure::kPermissionDenied) return TPortState::kNoPermission;
+  return CountBusyPorts ? TPortState::kPresent : TPortState::kAbsent;
 }
 
 }  // namespace
 
-bool IsPortPresent(uint32_t n) {
-  if (n == 0) return false;
+TPortState ProbePort(uint32_t n) {
+  if (n == 0) return TPortState::kAbsent;
   const std::string name = "\\\\.\\COM" + std::to_string(n);
   platform::SetLastError(0);
   if (ProbeThroughDispatcher) {
     TSioWin32Dispatcher probe(nullptr);
     if (probe.OpenDeviceHandle(name, kProbeQueueSize, kProbeQueueSize) >= 0) {
       probe.CloseDeviceHandle();
-      return true;
+      return TPortState::kPresent;
     }
-    return CountsAsPresent(platform::GetLastError());
+    return StateOfFailure(platform::GetLastError(), probe.OpenFailure());
   }
-  const int fd = platform::CommOpen(platform::PortDevicePath(name));
+  platform::CommOpenFailure failure = platform::CommOpenFailure::kNone;
+  const int fd = platform::CommOpen(platform::PortDevicePath(name), &failure);
   if (fd >= 0) {
     platform::CommClose(fd);
-    return true;
+    return TPortState::kPresent;
   }
-  return CountsAsPresent(platform::GetLastError());
+  return StateOfFailure(platform::GetLastError(), failure);
 }
 
-TComSelection::TComSelection(const TPortProbe& probe) {
-  for (uint32_t n = 1; n <= kMaxSelectablePort; ++n) {
-    if (probe(n)) entries_.push_back("COM" + std::to_string(n));
+bool IsPortPresent(uint32_t n) {
+  return ProbePort(n) == TPortState::kPresent;
+}
+
+TComSelection::TComSelection(const TPortProbe& probe, uint32_t last) {
+  for (uint32_t n = 1; n <= last && n <= kMaxSelectablePort; ++n) {
+    const TPortState state = probe(n);
+    if (state == TPortState::kPresent) entries_.push_back("COM" + std::to_string(n));
+    if (state == TPortState::kNoPermission) refused_.push_back(static_cast<uint16_t>(n));
   }
   Select(0);
 }

@@ -20,19 +20,31 @@ constexpr uint32_t kMaxSelectablePort = 50;
 extern bool ProbeThroughDispatcher;
 extern bool CountBusyPorts;
 
+// What a probe found at a port number.
+enum class TPortState {
+  kAbsent,
+  kPresent,       // it opens, or (CountBusyPorts) another opener holds it
+  kNoPermission,  // it exists, but this user may not open it
+};
+
+// Opens port n for a moment. Port 0 is never present.
+TPortState ProbePort(uint32_t n);
 // Whether port n can be used: it opens, or it exists but is held by another
-// opener or not accessible. Port 0 is never present.
+// opener. A port this user may not open cannot be used.
 bool IsPortPresent(uint32_t n);
 
-using TPortProbe = std::function<bool(uint32_t n)>;
+using TPortProbe = std::function<TPortState(uint32_t n)>;
 
-// The list of the selection dialog, "COM1" to "COM50" as the probe finds them,
-// in ascending order, with the first entry chosen.
+// The list of the selection dialog, "COM1" up to "COM<last>" as the probe finds
+// them, in ascending order, with the first entry chosen; the ports refused for
+// permission are kept apart, so they are not offered as if usable.
 class TComSelection {
  public:
-  explicit TComSelection(const TPortProbe& probe = IsPortPresent);
+  explicit TComSelection(const TPortProbe& probe = ProbePort, uint32_t last = kMaxSelectablePort);
 
   const std::vector<std::string>& Entries() const { return entries_; }
+  // The numbers of the ports left out because this user may not open them.
+  const std::vector<uint16_t>& Refused() const { return refused_; }
   // -1 with an empty list.
   int Selected() const { return selected_; }
   // An index outside the list chooses nothing.
@@ -47,6 +59,7 @@ class TComSelection {
 
  private:
   std::vector<std::string> entries_;
+  std::vector<uint16_t> refused_;
   int selected_ = -1;
 };
 

@@ -16,6 +16,8 @@ extern int32_t Language;
 // Serial port of the device as COM number - 1 (0..7) and index into the baud table
 // (0..7); from the settings file, changed by the settings dialog.
 extern int32_t PortIndex;
+// The ports the settings can hold: COM1 to COM8.
+constexpr int32_t kPortChoices = 8;
 extern int32_t BaudIndex;
 
 }  // namespace services

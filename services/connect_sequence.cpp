@@ -91,6 +91,7 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   TFailureLog LogFailure;
   TConnectOutcome outcome;
   outcome.baud_index = choice.baud_index;
+  outcome.port_index = choice.port_index;
   if (!choice.online) {
     DeviceOnline = false;
     return outcome;
@@ -118,6 +119,9 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   window.SetStatusPanel(1, "");
   OpenComPort(static_cast<uint32_t>(choice.port_index + 1),
               static_cast<uint32_t>(outcome.baud_index));
+  // A port chosen instead of a missing one has become PortIndex.
+  const bool chosen_instead = ComPort()->ComNumber() != choice.port_index + 1;
+  if (chosen_instead) outcome.port_index = PortIndex;
   if (!ReadDeviceIdent()) {
     // A port that could not be opened is not a silent device: say why, in the
     // log right after the line of the failed identification and in the panel.
@@ -182,7 +186,7 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     DeviceOnline = false;
     return outcome;
   }
-  PortIndex = choice.port_index;
+  PortIndex = outcome.port_index;
   BaudIndex = outcome.baud_index;
   if (choice.transfer == 0) {
     ReadAllParameters();

@@ -27,6 +27,9 @@ struct TConnectOutcome {
   // The baud index the dialog shows afterwards (the old one when the device
   // refused the new rate).
   int baud_index = 0;
+  // The port index the dialog shows afterwards: a port chosen instead of a
+  // missing one is shown from then on.
+  int port_index = 0;
   // Text put into status panel 0 by the failure, to be kept after the dialog.
   std::string failure_panel_text;
 };

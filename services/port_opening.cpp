@@ -48,8 +48,9 @@ TPortFailure g_port_failure;
 bool g_device_locked = false;
 
 // A port number that does not exist here goes to the port's selection dialog
-// (the port asks when it has no number), which offers the ports that do. Any
-// other way out than a chosen port leaves the number as it was. A failure keeps
+// (the port asks when it has no number), which offers the ports that do; the
+// port chosen there and opened becomes PortIndex. Any other way out than a
+// chosen port leaves the number as it was. A failure keeps
 // its reason, for the port that was tried.
 void OpenOrChoosePort(serial::TSioComPort& port) {
   const uint16_t configured = port.ComNumber();
@@ -68,6 +69,11 @@ void OpenOrChoosePort(serial::TSioComPort& port) {
   port.SetComNumber(0);
   try {
     port.SetOpen(true);
+    // The chosen port is the configured one from now on: the settings dialog
+    // shows it, the settings file keeps it, and the next start does not ask.
+    if (port.ComNumber() >= 1 && port.ComNumber() <= kPortChoices) {
+      PortIndex = port.ComNumber() - 1;
+    }
   } catch (const serial::ENoPortSelected&) {
     // Nothing chosen instead: the configured port is still the one missing.
     port.SetComNumber(configured);
@@ -143,8 +149,8 @@ void IdentifyDevice() {
       // A device whose password is in force connects only through the settings
       // dialog, which asks for it; the port stays open for that. A password block
       // that cannot be read may hide an active password: the same way then.
-      if (devicelink::DeviceOnline && (!devicelink::ReadPasswordBlock() ||
-                                       devicelink::PasswordBlock.PasswordActive != 0)) {
+      if (devicelink::DeviceOnline &&
+          (!devicelink::ReadPasswordBlock() || devicelink::PasswordBlock.PasswordActive != 0)) {
         devicelink::DeviceOnline = false;
         g_device_locked = true;
       }

@@ -15,7 +15,8 @@ extern const std::array<int32_t, 8> BaudRates;
 // Closes the port when open (then waits 150 ms), sets the time-out, number and
 // baud rate (an index outside the table keeps the rate), opens the port after
 // another 150 ms and sets DeviceOnline from the result. A port number that does
-// not exist shows the port's selection dialog, when one is installed; a port that
+// not exist shows the port's selection dialog, when one is installed, and the
+// port chosen there and opened becomes the configured PortIndex; a port that
 // cannot be opened leaves the program offline without a message, and its reason
 // in PortFailure().
 void OpenComPort(uint32_t comNumber, uint32_t baudIndex);

@@ -3,13 +3,14 @@
 #include <QComboBox>
 #include <QPushButton>
 
+#include "services/app_state.h"
 #include "ui/dialog_hooks.h"
 #include "ui_com_select_form.h"
 
 namespace ui {
 
-TComSelectForm::TComSelectForm(QWidget* parent, const serial::TPortProbe& probe)
-    : QDialog(parent), form_(std::make_unique<Ui::TComSelectForm>()), selection_(probe) {
+TComSelectForm::TComSelectForm(QWidget* parent, const serial::TPortProbe& probe, uint32_t last)
+    : QDialog(parent), form_(std::make_unique<Ui::TComSelectForm>()), selection_(probe, last) {
   form_->setupUi(this);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   connect(form_->OkBtn, &QPushButton::clicked, this, &TComSelectForm::OkBtnClick);
@@ -26,6 +27,20 @@ void TComSelectForm::FormCreate() {
     form_->PortsComboBox->addItem(QString::fromStdString(entry));
   }
   form_->PortsComboBox->setCurrentIndex(selection_.Selected());
+  // A port this user may not open is no choice; the technician is told why it
+  // is missing from the list.
+  std::string refused;
+  for (uint16_t n : selection_.Refused()) {
+    refused += (refused.empty() ? "COM" : ", COM") + std::to_string(n);
+  }
+  if (!refused.empty()) {
+    refused += services::Language == 0
+                   ? ": Zugriff verweigert, nicht angeboten (Benutzer nicht in der Gruppe "
+                     "\"dialout\")."
+                   : ": access denied, not offered (user not in the group \"dialout\").";
+  }
+  form_->Label3->setText(QString::fromStdString(refused));
+  form_->Label3->setVisible(!refused.empty());
   // Nothing to choose: only Cancel leads out.
   form_->OkBtn->setEnabled(selection_.CanConfirm());
 }
@@ -35,7 +50,7 @@ void TComSelectForm::OkBtnClick() {
 }
 
 bool SelectComPort(uint16_t& com_number) {
-  TComSelectForm form;
+  TComSelectForm form(nullptr, serial::ProbePort, services::kPortChoices);
   com_number = form.Selection().Answer(ExecModal(form) == QDialog::Accepted);
   return com_number != 0;
 }

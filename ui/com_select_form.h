@@ -20,8 +20,10 @@ class TComSelectForm : public QDialog {
   Q_OBJECT
 
  public:
+  // last: the highest port number offered.
   explicit TComSelectForm(QWidget* parent = nullptr,
-                          const serial::TPortProbe& probe = serial::IsPortPresent);
+                          const serial::TPortProbe& probe = serial::ProbePort,
+                          uint32_t last = serial::kMaxSelectablePort);
   ~TComSelectForm() override;
   Ui::TComSelectForm* Form() const { return form_.get(); }
   const serial::TComSelection& Selection() const { return selection_; }
@@ -35,8 +37,9 @@ class TComSelectForm : public QDialog {
   serial::TComSelection selection_;
 };
 
-// The port's selection hook: shows the dialog modally; true with the chosen
-// number when it was left with OK on a port.
+// The port's selection hook: shows the dialog modally, with the ports the
+// settings can hold; true with the chosen number when it was left with OK on a
+// port.
 bool SelectComPort(uint16_t& com_number);
 
 }  // namespace ui

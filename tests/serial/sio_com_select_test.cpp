@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +16,10 @@
 
 namespace serial::testing {
 namespace {
+
+TPortState PresentIf(bool present) {
+  return present ? TPortState::kPresent : TPortState::kAbsent;
+}
 
 class ComSelectTest : public PtyPortTest {
  protected:
@@ -46,8 +53,8 @@ TEST_F(ComSelectTest, PresentAreThePortsThatOpenOrAreHeld) {
       {true, false, {true, false, false, false}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "dispatcher " << c.through_dispatcher << ", busy "
-                                      << c.count_busy);
+    SCOPED_TRACE(::testing::Message()
+                 << "dispatcher " << c.through_dispatcher << ", busy " << c.count_busy);
     ProbeThroughDispatcher = c.through_dispatcher;
     CountBusyPorts = c.count_busy;
     EXPECT_FALSE(IsPortPresent(0));
@@ -61,11 +68,59 @@ TEST_F(ComSelectTest, PresentAreThePortsThatOpenOrAreHeld) {
   EXPECT_TRUE(holder.Open());
 }
 
+// A port this user may not open is no choice: it is kept apart from the list,
+// through the device layer and without it. Root is never denied, so as root the
+// probe runs in a child that has become "nobody".
+TEST_F(ComSelectTest, APortRefusedForPermissionIsNotPresent) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  PtyPair pty;
+  Link(1, pty.SlaveName());
+  auto refused = [] {
+    for (bool through_dispatcher : {true, false}) {
+      ProbeThroughDispatcher = through_dispatcher;
+      if (ProbePort(1) != TPortState::kNoPermission || IsPortPresent(1)) return false;
+    }
+    return true;
+  };
+  if (::geteuid() != 0) {
+    ASSERT_EQ(::chmod(pty.SlaveName().c_str(), 0), 0);
+    EXPECT_TRUE(refused());
+    return;
+  }
+  EXPECT_EXIT(
+      {
+        // The link must stay reachable for the other user.
+        for (std::string dir = platform::PortsFolder(); dir.size() > 1;
+             dir = dir.substr(0, dir.rfind('/'))) {
+          ::chmod(dir.c_str(), 0755);
+          if (dir == home.Temp().Path()) break;
+        }
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        ::_exit(refused() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ComSelectTest, RefusedPortsAreKeptApartAndTheListEndsAtItsLastPort) {
+  std::vector<uint32_t> probed;
+  TComSelection selection(
+      [&](uint32_t n) {
+        probed.push_back(n);
+        if (n == 2 || n == 5) return TPortState::kNoPermission;
+        return PresentIf(n == 3 || n == 9);
+      },
+      8);
+  EXPECT_EQ(selection.Entries(), std::vector<std::string>{"COM3"});
+  EXPECT_EQ(selection.Refused(), (std::vector<uint16_t>{2, 5}));
+  EXPECT_EQ(selection.SelectedComNumber(), 3);
+  EXPECT_EQ(probed.size(), 8u);
+}
+
 TEST_F(ComSelectTest, TheListHoldsThePresentPortsInOrderWithTheFirstChosen) {
   std::vector<uint32_t> probed;
   TComSelection selection([&](uint32_t n) {
     probed.push_back(n);
-    return n == 1 || n == 3;
+    return PresentIf(n == 1 || n == 3);
   });
   EXPECT_EQ(selection.Entries(), (std::vector<std::string>{"COM1", "COM3"}));
   EXPECT_EQ(selection.Selected(), 0);
@@ -82,7 +137,7 @@ TEST_F(ComSelectTest, TheListHoldsThePresentPortsInOrderWithTheFirstChosen) {
   EXPECT_FALSE(selection.CanConfirm());
   EXPECT_EQ(selection.Answer(true), 0);
 
-  TComSelection none([](uint32_t) { return false; });
+  TComSelection none([](uint32_t) { return TPortState::kAbsent; });
   EXPECT_TRUE(none.Entries().empty());
   EXPECT_EQ(none.Selected(), -1);
   EXPECT_FALSE(none.CanConfirm());
@@ -117,7 +172,7 @@ TEST_F(ComSelectTest, OnlyOkOnAChosenPortOpensIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetPortSelectionDialog([&](uint16_t& n) {
-      TComSelection selection([&](uint32_t k) { return c.present.count(k) > 0; });
+      TComSelection selection([&](uint32_t k) { return PresentIf(c.present.count(k) > 0); });
       selection.Select(c.choose);
       n = selection.Answer(c.ok);
       return n != 0;

@@ -8,8 +8,11 @@
 
 #include "serial/sio_port.h"
 #include "ui/com_select_form.h"
+#include "ui/radio_group.h"
+#include "ui/settings_dialog.h"
 #include "ui_com_select_form.h"
 #include "ui_fixture.h"
+#include "ui_settings_dialog.h"
 
 using namespace ui;
 using namespace ui::testing;
@@ -18,8 +21,11 @@ class ComSelectFormTest : public QObject {
   Q_OBJECT
   std::unique_ptr<UiWorld> world;
 
-  static serial::TPortProbe Probe(std::set<uint32_t> present) {
-    return [present](uint32_t n) { return present.count(n) > 0; };
+  static serial::TPortProbe Probe(std::set<uint32_t> present, std::set<uint32_t> refused = {}) {
+    return [present, refused](uint32_t n) {
+      if (refused.count(n) > 0) return serial::TPortState::kNoPermission;
+      return present.count(n) > 0 ? serial::TPortState::kPresent : serial::TPortState::kAbsent;
+    };
   }
 
  private slots:
@@ -46,6 +52,25 @@ class ComSelectFormTest : public QObject {
     QTest::mouseClick(f->OkBtn, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(form.Selection().Answer(true), uint16_t(3));
+  }
+
+  // A port the user may not open is not offered; the dialog says which and why,
+  // in the program's language.
+  void portsRefusedForPermissionAreNamedNotOffered() {
+    for (int language : {0, 1}) {
+      services::Language = language;
+      TComSelectForm form(nullptr, Probe({1}, {2, 4}));
+      auto* f = form.Form();
+      QCOMPARE(f->PortsComboBox->count(), 1);
+      QCOMPARE(f->PortsComboBox->itemText(0), QString("COM1"));
+      QVERIFY(!f->Label3->isHidden());
+      const QString note = f->Label3->text();
+      QVERIFY2(note.startsWith("COM2, COM4: ") && note.contains("\"dialout\""), qPrintable(note));
+      QVERIFY2(note.contains(language == 0 ? "Zugriff verweigert" : "access denied"),
+               qPrintable(note));
+    }
+    TComSelectForm plain(nullptr, Probe({1}));
+    QVERIFY(plain.Form()->Label3->isHidden());
   }
 
   void withNoPortOnlyCancelLeadsOut() {
@@ -90,10 +115,30 @@ class ComSelectFormTest : public QObject {
     QCOMPARE(world->modal_count["TComSelectForm"], 1);
     QVERIFY(offered.contains("COM1"));
     QVERIFY(!offered.contains("COM2"));
+    // Only the ports the settings can hold are offered.
+    for (const QString& entry : offered)
+      QVERIFY(serial::ComNumberOfEntry(entry.toStdString()) <= 8);
     QCOMPARE(devicelink::DeviceOnline, choose);
     QCOMPARE(devicelink::ComPort()->ComNumber(), uint16_t(choose ? 1 : 2));
     QVERIFY(world->boxes.empty());
-    QCOMPARE(services::PortIndex, 1);
+    // The port chosen is the configured one: the settings dialog shows it,
+    // it is saved, and the next start opens it without asking.
+    QCOMPARE(services::PortIndex, choose ? 0 : 1);
+    int shown = -1;
+    world->modal_scripts["TEinst"] = [&](QDialog& d) {
+      shown = static_cast<TEinst&>(d).Form()->Com_Grp->ItemIndex();
+    };
+    world->Main()->mnu_EinstellungenClick();
+    QCOMPARE(shown, choose ? 0 : 1);
+    world->Main()->close();
+    world->EndProgram();
+    QVERIFY(ReadFile(world->SettingsFile()).find(choose ? "Anschlu\xDF=0" : "Anschlu\xDF=1") !=
+            std::string::npos);
+    world->modal_scripts.erase("TEinst");
+    QCOMPARE(world->Start(), std::nullopt);
+    // (Cancelled, the program ended offline and starts offline.)
+    QCOMPARE(world->modal_count["TComSelectForm"], 1);
+    QCOMPARE(devicelink::DeviceOnline, choose);
   }
 };
 

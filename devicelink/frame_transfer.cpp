@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_link.h"
+#include "devicelink/window_scopes.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/main_thread.h"
@@ -22,6 +24,8 @@ constexpr uint32_t kPollMs = 20;
 constexpr uint32_t kGapMs = 50;
 constexpr uint32_t kRetryPauseMs = 50;
 constexpr uint32_t kTraceLogSize = 100000;
+// An exchange that waits longer shows the hourglass until it ends.
+constexpr uint32_t kSignAfterMs = 500;
 
 serial::TSioComPort* g_port = nullptr;
 bool g_in_exchange = false;
@@ -114,7 +118,9 @@ bool ExchangeRunning() {
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   // A handler that runs while another exchange waits must not flush that
   // exchange's reply away or take it as its own.
-  if (!DeviceOnline || g_in_exchange || g_port == nullptr || message.empty()) return false;
+  if (!DeviceOnline || StopRequested || g_in_exchange || g_port == nullptr || message.empty()) {
+    return false;
+  }
   ExchangeGuard guard;
   serial::TSioComPort& port = *g_port;
 
@@ -128,6 +134,15 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   // Gone from under the exchange (closed by a handler, or the device failed):
   // no further waiting.
   const auto lost = [&port] { return !port.Open() || port.DeviceFailed(); };
+  // A device that does not answer keeps the window waiting for seconds: the
+  // operator sees that it waits.
+  const uint32_t started = platform::GetTickCount();
+  std::optional<TCursorScope> hourglass;
+  const auto poll = [&] {
+    platform::Sleep(kPollMs);
+    platform::ProcessMessages();
+    if (!hourglass && platform::GetTickCount() - started > kSignAfterMs) hourglass.emplace();
+  };
 
   const uint8_t command = static_cast<uint8_t>(message[0]);
   if (command == kWriteRequest) {
@@ -179,8 +194,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     uint32_t deadline = t0 + timeout;
     uint32_t t;
     do {
-      platform::Sleep(kPollMs);
-      platform::ProcessMessages();
+      poll();
       t = platform::GetTickCount();
     } while (port.BytesPending() != 0 && !After(t, deadline) && !lost());
     if (lost()) break;
@@ -197,8 +211,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     t0 = platform::GetTickCount();
     deadline = t0 + timeout;
     do {
-      platform::Sleep(kPollMs);
-      platform::ProcessMessages();
+      poll();
       t = platform::GetTickCount();
       const uint32_t now_available = port.BytesAvailable();
       if (now_available > count) {

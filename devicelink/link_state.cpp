@@ -6,5 +6,6 @@ bool DeviceOnline = false;
 int32_t TraceLevel = 0;
 int32_t TransferTimeout = 1500;
 int32_t ErrorCount = 0;
+bool StopRequested = false;
 
 }  // namespace devicelink

@@ -13,5 +13,8 @@ extern int32_t TraceLevel;
 extern int32_t TransferTimeout;
 // Attempts whose reply was short or failed its checksum; never reset.
 extern int32_t ErrorCount;
+// The program is closing: every exchange not yet started is refused, so a run
+// of many exchanges ends at its next exchange and keeps what it has read.
+extern bool StopRequested;
 
 }  // namespace devicelink

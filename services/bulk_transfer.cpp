@@ -65,6 +65,8 @@ void StepProgress() {
 }
 
 int32_t ReadAllParameters() {
+  // Some fifty reads: seconds at the slower rates.
+  TCursorScope cursor;
   FailureCount run;
   for (int32_t c = 0; c < 2; ++c) {
     run(ReadTempParams(c));

@@ -79,6 +79,7 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
       panel_texts_(4) {
   form_->setupUi(this);
   frm_Main = this;
+  devicelink::StopRequested = false;
   setAttribute(Qt::WA_QuitOnClose, true);
 
   // Fixed-pitch lists: their lines are laid out in columns of characters.
@@ -115,8 +116,8 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   // The page groups, in the order their texts load.
   for (TPage* group : std::initializer_list<TPage*>{
            new TCircuitPages(*this), operating_ = new TOperatingPages(*this),
-           trend_ = new TTrendPage(*this), new TRelayOutputPages(*this), units_ = new TUnitsPage(*this),
-           new TSystemPages(*this)}) {
+                                     trend_ = new TTrendPage(*this), new TRelayOutputPages(*this),
+                                     units_ = new TUnitsPage(*this), new TSystemPages(*this)}) {
     group->setParent(this);
     pages_.Add(group);
   }
@@ -355,9 +356,11 @@ void Tfrm_Main::closeEvent(QCloseEvent* event) {
     return;
   }
   if (handler_depth_ > 0) {
-    // A command is exchanging with the device and uses the buffers: end it first.
+    // A command is exchanging with the device and uses the buffers: end it first,
+    // at its next exchange, which the device link now refuses.
     refresh_timer_->stop();
     system_timer_->stop();
+    devicelink::StopRequested = true;
     close_pending_ = true;
     event->ignore();
     return;
@@ -366,6 +369,7 @@ void Tfrm_Main::closeEvent(QCloseEvent* event) {
   system_timer_->stop();
   FormClose();
   form_closed_ = true;
+  devicelink::StopRequested = false;
   event->accept();
 }
 

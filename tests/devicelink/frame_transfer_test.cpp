@@ -178,6 +178,30 @@ TEST_F(FrameTransferTest, PortClosedDuringTheWaitTakesTheLinkOffline) {
   EXPECT_EQ(window_.label, "OFFLINE");
 }
 
+// A wait the operator notices shows the hourglass; a quick answer leaves the
+// cursor alone.
+TEST_F(FrameTransferTest, AWaitBeyondHalfASecondShowsTheHourglass) {
+  TransferTimeout = 300;
+  ASSERT_TRUE(ReadGasCommon());
+  EXPECT_TRUE(window_.cursors.empty());
+  sim_->InjectFault(FaultKind::NoAnswer, 4);
+  EXPECT_FALSE(ReadGasCommon());
+  EXPECT_EQ(window_.cursors,
+            (std::vector<TCursorShape>{TCursorShape::HourGlass, TCursorShape::Default}));
+}
+
+// A close asked for: the next exchange is refused at once, nothing is sent and
+// the link stays up, so a long run ends at its next exchange.
+TEST_F(FrameTransferTest, AStopRequestRefusesTheNextExchange) {
+  StopRequested = true;
+  const bool read = ReadGasCommon();
+  StopRequested = false;
+  EXPECT_FALSE(read);
+  EXPECT_EQ(sim_->RequestCount(), 0u);
+  EXPECT_TRUE(DeviceOnline);
+  EXPECT_TRUE(ReadGasCommon());
+}
+
 TEST_F(FrameTransferTest, IdentCheck) {
   DeviceOnline = false;
   EXPECT_TRUE(CheckDeviceIdent());

@@ -342,7 +342,10 @@ TEST_F(BulkTransferTest, ReadAllFollowsTheDevicesUnitSwitch) {
     EXPECT_EQ(Trace(), ExpectedRead(c.medium, c.device_units));
   }
   EXPECT_TRUE(trace_window_.progress_events.empty());
-  EXPECT_TRUE(trace_window_.cursors.empty());
+  // Seconds of reads at the slower rates: the hourglass while they run.
+  EXPECT_EQ(trace_window_.cursors,
+            (std::vector<TCursorShape>{TCursorShape::HourGlass, TCursorShape::Default,
+                                       TCursorShape::HourGlass, TCursorShape::Default}));
   EXPECT_EQ(trace_window_.label, "ONLINE");
 }
 

@@ -8,11 +8,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 
 #include <sys/resource.h>
 
 #include <bit>
+#include <chrono>
 #include <csignal>
 
 #include "devicelink/trend_reader.h"
@@ -330,6 +332,34 @@ class TrendPageTest : public QObject {
     QCOMPARE(names, std::vector<std::string>{"a.txt"});
     CheckIdle(w);
     QCOMPARE(f.ComboTrends->count(), 2);
+  }
+
+  // The window closed during a trend read at 9600 baud (half a minute for the
+  // whole ring): the read ends at its next exchange and the window goes within
+  // a second, without waiting for the rest of the ring.
+  void aCloseDuringTheReadEndsItWithinASecond() {
+    Tfrm_Main& w = StartOnline();
+    flowsim::FlowSimulator& sim = world->Device();
+    sim.SetPacing(9600);
+    sim.ClearRequests();
+    std::chrono::steady_clock::time_point asked;
+    std::chrono::system_clock::time_point asked_wall;
+    QTimer::singleShot(1500, [&] {
+      asked = std::chrono::steady_clock::now();
+      asked_wall = std::chrono::system_clock::now();
+      w.close();
+    });
+    FormOf(w).cmd_ReadTrends->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.FormClosed(), 3000);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    QVERIFY2(took < std::chrono::seconds(1),
+             qPrintable(QString::number(
+                 std::chrono::duration_cast<std::chrono::milliseconds>(took).count())));
+    // Only the part of the ring read before the close was asked for.
+    size_t after = 0;
+    for (const flowsim::RequestRecord& r : sim.Requests()) after += r.wallTime > asked_wall ? 1 : 0;
+    QVERIFY(sim.RequestCount() > 1);
+    QVERIFY(after <= 1);
   }
 
   void offlineGivesAnEmptyList() {

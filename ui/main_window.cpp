@@ -155,16 +155,16 @@ Tfrm_Main::~Tfrm_Main() {
 void Tfrm_Main::ConnectHandlers() {
   connect(refresh_timer_, &QTimer::timeout, this, &Tfrm_Main::RefreshTimerTimer);
   connect(system_timer_, &QTimer::timeout, this, &Tfrm_Main::SystemTimerTimer);
-  // The notebook's own handling switches the page on the press; ours follows it.
-  auto clicked = [this](QTabWidget* nb) {
-    QMetaObject::invokeMethod(
-        this, [this, nb] { NotebookMouseDown(nb); }, Qt::QueuedConnection);
-  };
+  // The notebook's own handling switches the page on the press; ours follows
+  // it. A click on the tab already shown reads the page again; a page reached
+  // by the keyboard or by the program is read as a clicked one.
   for (QTabWidget* nb : {form_->Notebook, form_->NBBetrieb}) {
-    connect(nb, &QTabWidget::tabBarClicked, this, [clicked, nb](int) { clicked(nb); });
+    connect(nb, &QTabWidget::tabBarClicked, this, [this](int) { RequestNavigation(); });
   }
-  connect(parameter_tabs_, &TTabRows::TabClicked, this,
-          [this, clicked](int) { clicked(form_->NBParameter); });
+  connect(parameter_tabs_, &TTabRows::TabClicked, this, [this](int) { RequestNavigation(); });
+  for (QTabWidget* nb : {form_->Notebook, form_->NBBetrieb, form_->NBParameter}) {
+    connect(nb, &QTabWidget::currentChanged, this, [this](int) { RequestNavigation(); });
+  }
   connect(qApp, &QApplication::focusChanged, this, &Tfrm_Main::FocusChanged);
   connect(form_->mnu_Beenden, &QAction::triggered, this, &Tfrm_Main::mnu_BeendenClick);
   connect(form_->mnu_Einstellungen, &QAction::triggered, this, &Tfrm_Main::mnu_EinstellungenClick);
@@ -374,9 +374,12 @@ void Tfrm_Main::closeEvent(QCloseEvent* event) {
 }
 
 void Tfrm_Main::AfterHandler() {
-  if (handler_depth_ == 0 && close_pending_) {
+  if (handler_depth_ != 0) return;
+  if (close_pending_) {
     close_pending_ = false;
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  } else if (navigation_pending_) {
+    ScheduleNavigation();
   }
 }
 
@@ -462,9 +465,11 @@ void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
     const bool now_inside = page->isAncestorOf(now);
     const bool was_inside = page->isAncestorOf(old_widget);
     if (now_inside && !was_inside) {
+      // The focus follows a page change; the page change reads the page.
       QMetaObject::invokeMethod(
           this,
-          [this, page] {
+          [this, page, seen = navigations_] {
+            if (navigation_pending_ || navigations_ != seen) return;
             if (TPage* group = pages_.Owner(page)) group->Enter(page);
           },
           Qt::QueuedConnection);
@@ -472,16 +477,54 @@ void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
   }
 }
 
+void Tfrm_Main::RequestNavigation() {
+  // Start-up chooses and reads its first page itself; a redirect of the handler
+  // below is part of the navigation it handles.
+  if (navigating_ || FormReady != 1 || form_closed_) return;
+  navigation_pending_ = true;
+  ScheduleNavigation();
+}
+
+void Tfrm_Main::ScheduleNavigation() {
+  if (navigation_queued_) return;
+  navigation_queued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        navigation_queued_ = false;
+        TryNavigation();
+      },
+      Qt::QueuedConnection);
+}
+
+void Tfrm_Main::TryNavigation() {
+  if (!navigation_pending_ || form_closed_) return;
+  // Inside a running command (a refresh, a trend read, a transfer) every read
+  // would be refused: the page is read when the command has ended.
+  if (handler_depth_ > 0) return;  // AfterHandler asks again
+  if (CommBusy != 0 || devicelink::ExchangeRunning()) {
+    QTimer::singleShot(50, this, [this] { ScheduleNavigation(); });
+    return;
+  }
+  NotebookMouseDown(ShownNotebook());
+}
+
 void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
   Guarded([&] {
     if (CommBusy == 1) return;
+    navigation_pending_ = false;
+    ++navigations_;
     devicelink::TCursorScope cursor;
     TBusyScope busy;
     QTabWidget* nb = ShownNotebook();
     QWidget* page = nb->currentWidget();
     TPage* group = pages_.Owner(page);
     const TNavigation to = group != nullptr ? group->Navigate(page) : TNavigation{page, true};
-    if (to.show != page) nb->setCurrentWidget(to.show);
+    if (to.show != page) {
+      navigating_ = true;
+      nb->setCurrentWidget(to.show);
+      navigating_ = false;
+    }
     if (!to.refresh) return;
     if (nb == form_->NBParameter) {
       RefreshParameterPage();

@@ -137,6 +137,11 @@ class Tfrm_Main : public QMainWindow,
   void ConnectHandlers();
   void FocusChanged(QWidget* old_widget, QWidget* now);
   void AfterHandler();
+  // A notebook page reached in any way (click, keyboard, the program): it is
+  // refreshed as a click would, once no command is running any more.
+  void RequestNavigation();
+  void ScheduleNavigation();
+  void TryNavigation();
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -170,6 +175,12 @@ class Tfrm_Main : public QMainWindow,
   TUnitsPage* units_ = nullptr;
   TTabRows* parameter_tabs_ = nullptr;
   int handler_depth_ = 0;
+  // A page change or tab click not yet handled, a call to handle it queued, the
+  // handler's own page switch under way, and the count of handled ones.
+  bool navigation_pending_ = false;
+  bool navigation_queued_ = false;
+  bool navigating_ = false;
+  unsigned navigations_ = 0;
   bool close_pending_ = false;
   bool form_closed_ = false;
 };

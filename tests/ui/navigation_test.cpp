@@ -4,6 +4,8 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -12,6 +14,8 @@
 #include "tools/flowsim/device_map.h"
 #include "ui/pages/operating_lines.h"
 #include "ui/pages/operating_pages.h"
+#include "ui/pages/trend_page.h"
+#include "request_trace.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
 
@@ -72,6 +76,89 @@ class NavigationTest : public QObject {
     QCOMPARE(sim.RequestCount(), after_click);
     w.RefreshTimerTimer();
     QVERIFY(sim.RequestCount() > after_click);
+  }
+
+  // However circuit 2's page is reached, and also when that happens while the
+  // device is busy with another command, the device sees the reads of a click.
+  void everyWayToAPageReadsIt_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("focus_on_tabs");  // else in the list of the page left
+    QTest::newRow("mouse") << "mouse" << false;
+    QTest::newRow("mouse, focus on the tabs") << "mouse" << true;
+    QTest::newRow("Ctrl+Tab") << "Ctrl+Tab" << false;
+    QTest::newRow("Ctrl+Tab, focus on the tabs") << "Ctrl+Tab" << true;
+    QTest::newRow("arrow key") << "arrow key" << true;
+    QTest::newRow("program") << "program" << true;
+    QTest::newRow("during a refresh") << "during a refresh" << false;
+    QTest::newRow("during a trend read") << "during a trend read" << true;
+  }
+  void everyWayToAPageReadsIt() {
+    QFETCH(QString, way);
+    QFETCH(bool, focus_on_tabs);
+    flowsim::FlowSimulator& sim = world->StartDevice();
+    world->WriteSettings(true);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Ui::Tfrm_Main& f = FormOf(w);
+    QTabBar* bar = f.NBBetrieb->tabBar();
+    const auto click = [&](QWidget* page) {
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(f.NBBetrieb->indexOf(page)).center());
+    };
+    // Waits until the device has heard nothing for a while.
+    const auto settle = [&] {
+      size_t seen = 0;
+      do {
+        seen = sim.RequestCount();
+        QTest::qWait(300);
+      } while (sim.RequestCount() != seen || CommBusy != 0);
+    };
+    settle();
+    sim.ClearRequests();
+    click(f.TabKreis2);
+    settle();
+    const QStringList clicked = TraceText(Trace(sim.Requests()));
+    QVERIFY(clicked.size() > 5);
+    click(f.TabKreis1);
+    settle();
+    QCOMPARE(f.NBBetrieb->currentWidget(), f.TabKreis1);
+    if (focus_on_tabs) {
+      bar->setFocus();
+    } else {
+      f.ListeK1->setFocus();  // entering the page reads it
+    }
+    settle();
+    f.ListeK2->clear();
+    sim.ClearRequests();
+
+    size_t before_way = 0;  // requests of the command the way came during
+    if (way == "mouse") {
+      click(f.TabKreis2);
+    } else if (way == "Ctrl+Tab") {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    } else if (way == "arrow key") {
+      QTest::keyClick(bar, Qt::Key_Right);
+    } else if (way == "program") {
+      f.NBBetrieb->setCurrentWidget(f.TabKreis2);
+    } else {
+      // The command's first exchange answers late; the click comes meanwhile.
+      sim.InjectFault(flowsim::FaultKind::LateReply, 1, 400);
+      QTimer::singleShot(100, [&] { click(f.TabKreis2); });
+      if (way == "during a refresh") {
+        w.RefreshTimerTimer();
+      } else {
+        w.TrendPage().cmd_ReadTrendsClick(f.cmd_ReadTrends);
+      }
+      QCOMPARE(f.NBBetrieb->currentWidget(), f.TabKreis2);
+      QCOMPARE(f.ListeK2->count(), 0);
+      before_way = sim.RequestCount();
+      QVERIFY(before_way > 0);
+    }
+    settle();
+    QCOMPARE(f.NBBetrieb->currentWidget(), f.TabKreis2);
+    QCOMPARE(TraceText(Trace(sim.Requests())).mid(static_cast<qsizetype>(before_way)), clicked);
+    QVERIFY(f.ListeK2->count() > 10);
   }
 
   void notebookRedirects_data() {

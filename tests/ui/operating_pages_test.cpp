@@ -5,7 +5,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTabBar>
+#include <QTimer>
 
+#include "devicelink/event_log_reader.h"
 #include "platform/text_encoding.h"
 #include "services/value_format.h"
 #include "ui/pages/operating_lines.h"
@@ -102,6 +105,48 @@ class OperatingPagesTest : public QObject {
     QCOMPARE(l.mid(l.size() - 2), QStringList({"", "Störung: Durchflussmessung"}));
     // Values and units sit in the same columns on every value line.
     for (int i : {1, 2, 3, 6, 12}) QCOMPARE(l[i].indexOf('.'), l[1].indexOf('.'));
+  }
+
+  // Circuit 2's tab clicked while circuit 1 is being read: circuit 1's read
+  // fills circuit 1's list, and circuit 2's page is read after it.
+  void tabChangeDuringARead() {
+    Tfrm_Main& w = StartOnline();
+    Ui::Tfrm_Main& f = FormOf(w);
+    flowsim::FlowSimulator& sim = world->Device();
+    QTabBar* bar = f.NBBetrieb->tabBar();
+    const auto click = [&](QWidget* page) {
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(f.NBBetrieb->indexOf(page)).center());
+    };
+    click(f.TabKreis2);  // both lists hold lines of an earlier read
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListeK2->count() > 10 && CommBusy == 0, 5000);
+    // What circuit 1's lines are while its read is the newest (the output
+    // currents, common to both, are read again for circuit 2).
+    std::vector<std::string> circuit_1;
+    connect(f.ListeK1->model(), &QAbstractItemModel::rowsInserted, this,
+            [&] { circuit_1 = MeasuredValueLines(0); });
+    // The read's first exchange answers late; the second click comes meanwhile.
+    sim.InjectFault(flowsim::FaultKind::LateReply, 1, 300);
+    QTimer::singleShot(150, [&] {
+      QCOMPARE(CommBusy, uint8_t(1));
+      click(f.TabKreis2);
+    });
+    click(f.TabKreis1);
+    size_t seen = 0;
+    do {
+      seen = sim.RequestCount();
+      QTest::qWait(400);
+    } while (sim.RequestCount() != seen || CommBusy != 0);
+    QCOMPARE(f.NBBetrieb->currentWidget(), f.TabKreis2);
+    QVERIFY(circuit_1.size() > 10);
+    uint8_t mask = 0;
+    const int32_t count = devicelink::ReadErrorStatus(mask);
+    for (int c = 0; c < 2; ++c) {
+      std::vector<std::string> expected = c == 0 ? circuit_1 : MeasuredValueLines(1);
+      for (const std::string& line : StatusLines(count, mask)) expected.push_back(line);
+      QStringList lines;
+      for (const std::string& line : expected) lines << QString::fromStdString(line);
+      QCOMPARE(Lines(c == 0 ? f.ListeK1 : f.ListeK2), lines);
+    }
   }
 
   void steamCircuitListInEnglish() {

@@ -140,19 +140,26 @@ void TOperatingPages::RefreshCircuitValues(int circuit) {
     for (uint8_t i = 0; i < 16; ++i) devicelink::ReadUserUnit(i);
   }
   services::StepProgress();
-  (circuit == 0 ? f.ListeK1 : f.ListeK2)->clear();
-  if (FormReady == 1) ShowMeasuredValues();
+  if (FormReady == 1) {
+    ShowMeasuredValues(circuit);
+  } else {
+    (circuit == 0 ? f.ListeK1 : f.ListeK2)->clear();
+  }
   services::StepProgress();
 }
 
-void TOperatingPages::ShowMeasuredValues() {
+// The list of the circuit read, whatever page the operator has gone to while
+// the device answered; replaced in one step once its last exchange is done.
+void TOperatingPages::ShowMeasuredValues(int circuit) {
+  if (circuit < 0 || circuit > 1) throw std::out_of_range("circuit index");
   Ui::Tfrm_Main& f = Form();
-  const int c = f.NBBetrieb->currentWidget() == f.TabKreis2 ? 1 : 0;
-  QListWidget* list = c == 1 ? f.ListeK2 : f.ListeK1;
-  AddLines(list, MeasuredValueLines(c));
+  std::vector<std::string> lines = MeasuredValueLines(circuit);
   uint8_t mask = 0;
   const int32_t count = devicelink::ReadErrorStatus(mask);
-  AddLines(list, StatusLines(count, mask));
+  for (std::string& line : StatusLines(count, mask)) lines.push_back(std::move(line));
+  QListWidget* list = circuit == 1 ? f.ListeK2 : f.ListeK1;
+  list->clear();
+  AddLines(list, lines);
 }
 
 void TOperatingPages::ShowErrorLog() {

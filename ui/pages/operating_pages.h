@@ -31,7 +31,9 @@ class TOperatingPages : public TPage {
   // output currents, unit switches and user units), stopping at the first
   // failure, and rebuilds its list once start-up has completed.
   void RefreshCircuitValues(int circuit);
-  void ShowMeasuredValues();
+  // The lines of circuit c from the data model and the error status into the
+  // list of circuit c.
+  void ShowMeasuredValues(int circuit);
   void ShowErrorLog();
   void ShowIntegrators();
 

@@ -27,7 +27,8 @@ namespace ui {
 class TTrendSource {
  public:
   virtual ~TTrendSource() = default;
-  // Heading of trend column c (1..4), its unit in brackets.
+  // Heading of trend column c (1..4) with the unit in force now in brackets,
+  // the unit the curves are drawn in.
   virtual std::string TrendHeading(int column) const = 0;
   // True while the trend memory is being read.
   virtual bool TrendReadRunning() const = 0;

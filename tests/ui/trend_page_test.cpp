@@ -255,6 +255,62 @@ class TrendPageTest : public QObject {
     QCOMPARE(f.ComboTrends->count(), 30);
   }
 
+  // Units switched to °F and psi after the read: whatever shows the trends
+  // next names the unit its values are in.
+  void headingsNameTheUnitsOfTheirValues_data() {
+    QTest::addColumn<QString>("then");
+    for (const char* then : {"language switch", "page reached again", "chart"}) {
+      QTest::newRow(then) << QString(then);
+    }
+  }
+  void headingsNameTheUnitsOfTheirValues() {
+    QFETCH(QString, then);
+    Tfrm_Main& w = StartOnline();
+    SmallRing(world->Device());
+    Ui::Tfrm_Main& f = FormOf(w);
+    f.cmd_ReadTrends->click();
+    f.ComboTrends->setCurrentIndex(1);  // record 0, circuit 1
+    emit f.ComboTrends->activated(1);
+    const auto value = [](uint8_t kind, float v) {
+      return QString::fromStdString(services::FormatValue(kind, 0, 1, v));
+    };
+    QCOMPARE(Cell(f.Trendgrid, 0, 1), QString("Temperatur[°C]"));
+    QCOMPARE(Cell(f.Trendgrid, 1, 1), value(0, 20.5f));
+    QCOMPARE(Cell(f.Trendgrid, 1, 2), value(1, 1234.0f));
+    devicelink::UnitSwitches.Einheiten = 1;
+    devicelink::UserUnits[0].Variant = 1;  // °F
+    devicelink::UserUnits[1].Variant = 3;  // psi
+
+    if (then == "chart") {
+      f.cmd_Grafik->click();
+      frm_Grafik->Form()->SpeedButton2->click();
+      const auto first_y = [](int chart) {
+        return static_cast<QLineSeries*>(frm_Grafik->Chart(chart)->series().value(0))->at(0).y();
+      };
+      QVERIFY(frm_Grafik->Chart(0)->title().endsWith("[°F]"));
+      QCOMPARE(first_y(0), 32.0);  // 0 °C
+      QVERIFY(frm_Grafik->Chart(1)->title().endsWith("[psi]"));
+      QCOMPARE(first_y(1), double(400 * 0.1450377f));
+      frm_Grafik->hide();
+      return;
+    }
+    if (then == "language switch") {
+      w.mnu_SpracheClick(f.mnu_Englisch);
+      QCOMPARE(Cell(f.Trendgrid, 0, 1), QString("Temperature[°F]"));
+    } else {
+      // Through a page that reads no units from the device.
+      f.NBBetrieb->setCurrentWidget(f.TabFehler);
+      QTRY_VERIFY_WITH_TIMEOUT(f.ErrorListe->count() > 0 && CommBusy == 0, 5000);
+      f.NBBetrieb->setCurrentWidget(f.TabTrend);
+      QTest::qWait(50);
+      QCOMPARE(Cell(f.Trendgrid, 0, 1), QString("Temperatur[°F]"));
+    }
+    QCOMPARE(Cell(f.Trendgrid, 1, 1), value(0, 20.5f));
+    QCOMPARE(Cell(f.Trendgrid, 1, 1), QString("  68.9000   "));
+    QVERIFY(Cell(f.Trendgrid, 0, 2).endsWith("[psi]"));
+    QCOMPARE(Cell(f.Trendgrid, 1, 2), value(1, 1234.0f));
+  }
+
   void exportFileByteForByte() {
     Tfrm_Main& w = StartOnline();
     SmallRing(world->Device());

@@ -63,8 +63,20 @@ std::vector<QWidget*> TTrendPage::Pages() const {
   return {Form().TabTrend};
 }
 
+// The heading in the new language names the units in force now; the values
+// under it follow, so both come from the same unit rows.
 void TTrendPage::LoadTexts() {
-  SetupTrendGridHeader();
+  if (read_running_) {
+    SetupTrendGridHeader();  // the read's end shows the record again
+  } else {
+    ShowSelectedRecord();
+  }
+}
+
+// Reached again, the page shows its record in the units in force now (the
+// units may have changed meanwhile); nothing is read from the device.
+void TTrendPage::Refresh(QWidget* /*page*/) {
+  if (!read_running_) ShowSelectedRecord();
 }
 
 TNavigation TTrendPage::Navigate(QWidget* page) {
@@ -86,7 +98,13 @@ void TTrendPage::SetCell(int row, int column, const std::string& text) {
   item->setText(Q(text));
 }
 
+// With the units in force now, as the values drawn or written beside it; the
+// grid's own heading stays with the values the grid shows.
 std::string TTrendPage::TrendHeading(int column) const {
+  services::TextBlock t;
+  if (column >= 0 && column < 5 && services::GetTextBlock(19456, 1, t)) {
+    return TrendGridHeadings(t).at(static_cast<size_t>(column));
+  }
   const QTableWidgetItem* item = Form().Trendgrid->item(0, column);
   return item != nullptr ? item->text().toStdString() : std::string();
 }

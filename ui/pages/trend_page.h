@@ -26,6 +26,8 @@ class TTrendPage : public TPage, public TTrendSource {
   // The grid's heading with the units in force and the read button's caption.
   void LoadTexts() override;
   void ClearDeviceValues() override;
+  // The shown record again, in the units in force (no device read).
+  void Refresh(QWidget* page) override;
   // A device without trend memory shows circuit 1 instead, without reading it.
   TNavigation Navigate(QWidget* page) override;
 

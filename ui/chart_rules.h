@@ -28,7 +28,9 @@ struct TTimeTick {
   double x;
   std::string label;
 };
-// At most max_ticks labelled marks at round times within [min_x, max_x].
+// At most max_ticks labelled marks at round times within [min_x, max_x]: the
+// smallest round step (seconds to weeks, then months and years) that keeps
+// within max_ticks.
 std::vector<TTimeTick> TimeAxisTicks(double min_x, double max_x, int max_ticks);
 
 // Half a length in pixels, an exact half rounded to the even neighbour.

@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "devicelink/device_data.h"
 #include "services/app_state.h"
@@ -113,14 +114,50 @@ class ChartWindowTest : public QObject {
     const double from = Utc(2024, 3, 5, 10, 45);
     const auto ticks = TimeAxisTicks(from, Utc(2024, 3, 5, 15, 45), 5);
     QVERIFY(!ticks.empty() && ticks.size() <= 5);
-    QCOMPARE(ticks.front().x, Utc(2024, 3, 5, 12, 0));
-    QCOMPARE(ticks.front().label, std::string("05.03. 12:00"));
+    QCOMPARE(ticks.front().x, Utc(2024, 3, 5, 11, 0));
+    QCOMPARE(ticks.front().label, std::string("05.03. 11:00"));
     const auto days = TimeAxisTicks(Utc(2024, 2, 27, 5, 0), Utc(2024, 3, 1, 23, 0), 5);
     QCOMPARE(days.size(), size_t(3));
     QCOMPARE(days.front().label, std::string("28.02.2024"));
     QCOMPARE(days[1].label, std::string("29.02.2024"));
     QCOMPARE(days.back().label, std::string("01.03.2024"));
     QCOMPARE(TimeAxisTicks(from, from + 50000, 5).front().label, std::string("10:45:00"));
+  }
+
+  // Whatever the span, from minutes to decades (a record stamped 1999 beside
+  // those of 2024), a few marks at round times, each labelled once.
+  void timeTicksForAnySpan_data() {
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<QString>("first");
+    const double start = Utc(2024, 3, 5, 10, 45);
+    QTest::newRow("2 minutes") << start << start + 120e3 << "10:45:00";
+    QTest::newRow("1 hour") << start << Utc(2024, 3, 5, 11, 45) << "05.03. 10:45";
+    QTest::newRow("3 days") << start << Utc(2024, 3, 8, 10, 45) << "06.03.2024";
+    QTest::newRow("5 weeks") << start << Utc(2024, 4, 9, 10, 45) << "07.03.2024";
+    QTest::newRow("4 months") << start << Utc(2024, 7, 5, 0, 0) << "04.2024";
+    QTest::newRow("13 months") << start << Utc(2025, 4, 5, 0, 0) << "04.2024";
+    QTest::newRow("3 years") << start << Utc(2027, 3, 5, 0, 0) << "2025";
+    QTest::newRow("1999 beside 2024") << Utc(1999, 12, 31, 0, 15) << Utc(2024, 3, 5, 11, 45)
+                                      << "2000";
+    QTest::newRow("25 years") << Utc(2000, 1, 1, 0, 0) << Utc(2025, 1, 1, 0, 0) << "2000";
+  }
+  void timeTicksForAnySpan() {
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(QString, first);
+    for (int max_ticks : {5, 10}) {
+      const auto ticks = TimeAxisTicks(from, to, max_ticks);
+      QVERIFY2(ticks.size() >= 2 && ticks.size() <= static_cast<size_t>(max_ticks),
+               qPrintable(QString::number(ticks.size())));
+      std::set<std::string> labels;
+      for (size_t i = 0; i < ticks.size(); ++i) {
+        QVERIFY(ticks[i].x >= from && ticks[i].x <= to);
+        if (i > 0) QVERIFY(ticks[i].x > ticks[i - 1].x);
+        QVERIFY(labels.insert(ticks[i].label).second);
+      }
+      if (max_ticks == 5) QCOMPARE(QString::fromStdString(ticks.front().label), first);
+    }
   }
 
   void circuitOneHasACurvePerRecord() {

@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -80,6 +81,7 @@ class NavigationTest : public QObject {
 
   // However circuit 2's page is reached, and also when that happens while the
   // device is busy with another command, the device sees the reads of a click.
+  // The wheel over the tabs changes no page.
   void everyWayToAPageReadsIt_data() {
     QTest::addColumn<QString>("way");
     QTest::addColumn<bool>("focus_on_tabs");  // else in the list of the page left
@@ -91,6 +93,7 @@ class NavigationTest : public QObject {
     QTest::newRow("program") << "program" << true;
     QTest::newRow("during a refresh") << "during a refresh" << false;
     QTest::newRow("during a trend read") << "during a trend read" << true;
+    QTest::newRow("wheel") << "wheel" << true;  // changes no page
   }
   void everyWayToAPageReadsIt() {
     QFETCH(QString, way);
@@ -141,6 +144,15 @@ class NavigationTest : public QObject {
       QTest::keyClick(bar, Qt::Key_Right);
     } else if (way == "program") {
       f.NBBetrieb->setCurrentWidget(f.TabKreis2);
+    } else if (way == "wheel") {
+      const QPointF at = QRectF(bar->tabRect(0)).center();
+      QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(bar, &wheel);
+      settle();
+      QCOMPARE(f.NBBetrieb->currentWidget(), f.TabKreis1);
+      QCOMPARE(sim.RequestCount(), size_t(0));
+      return;
     } else {
       // The command's first exchange answers late; the click comes meanwhile.
       sim.InjectFault(flowsim::FaultKind::LateReply, 1, 400);

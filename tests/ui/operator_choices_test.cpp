@@ -135,6 +135,7 @@ class OperatorChoicesTest : public QObject {
     QVERIFY(!f.PC_Usereinheiten->isHidden());
     // The operating pages too: their choices show, the tab bars stay.
     f.Notebook->setCurrentWidget(f.TabBetrieb);
+    w.NotebookMouseDown(f.Notebook);  // the page change's own read, done first
     WheelOverEverything(w, f.TabBetrieb);
   }
 

@@ -284,6 +284,31 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   Save(*ui::frm_Grafik, lang + "-grafik-ch1");
   ui::frm_Grafik->Form()->SpeedButton3->click();
   Save(*ui::frm_Grafik, lang + "-grafik-ch2");
+  // One record stamped 1999 beside this year's: the time axis steps by years.
+  for (devicelink::TTrendRecord& r : devicelink::TrendStore->Records) {
+    if (r.Status != 1 || r.Circuit != 0) continue;
+    const uint16_t year = r.Year;
+    r.Year = 1999;
+    ui::frm_Grafik->Form()->SpeedButton2->click();
+    Save(*ui::frm_Grafik, lang + "-grafik-ch1-long-span");
+    r.Year = year;
+    break;
+  }
+  // User units switched on after the read: grid and charts in °F and psi.
+  {
+    const devicelink::TUnitSwitches switches = devicelink::UnitSwitches;
+    const auto units = devicelink::UserUnits;
+    devicelink::UnitSwitches.Einheiten = 1;
+    devicelink::UserUnits[0].Variant = 1;
+    devicelink::UserUnits[1].Variant = 3;
+    ui::frm_Grafik->Form()->SpeedButton2->click();
+    Save(*ui::frm_Grafik, lang + "-grafik-ch1-user-units");
+    w.TrendPage().Refresh(f->TabTrend);
+    Save(w, lang + "-betrieb-TabTrend-user-units");
+    devicelink::UnitSwitches = switches;
+    devicelink::UserUnits = units;
+    w.TrendPage().Refresh(f->TabTrend);
+  }
   ui::frm_Grafik->hide();
   f->NBBetrieb->setCurrentWidget(f->TabKreis1);
 

@@ -34,6 +34,17 @@ class NavigationTest : public QObject {
     return *world->Main();
   }
 
+  // Online, the window active, so the keyboard focus moves as the operator's.
+  Tfrm_Main& StartOnlineActive() {
+    world->StartDevice();
+    world->WriteSettings(true);
+    if (world->Start()) qFatal("start failed");
+    Tfrm_Main& w = *world->Main();
+    QApplication::setActiveWindow(&w);
+    if (!QTest::qWaitForWindowActive(&w)) qFatal("window not active");
+    return w;
+  }
+
  private slots:
   void init() { world = std::make_unique<UiWorld>(); }
   void cleanup() { world.reset(); }
@@ -98,12 +109,8 @@ class NavigationTest : public QObject {
   void everyWayToAPageReadsIt() {
     QFETCH(QString, way);
     QFETCH(bool, focus_on_tabs);
-    flowsim::FlowSimulator& sim = world->StartDevice();
-    world->WriteSettings(true);
-    QCOMPARE(world->Start(), std::nullopt);
-    Tfrm_Main& w = *world->Main();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Tfrm_Main& w = StartOnlineActive();
+    flowsim::FlowSimulator& sim = world->Device();
     Ui::Tfrm_Main& f = FormOf(w);
     QTabBar* bar = f.NBBetrieb->tabBar();
     const auto click = [&](QWidget* page) {
@@ -258,12 +265,8 @@ class NavigationTest : public QObject {
   }
 
   void enteringAPageReadsIt() {
-    flowsim::FlowSimulator& sim = world->StartDevice();
-    world->WriteSettings(true);
-    QCOMPARE(world->Start(), std::nullopt);
-    Tfrm_Main& w = *world->Main();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Tfrm_Main& w = StartOnlineActive();
+    flowsim::FlowSimulator& sim = world->Device();
     FormOf(w).NBBetrieb->setCurrentWidget(FormOf(w).TabKreis2);
     QVERIFY(FormOf(w).ListeK2->count() == 0);
     FormOf(w).ListeK2->setFocus();
@@ -281,12 +284,8 @@ class NavigationTest : public QObject {
   // The focus coming back to the window enters no page: closing a dialog, the
   // about box or a message box reads nothing from the device.
   void focusReturningToTheWindowReadsNothing() {
-    flowsim::FlowSimulator& sim = world->StartDevice();
-    world->WriteSettings(true);
-    QCOMPARE(world->Start(), std::nullopt);
-    Tfrm_Main& w = *world->Main();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Tfrm_Main& w = StartOnlineActive();
+    flowsim::FlowSimulator& sim = world->Device();
     FormOf(w).ListeK1->setFocus();
     QTest::qWait(300);
     const size_t before = sim.RequestCount();

@@ -74,6 +74,7 @@ class ExchangeGuard {
 // connect opens it afresh.
 void DeviceLost(serial::TSioCustomComPort* sender) {
   if (sender == nullptr || sender != g_port) return;
+  const bool was_online = DeviceOnline;
   DeviceOnline = false;
   try {
     sender->SetOpen(false);
@@ -81,6 +82,7 @@ void DeviceLost(serial::TSioCustomComPort* sender) {
     // The close completes whatever its log writing reports.
   }
   WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+  if (was_online) WindowLink().LinkLost();
 }
 
 }  // namespace

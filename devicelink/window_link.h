@@ -26,6 +26,9 @@ class TWindowLink {
   virtual void SetProgressPosition(int position) = 0;
   virtual int ProgressPosition() const = 0;
   virtual void SetCursor(TCursorShape shape) = 0;
+  // The device of an online link went away (an adapter unplugged). The values
+  // shown stay as they were read; the window says since when they are old.
+  virtual void LinkLost() {}
 };
 
 // The installed implementation, or one that ignores everything.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/port_names.h"
+#include "platform/text_encoding.h"
 #include "serial/sio_errors.h"
 #include "services/app_state.h"
 
@@ -94,6 +95,17 @@ std::string PortFailureText(const TPortFailure& failure) {
                 : port + " cannot be opened: " + failure.message;
   }
   return {};
+}
+
+std::string LinkLostText(const platform::LocalDateTime& since) {
+  using platform::ZeroPad;
+  const std::string when = ZeroPad(since.day, 2) + "." + ZeroPad(since.month, 2) + "." +
+                           ZeroPad(since.year, 4) + " " + ZeroPad(since.hour, 2) + ":" +
+                           ZeroPad(since.minute, 2) + ":" + ZeroPad(since.second, 2);
+  return Language == 0 ? "Verbindung zum Gerät verloren seit " + when +
+                             ". Die angezeigten Werte sind von vorher."
+                       : "Connection to the device lost since " + when +
+                             ". The values shown are from before then.";
 }
 
 }  // namespace services

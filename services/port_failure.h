@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace services {
 
 enum class TPortFailureKind {
@@ -37,5 +39,9 @@ TPortFailure MissingPortFailure(uint32_t comNumber);
 
 // The reason and what to do about it, in the current Language; empty for kNone.
 std::string PortFailureText(const TPortFailure& failure);
+
+// That the link went down with its device at `since`, and that the values shown
+// are from before, in the current Language.
+std::string LinkLostText(const platform::LocalDateTime& since);
 
 }  // namespace services

@@ -90,6 +90,7 @@ void Tfrm_Main::SendWholeSet() {
 }
 
 void Tfrm_Main::mnu_NeuClick() {
+  if (DeferWhileBusy(form_->mnu_Neu, [this] { mnu_NeuClick(); })) return;
   OperatorEvent([&] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline) {
@@ -107,6 +108,7 @@ void Tfrm_Main::mnu_NeuClick() {
 }
 
 void Tfrm_Main::mnu_LadenClick() {
+  if (DeferWhileBusy(form_->mnu_Laden, [this] { mnu_LadenClick(); })) return;
   OperatorEvent([&] {
     if (!dl::CheckDeviceIdent()) return;
     const bool online = dl::DeviceOnline;
@@ -170,6 +172,7 @@ void Tfrm_Main::mnu_LadenClick() {
 }
 
 void Tfrm_Main::mnu_SpeichernClick() {
+  if (DeferWhileBusy(form_->mnu_Speichern, [this] { mnu_SpeichernClick(); })) return;
   OperatorEvent([&] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline && !ReadDeviceSet(kSaveAnyway)) return;
@@ -178,6 +181,7 @@ void Tfrm_Main::mnu_SpeichernClick() {
 }
 
 void Tfrm_Main::mnu_DruckenClick(QAction* sender) {
+  if (DeferWhileBusy(sender, [this, sender] { mnu_DruckenClick(sender); })) return;
   const bool preview = sender == form_->mnu_Seitenansicht;
   bool show_preview = false;
   // Busy while it runs: the report's stages let window messages through, and

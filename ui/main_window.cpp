@@ -377,10 +377,28 @@ void Tfrm_Main::AfterHandler() {
   if (handler_depth_ != 0) return;
   if (close_pending_) {
     close_pending_ = false;
+    deferred_.clear();
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-  } else if (navigation_pending_) {
-    ScheduleNavigation();
+    return;
   }
+  if (navigation_pending_) ScheduleNavigation();
+  // The commands chosen meanwhile, in the order they were chosen.
+  std::vector<std::pair<QAction*, std::function<void()>>> commands;
+  commands.swap(deferred_);
+  for (auto& [action, command] : commands) {
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
+  }
+}
+
+bool Tfrm_Main::DeferWhileBusy(QAction* action, std::function<void()> command) {
+  if (CommBusy == 0 && !devicelink::ExchangeRunning()) return false;
+  for (const auto& entry : deferred_) {
+    if (entry.first == action) return true;  // chosen twice: carried out once
+  }
+  deferred_.emplace_back(action, std::move(command));
+  // Busy outside any handler (no end to wait for): try again shortly.
+  if (handler_depth_ == 0) QTimer::singleShot(100, this, [this] { AfterHandler(); });
+  return true;
 }
 
 // ---- Handlers
@@ -596,11 +614,17 @@ void Tfrm_Main::mnu_SpracheClick(QAction* sender) {
 // ---- Window link and application window
 
 void Tfrm_Main::SetOnlineLabel(const std::string& caption, uint32_t colour) {
+  if (devicelink::DeviceOnline) link_lost_text_.clear();
   QLabel* label = form_->Label_Online;
   label->setText(Q(caption));
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, ColourOf(colour));
   label->setPalette(palette);
+}
+
+void Tfrm_Main::LinkLost() {
+  link_lost_text_ = services::LinkLostText(platform::Now());
+  SetStatusPanel(0, link_lost_text_);
 }
 
 void Tfrm_Main::SetProgressVisible(bool visible) {

@@ -89,6 +89,9 @@ class Tfrm_Main : public QMainWindow,
   void SetProgressPosition(int position) override;
   int ProgressPosition() const override;
   void SetCursor(devicelink::TCursorShape shape) override;
+  void LinkLost() override;
+  // Since when the link is down with its device; empty while it is up.
+  const std::string& LinkLostText() const { return link_lost_text_; }
 
   // services::TAppWindow
   void SetStatusPanel(int panel, const std::string& text) override;
@@ -142,6 +145,9 @@ class Tfrm_Main : public QMainWindow,
   void RequestNavigation();
   void ScheduleNavigation();
   void TryNavigation();
+  // A file or print command chosen while an exchange runs is carried out when
+  // it has ended (once, however often it was chosen); true when it waits.
+  bool DeferWhileBusy(QAction* action, std::function<void()> command);
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -182,6 +188,8 @@ class Tfrm_Main : public QMainWindow,
   bool navigating_ = false;
   unsigned navigations_ = 0;
   bool close_pending_ = false;
+  std::string link_lost_text_;
+  std::vector<std::pair<QAction*, std::function<void()>>> deferred_;
   bool form_closed_ = false;
 };
 

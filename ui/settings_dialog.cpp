@@ -120,9 +120,9 @@ void TEinst::FormDeactivate() {
   form_->Akt_Grp->hide();
   form_->Akt_Grp->SetItemIndex(0);
   // The reason of a failed connect stays visible after the dialog has closed.
-  if (failure_panel_text_.empty() || main_.StatusPanel(0) != failure_panel_text_) {
-    main_.SetStatusPanel(0, "");
-  }
+  const bool keep_failure =
+      !failure_panel_text_.empty() && main_.StatusPanel(0) == failure_panel_text_;
+  if (!keep_failure) main_.SetStatusPanel(0, "");
   failure_panel_text_.clear();
   main_.SetStatusPanel(1, "");
   main_.ClearClockField();
@@ -136,6 +136,10 @@ void TEinst::FormDeactivate() {
       // Closing never leaves the port half open.
     }
     main_.SetOnlineLabel("OFFLINE", devicelink::kColourRed);
+    // Still offline after a lost link: the values shown are still the old ones.
+    if (!keep_failure && !main_.LinkLostText().empty()) {
+      main_.SetStatusPanel(0, main_.LinkLostText());
+    }
   }
 }
 

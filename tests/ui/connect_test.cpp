@@ -1,6 +1,7 @@
 // The settings dialog's connect sequence against the simulated device: every
 // failure with its log line, beep and outcome, the password check, the baud
 // change, the parameter transfer and the refresh interval.
+#include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -503,6 +504,46 @@ class ConnectTest : public QObject {
     QVERIFY(!w.Port().Open());
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(world->beeps.empty());
+  }
+
+  // The adapter unplugged while online: panel 0 says since when the link is down,
+  // in the program's language; the values shown stay, and the note stays while
+  // the program is offline, also when the settings dialog was opened and closed.
+  void aLostLinkIsToldWithItsTime_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("German") << 0 << "Verbindung zum Gerät verloren seit ";
+    QTest::newRow("English") << 1 << "Connection to the device lost since ";
+  }
+  void aLostLinkIsToldWithItsTime() {
+    QFETCH(int, language);
+    QFETCH(QString, said);
+    world->StartDevice();
+    world->WriteSettings(true, language);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    QVERIFY(devicelink::DeviceOnline);
+    auto& f = FormOf(w);
+    const auto lines = [&] {
+      QStringList out;
+      for (int i = 0; i < f.ListeK1->count(); ++i) out << f.ListeK1->item(i)->text();
+      return out;
+    };
+    const QStringList shown = lines();
+    QVERIFY(!shown.isEmpty());
+    const QString when = QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm");
+    world->StopDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(f.Label_Online->text(), QString("OFFLINE"), 1000);
+    const QString panel = QString::fromStdString(w.StatusPanel(0));
+    const QString until = QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm");
+    QVERIFY2(panel.startsWith(said + when) || panel.startsWith(said + until), qPrintable(panel));
+    QCOMPARE(lines(), shown);
+    world->modal_scripts["TEinst"] = [](QDialog& d) {
+      static_cast<TEinst&>(d).Form()->BtnCancel->click();
+    };
+    w.mnu_EinstellungenClick();
+    QCOMPARE(QString::fromStdString(w.StatusPanel(0)), panel);
+    QCOMPARE(lines(), shown);
   }
 
   void steamDeviceSwitchesTexts() {

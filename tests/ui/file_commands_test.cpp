@@ -8,10 +8,12 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 
 #include "devicelink/device_data.h"
 #include "platform/clock.h"
@@ -283,6 +285,47 @@ class FileCommandsTest : public QObject {
     QCOMPARE(world->boxes.size(), size_t{2});
     QVERIFY2(world->boxes[1].text.rfind("Nicht zum Gerät gesendete Parameterblöcke: 1.", 0) == 0,
              world->boxes[1].text.c_str());
+  }
+
+  // A command chosen while a refresh waits for the device is carried out once
+  // the refresh has ended: its question, dialog or preview comes then, once.
+  void aCommandChosenDuringARefreshIsCarriedOutAfterIt() {
+    struct Case {
+      const char* command;
+      std::function<int()> shown;  // how often its first sign was seen
+    };
+    Tfrm_Main& w = Start(true);
+    SetPrintDialogHook([this](QPrinter&) {
+      ++print_dialogs;
+      return false;
+    });
+    const Case cases[] = {
+        {"mnu_Neu", [&] { return int(world->boxes.size()); }},
+        {"mnu_Laden", [&] { return int(world->boxes.size()); }},
+        {"mnu_Speichern", [&] { return int(std::count(dialogs.begin(), dialogs.end(), "save")); }},
+        {"mnu_Seitenansicht", [&] { return world->modal_count["Tsansicht"]; }},
+        {"mnu_Drucken", [&] { return print_dialogs; }},
+    };
+    for (const Case& c : cases) {
+      world->boxes.clear();
+      dialogs.clear();
+      world->modal_count.clear();
+      print_dialogs = 0;
+      world->Device().InjectFault(flowsim::FaultKind::LateReply, 1, 400);
+      int during = -1;
+      QTimer::singleShot(100, [&] {
+        // Twice, while the refresh waits for its late reply.
+        w.findChild<QAction*>(c.command)->trigger();
+        w.findChild<QAction*>(c.command)->trigger();
+        during = c.shown();
+      });
+      w.RefreshTimerTimer();
+      QVERIFY2(during == 0, c.command);
+      QTRY_VERIFY2(c.shown() == 1, c.command);
+      QTest::qWait(100);
+      QVERIFY2(c.shown() == 1, c.command);
+      QCOMPARE(CommBusy, uint8_t{0});
+    }
   }
 
   // An unknown device answers the identification: nothing else is sent, no

@@ -1,7 +1,10 @@
 #include "ui/com_select_form.h"
 
 #include <QComboBox>
+#include <QLayout>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "services/app_state.h"
 #include "ui/dialog_hooks.h"
@@ -41,6 +44,8 @@ void TComSelectForm::FormCreate() {
   }
   form_->Label3->setText(QString::fromStdString(refused));
   form_->Label3->setVisible(!refused.empty());
+  // Taller by the note, as wide as it was laid out.
+  if (!refused.empty()) resize(width(), std::max(height(), layout()->totalHeightForWidth(width())));
   // Nothing to choose: only Cancel leads out.
   form_->OkBtn->setEnabled(selection_.CanConfirm());
 }

@@ -341,6 +341,18 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   uint16_t chosen = 0;
   ui::SelectComPort(chosen);
   ui::SetModalHook(nullptr);
+  {
+    // With ports the user may not open, named below the list.
+    ui::TComSelectForm form(
+        nullptr,
+        [](uint32_t n) {
+          if (n == 2 || n == 3) return serial::TPortState::kNoPermission;
+          return n == 1 ? serial::TPortState::kPresent : serial::TPortState::kAbsent;
+        },
+        services::kPortChoices);
+    form.show();
+    Save(form, lang + "-dialog-TComSelectForm-refused");
+  }
   ShootTableEditors(lang);
   ShootValueDialog(lang);
   ShootQtDialogs(w, lang);
@@ -368,6 +380,10 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
     for (int i = 0; i < 4; ++i) QApplication::processEvents();
     Save(w, lang + "-status-device-" + name);
   }
+  // The link lost with its adapter.
+  w.SetStatusPanel(0, services::LinkLostText(platform::Now()));
+  for (int i = 0; i < 4; ++i) QApplication::processEvents();
+  Save(w, lang + "-status-link-lost");
   w.SetStatusPanel(0, "");
   // The splash as it shows over the window.
   w.AboutBox()->show();

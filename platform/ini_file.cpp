@@ -53,7 +53,13 @@ std::string Fold(std::string_view name) {
   name = Trim(name);
   std::string out;
   out.reserve(name.size());
-  for (size_t pos = 0; pos < name.size();) {
+  // Nearly every name is ASCII: fold it byte by byte without decoding.
+  size_t pos = 0;
+  for (; pos < name.size() && static_cast<unsigned char>(name[pos]) < 0x80; ++pos) {
+    const char c = name[pos];
+    out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  }
+  while (pos < name.size()) {
     char32_t cp;
     const size_t len = DecodeUtf8Char(name, pos, &cp);
     if (cp == kInvalidChar) {

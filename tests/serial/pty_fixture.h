@@ -133,6 +133,30 @@ class PtyPortTest : public ::testing::Test {
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0) << link;
   }
 
+  // Runs check() as a user who may not open the pty: as that user in a child
+  // process when the test runs as root (root may open anything), else with the
+  // pty's permissions taken away.
+  void ExpectRefusedToOtherUser(PtyPair& pty, const std::function<bool()>& check) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    if (::geteuid() != 0) {
+      ASSERT_EQ(::chmod(pty.SlaveName().c_str(), 0), 0);
+      EXPECT_TRUE(check());
+      return;
+    }
+    EXPECT_EXIT(
+        {
+          // The link must stay reachable for the other user.
+          for (std::string dir = platform::PortsFolder(); dir.size() > 1;
+               dir = dir.substr(0, dir.rfind('/'))) {
+            ::chmod(dir.c_str(), 0755);
+            if (dir == home.Temp().Path()) break;
+          }
+          if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+          ::_exit(check() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
+
   services::testing::HomeScope home;
   platform::QueueMainThread ui;
   std::vector<std::string> shown;

@@ -74,6 +74,13 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
     auto* view = new QChartView(chart);
     view->setObjectName("Chart" + n);
     view->setRenderHint(QPainter::Antialiasing);
+    // A span of years with a few days of samples at its ends shows only strokes:
+    // dragging across a chart shows the time it covers, a double-click the whole.
+    view->setRubberBand(QChartView::HorizontalRubberBand);
+    view->viewport()->installEventFilter(this);
+    connect(time_axis, &QValueAxis::rangeChanged, this, [this, i] {
+      if (!fitting_) FitToTimeRange(i);
+    });
     (i < 2 ? form_->Splitter2 : form_->Splitter3)->addWidget(view);
     views_[static_cast<size_t>(i)] = view;
 
@@ -122,6 +129,11 @@ void Tfrm_Grafik::showEvent(QShowEvent* event) {
 
 bool Tfrm_Grafik::eventFilter(QObject* watched, QEvent* event) {
   if (watched == form_->Panel2 && event->type() == QEvent::Resize) FormResize();
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    for (QChartView* view : views_) {
+      if (view && watched == view->viewport()) FitAxes();
+    }
+  }
   return QWidget::eventFilter(watched, event);
 }
 
@@ -205,41 +217,64 @@ void Tfrm_Grafik::PlotTrendRecord(int k) {
 void Tfrm_Grafik::FitAxes() {
   for (int i = 0; i < 4; ++i) {
     QChart* chart = Chart(i);
-    QCategoryAxis* x = TimeAxis(chart);
-    QValueAxis* y = ValueAxis(chart);
     double min_x = std::numeric_limits<double>::infinity();
     double max_x = -min_x;
-    double min_y = min_x;
-    double max_y = -min_x;
     for (QAbstractSeries* s : chart->series()) {
       for (const QPointF& p : static_cast<QLineSeries*>(s)->points()) {
         min_x = std::min(min_x, p.x());
         max_x = std::max(max_x, p.x());
-        min_y = std::min(min_y, p.y());
-        max_y = std::max(max_y, p.y());
       }
     }
-    for (const QString& label : x->categoriesLabels()) x->remove(label);
     const bool empty = chart->series().isEmpty();
+    QCategoryAxis* x = TimeAxis(chart);
     x->setVisible(!empty);
-    y->setVisible(!empty);
-    if (empty) continue;
+    ValueAxis(chart)->setVisible(!empty);
+    if (empty) {
+      for (const QString& label : x->categoriesLabels()) x->remove(label);
+      continue;
+    }
     if (max_x == min_x) {
       // One sample: a minute either side.
       min_x -= 60000;
       max_x += 60000;
     }
-    x->setStartValue(min_x);
+    fitting_ = true;
     x->setRange(min_x, max_x);
-    for (const TTimeTick& t : TimeAxisTicks(min_x, max_x, kTimeTicks)) x->append(Q(t.label), t.x);
-    if (max_y == min_y) {
-      const double d = std::max(1.0, std::fabs(max_y) * 0.01);
-      min_y -= d;
-      max_y += d;
-    }
-    y->setRange(min_y, max_y);
-    y->applyNiceNumbers();
+    fitting_ = false;
+    FitToTimeRange(i);
   }
+}
+
+// The time axis labelled for the span it shows, the value axis fitted to the
+// points within that span.
+void Tfrm_Grafik::FitToTimeRange(int i) {
+  QChart* chart = Chart(i);
+  QCategoryAxis* x = TimeAxis(chart);
+  const double from = x->min();
+  const double to = x->max();
+  fitting_ = true;
+  for (const QString& label : x->categoriesLabels()) x->remove(label);
+  x->setStartValue(from);
+  for (const TTimeTick& t : TimeAxisTicks(from, to, kTimeTicks)) x->append(Q(t.label), t.x);
+  fitting_ = false;
+  double min_y = std::numeric_limits<double>::infinity();
+  double max_y = -min_y;
+  for (QAbstractSeries* s : chart->series()) {
+    for (const QPointF& p : static_cast<QLineSeries*>(s)->points()) {
+      if (p.x() < from || p.x() > to) continue;
+      min_y = std::min(min_y, p.y());
+      max_y = std::max(max_y, p.y());
+    }
+  }
+  if (min_y > max_y) return;  // no sample in the span: the values stay as they are
+  if (max_y == min_y) {
+    const double d = std::max(1.0, std::fabs(max_y) * 0.01);
+    min_y -= d;
+    max_y += d;
+  }
+  QValueAxis* y = ValueAxis(chart);
+  y->setRange(min_y, max_y);
+  y->applyNiceNumbers();
 }
 
 void Tfrm_Grafik::mnu_Print1Click(QAction* sender) {

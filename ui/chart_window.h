@@ -65,6 +65,7 @@ class Tfrm_Grafik : public QWidget {
   void ShowCircuit(int circuit);
   void PlotTrendRecord(int k);
   void FitAxes();
+  void FitToTimeRange(int i);
   void PrintChart(int i);
 
   std::unique_ptr<Ui::Tfrm_Grafik> form_;
@@ -73,6 +74,7 @@ class Tfrm_Grafik : public QWidget {
   std::array<QMenu*, 4> popup_menus_{};
   std::array<QAction*, 4> print_items_{};
   QAbstractButton* pressed_ = nullptr;
+  bool fitting_ = false;  // the axes are being set: no refit from their signals
 };
 
 extern Tfrm_Grafik* frm_Grafik;

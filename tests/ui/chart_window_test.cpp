@@ -3,6 +3,7 @@
 // charts are emptied, printing and the two-by-two layout.
 #include <QAbstractAxis>
 #include <QAction>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
@@ -277,6 +278,48 @@ class ChartWindowTest : public QObject {
     window->findChild<QAction*>("mnu_Print4")->trigger();
     QCOMPARE(asked, 2);
     QVERIFY(!std::filesystem::exists(pdf));
+  }
+
+  // A record stamped 1999 beside those of 2024: dragging across the chart shows
+  // the span dragged over, labelled anew and with the values fitted to it; a
+  // double-click shows the whole again.
+  void aLongSpanIsReadByDraggingAcross() {
+    devicelink::TrendStore->Records[20] = testing::TrendRecord(0, 15, 1999, 12, 31, 23, 0, 5, -1000);
+    window->Form()->SpeedButton2->click();
+    QChartView* view = window->ChartView(0);
+    QChart* chart = view->chart();
+    QCOMPARE(view->rubberBand(), QChartView::HorizontalRubberBand);
+    auto* x = static_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    auto* y = static_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    const double whole_min = x->min();
+    const double whole_max = x->max();
+    QVERIFY(whole_min <= Utc(2000, 1, 1, 0, 0) && whole_max >= Utc(2024, 4, 2, 10, 0));
+    QVERIFY(y->min() < -70);
+
+    // From the last fiftieth of the plot, where the 2024 records are, to its end.
+    const QRectF area = chart->plotArea();
+    const QPoint from = view->mapFromScene(
+        chart->mapToScene(QPointF(area.right() - area.width() / 50, area.center().y())));
+    const QPoint to = view->mapFromScene(chart->mapToScene(QPointF(area.right() - 1, area.center().y())));
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view->viewport(), (from + to) / 2);
+    QTest::mouseMove(view->viewport(), to);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+    QVERIFY2(x->min() > Utc(2023, 1, 1, 0, 0), qPrintable(QString::number(x->min())));
+    QVERIFY(x->max() <= whole_max);
+    const QStringList labels = x->categoriesLabels();
+    QVERIFY2(labels.size() >= 2 && labels.size() <= 5, qPrintable(labels.join(" ")));
+    for (const QString& label : labels) {
+      const double v = x->endValue(label);
+      QVERIFY(v >= x->min() && v <= x->max());
+    }
+    // Only the 2024 samples are in the span: 20 °C and more.
+    QVERIFY2(y->min() >= 0 && y->min() <= 20, qPrintable(QString::number(y->min())));
+
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, from);
+    QCOMPARE(x->min(), whole_min);
+    QCOMPARE(x->max(), whole_max);
+    QVERIFY(y->min() < -70);
   }
 
   void twoByTwo() {

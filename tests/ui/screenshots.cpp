@@ -5,6 +5,9 @@
 // steam-<language>-...
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QChart>
+#include <QValueAxis>
+#include <QXYSeries>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -291,6 +294,30 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
     r.Year = 1999;
     ui::frm_Grafik->Form()->SpeedButton2->click();
     Save(*ui::frm_Grafik, lang + "-grafik-ch1-long-span");
+    // The first chart dragged across its last fiftieth, where this year's
+    // records are, then across those records, as the operator would.
+    {
+      QChart* chart = ui::frm_Grafik->Chart(0);
+      const QRectF area = chart->plotArea();
+      chart->zoomIn(QRectF(area.right() - area.width() / 50, area.top(), area.width() / 50 + 2,
+                           area.height()));
+      Save(*ui::frm_Grafik, lang + "-grafik-ch1-long-span-dragged-1");
+      const auto* x = static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+      double from = x->max();
+      double to = x->min();
+      for (QAbstractSeries* series : chart->series()) {
+        for (const QPointF& p : static_cast<QXYSeries*>(series)->points()) {
+          if (p.x() < x->min()) continue;
+          from = std::min(from, p.x());
+          to = std::max(to, p.x());
+        }
+      }
+      QAbstractSeries* any = chart->series().value(0);
+      const double left = chart->mapToPosition(QPointF(from, 0), any).x() - 3;
+      const double right = chart->mapToPosition(QPointF(to, 0), any).x() + 3;
+      chart->zoomIn(QRectF(left, area.top(), right - left, area.height()));
+      Save(*ui::frm_Grafik, lang + "-grafik-ch1-long-span-dragged-2");
+    }
     r.Year = year;
     break;
   }

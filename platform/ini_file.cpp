@@ -51,13 +51,12 @@ char32_t FoldChar(char32_t c) {
 
 std::string Fold(std::string_view name) {
   name = Trim(name);
-  std::string out;
-  out.reserve(name.size());
-  // Nearly every name is ASCII: fold it byte by byte without decoding.
+  // Nearly every name is ASCII: its ASCII start is folded in place, undecoded.
   size_t pos = 0;
-  for (; pos < name.size() && static_cast<unsigned char>(name[pos]) < 0x80; ++pos) {
-    const char c = name[pos];
-    out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  while (pos < name.size() && static_cast<unsigned char>(name[pos]) < 0x80) ++pos;
+  std::string out(name.substr(0, pos));
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   while (pos < name.size()) {
     char32_t cp;
@@ -307,12 +306,16 @@ void TIniFile::BuildIndex() const {
 
 void TIniFile::Inserted(size_t at) {
   if (!index_valid_) return;
-  const auto shift = [at](size_t& i) {
-    if (i >= at) ++i;
-  };
-  for (auto& [name, i] : index_.sections) shift(i);
-  for (auto& [name, i] : index_.keys) shift(i);
-  for (size_t& i : index_.headers) shift(i);
+  // A line added at the end moves no other line: nothing to shift (the common
+  // case when a file is written key by key).
+  if (at + 1 != lines_.size()) {
+    const auto shift = [at](size_t& i) {
+      if (i >= at) ++i;
+    };
+    for (auto& [name, i] : index_.sections) shift(i);
+    for (auto& [name, i] : index_.keys) shift(i);
+    for (size_t& i : index_.headers) shift(i);
+  }
   const Line& line = lines_[at];
   if (line.kind == Kind::kSection) {
     index_.headers.insert(std::upper_bound(index_.headers.begin(), index_.headers.end(), at), at);

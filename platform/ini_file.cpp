@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -51,13 +52,20 @@ char32_t FoldChar(char32_t c) {
 
 std::string Fold(std::string_view name) {
   name = Trim(name);
-  // Nearly every name is ASCII: its ASCII start is folded in place, undecoded.
+  // Nearly every name is ASCII: its ASCII start is folded by table, undecoded.
+  static constexpr auto kLower = [] {
+    std::array<char, 128> table{};
+    for (int c = 0; c < 128; ++c) table[c] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return table;
+  }();
+  std::string out(name.size(), '\0');
   size_t pos = 0;
-  while (pos < name.size() && static_cast<unsigned char>(name[pos]) < 0x80) ++pos;
-  std::string out(name.substr(0, pos));
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (; pos < name.size(); ++pos) {
+    const auto byte = static_cast<unsigned char>(name[pos]);
+    if (byte >= 0x80) break;
+    out[pos] = kLower[byte];
   }
+  out.resize(pos);
   while (pos < name.size()) {
     char32_t cp;
     const size_t len = DecodeUtf8Char(name, pos, &cp);
@@ -254,6 +262,33 @@ TIniFile::TIniFile(std::string file_name, bool auto_flush, size_t max_bytes)
   if (exists) Parse(DecodeTextFile(bytes));
 }
 
+namespace {
+
+// FNV-1a: one pass over the bytes, so that a name given in two parts hashes as
+// the joined text.
+constexpr uint64_t kHashStart = 14695981039346656037ull;
+uint64_t HashBytes(uint64_t h, std::string_view bytes) {
+  for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return h;
+}
+
+}  // namespace
+
+size_t TIniFile::NameHash::operator()(std::string_view name) const {
+  return static_cast<size_t>(HashBytes(kHashStart, name));
+}
+
+size_t TIniFile::NameHash::operator()(const KeyRef& ref) const {
+  return static_cast<size_t>(HashBytes(HashBytes(HashBytes(kHashStart, ref.section), "\n"), ref.key));
+}
+
+bool TIniFile::NameEqual::operator()(const KeyRef& ref, std::string_view joined) const {
+  return joined.size() == ref.section.size() + 1 + ref.key.size() &&
+         joined.compare(0, ref.section.size(), ref.section) == 0 &&
+         joined[ref.section.size()] == '\n' &&
+         joined.compare(ref.section.size() + 1, npos, ref.key) == 0;
+}
+
 void TIniFile::Parse(std::string_view text) {
   lines_.clear();
   index_valid_ = false;
@@ -263,19 +298,24 @@ void TIniFile::Parse(std::string_view text) {
     text.remove_prefix(nl == npos ? text.size() : nl + 1);
     if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
 
-    Line line;
-    line.text = std::string(raw);
     const std::string_view t = Trim(raw);
-    const size_t close = t.find(']');
-    const size_t eq = t.find('=');
-    if (!t.empty() && t.front() == '[' && close != npos) {
-      line.kind = Kind::kSection;
-      line.name = std::string(Trim(t.substr(1, close - 1)));
-    } else if (!t.empty() && t.front() != ';' && eq != npos && !Trim(t.substr(0, eq)).empty()) {
-      line.kind = Kind::kKey;
-      line.name = std::string(Trim(t.substr(0, eq)));
-      line.value = std::string(Trim(t.substr(eq + 1)));
-    } else if (!lines_.empty() && lines_.back().kind == Kind::kOther) {
+    Kind kind = Kind::kOther;
+    std::string_view name;
+    std::string_view value;
+    if (!t.empty() && t.front() == '[') {
+      if (const size_t close = t.find(']'); close != npos) {
+        kind = Kind::kSection;
+        name = Trim(t.substr(1, close - 1));
+      }
+    }
+    if (kind == Kind::kOther && !t.empty() && t.front() != ';') {
+      if (const size_t eq = t.find('='); eq != npos && !Trim(t.substr(0, eq)).empty()) {
+        kind = Kind::kKey;
+        name = Trim(t.substr(0, eq));
+        value = Trim(t.substr(eq + 1));
+      }
+    }
+    if (kind == Kind::kOther && !lines_.empty() && lines_.back().kind == Kind::kOther) {
       // A run of lines that are never read is kept as one entry: a file of
       // millions of blank or comment lines would otherwise take seconds and
       // hundreds of megabytes. It is written back as it was.
@@ -283,8 +323,12 @@ void TIniFile::Parse(std::string_view text) {
       lines_.back().text += raw;
       continue;
     }
-    line.folded = Fold(line.name);
-    lines_.push_back(std::move(line));
+    Line& line = lines_.emplace_back();
+    line.kind = kind;
+    line.text = raw;
+    line.name = name;
+    line.folded = Fold(name);
+    line.value = value;
   }
 }
 
@@ -327,14 +371,13 @@ void TIniFile::Inserted(size_t at) {
   if (next == index_.headers.begin()) return;
   const Line& header = lines_[*(next - 1)];
   if (index_.sections.at(header.folded) != *(next - 1)) return;
-  std::string key = header.folded + '\n' + line.folded;
-  const auto [it, added] = index_.keys.emplace(std::move(key), at);
+  const auto [it, added] = index_.keys.emplace(header.folded + '\n' + line.folded, at);
   if (!added && at < it->second) it->second = at;
 }
 
 TIniFile::Range TIniFile::FindSection(std::string_view folded_section) const {
   if (!index_valid_) BuildIndex();
-  const auto it = index_.sections.find(std::string(folded_section));
+  const auto it = index_.sections.find(folded_section);
   if (it == index_.sections.end()) return {npos, npos};
   const size_t i = it->second;
   const auto next = std::upper_bound(index_.headers.begin(), index_.headers.end(), i);
@@ -344,10 +387,7 @@ TIniFile::Range TIniFile::FindSection(std::string_view folded_section) const {
 size_t TIniFile::FindKey(const Range& range, std::string_view folded_key) const {
   if (range.header == npos) return npos;
   if (!index_valid_) BuildIndex();
-  std::string key = lines_[range.header].folded;
-  key += '\n';
-  key += folded_key;
-  const auto it = index_.keys.find(key);
+  const auto it = index_.keys.find(KeyRef{lines_[range.header].folded, folded_key});
   return it == index_.keys.end() ? npos : it->second;
 }
 
@@ -450,10 +490,9 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
 
 std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> names;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind == Kind::kSection && FindSection(lines_[i].folded).header == i) {
-      names.push_back(lines_[i].name);
-    }
+  if (!index_valid_) BuildIndex();
+  for (const size_t i : index_.headers) {
+    if (index_.sections.find(lines_[i].folded)->second == i) names.push_back(lines_[i].name);
   }
   return names;
 }
@@ -485,6 +524,9 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
 
 std::string TIniFile::FileContent() const {
   std::string text;
+  size_t size = 0;
+  for (const Line& line : lines_) size += line.text.size() + 2;
+  text.reserve(size);
   for (const Line& line : lines_) {
     text += line.text;
     text += "\r\n";

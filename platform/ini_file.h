@@ -133,10 +133,28 @@ class TIniFile {
   // Where the sections and their keys are, so that a lookup does not walk every
   // line (a file of many lines would take seconds for a few hundred reads).
   // Built on the first lookup after lines were removed.
+  // A section and a key name, looked up as the text "section\nkey" without
+  // building that text (neither name can hold a line break).
+  struct KeyRef {
+    std::string_view section;
+    std::string_view key;
+  };
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+    size_t operator()(const KeyRef& ref) const;
+  };
+  struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+    bool operator()(const KeyRef& ref, std::string_view joined) const;
+    bool operator()(std::string_view joined, const KeyRef& ref) const { return (*this)(ref, joined); }
+  };
+  using NameMap = std::unordered_map<std::string, size_t, NameHash, NameEqual>;
   struct Index {
-    std::unordered_map<std::string, size_t> sections;  // folded name: its first header
-    std::unordered_map<std::string, size_t> keys;  // folded section, '\n', folded key: first line
-    std::vector<size_t> headers;                   // every section line, in file order
+    NameMap sections;            // folded name: its first header
+    NameMap keys;                // folded section, '\n', folded key: first line
+    std::vector<size_t> headers; // every section line, in file order
   };
   mutable Index index_;
   mutable bool index_valid_ = false;

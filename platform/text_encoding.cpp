@@ -28,6 +28,13 @@ int CodePointToCp1252(char32_t cp) {
   return -1;
 }
 
+// How many bytes from pos on are ASCII.
+size_t AsciiRun(std::string_view text, size_t pos) {
+  size_t end = pos;
+  while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+  return end - pos;
+}
+
 }  // namespace
 
 size_t DecodeUtf8Char(std::string_view text, size_t pos, char32_t* code_point) {
@@ -82,7 +89,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
 std::string Cp1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
-  for (char c : bytes) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
+  for (size_t pos = 0; pos < bytes.size();) {
+    // Runs of ASCII are the same in both: copied whole.
+    const size_t ascii = AsciiRun(bytes, pos);
+    out.append(bytes.substr(pos, ascii));
+    pos += ascii;
+    if (pos < bytes.size()) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(bytes[pos++])));
+  }
   return out;
 }
 
@@ -90,6 +103,10 @@ std::string Utf8ToCp1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
+    const size_t ascii = AsciiRun(utf8, pos);
+    out.append(utf8.substr(pos, ascii));
+    pos += ascii;
+    if (pos == utf8.size()) break;
     char32_t cp;
     pos += DecodeUtf8Char(utf8, pos, &cp);
     const int b = cp == kInvalidChar ? -1 : CodePointToCp1252(cp);
@@ -138,6 +155,8 @@ std::vector<std::string> CharsOutsideCp1252(std::string_view utf8) {
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
+    pos += AsciiRun(text, pos);
+    if (pos == text.size()) break;
     char32_t cp;
     pos += DecodeUtf8Char(text, pos, &cp);
     if (cp == kInvalidChar) return false;

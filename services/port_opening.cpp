@@ -46,6 +46,7 @@ void ShowLinkState() {
 
 TPortFailure g_port_failure;
 bool g_device_locked = false;
+bool g_unknown_device = false;
 
 // A port number that does not exist here goes to the port's selection dialog
 // (the port asks when it has no number), which offers the ports that do; the
@@ -125,9 +126,14 @@ bool DeviceLocked() {
   return g_device_locked;
 }
 
+bool UnknownDevice() {
+  return g_unknown_device;
+}
+
 void IdentifyDevice() {
   g_port_failure = {};  // only this start's reason counts
   g_device_locked = false;
+  g_unknown_device = false;
   if (devicelink::DeviceOnline) {
     OpenComPort(static_cast<uint32_t>(PortIndex + 1), static_cast<uint32_t>(BaudIndex));
   }
@@ -143,7 +149,8 @@ void IdentifyDevice() {
         Medium = 0;
       } else {
         devicelink::DeviceOnline = false;
-        if (HasAppWindow()) AppWindow().SetStatusPanel(0, "Kein GAS- oder DAMPF Rechner");
+        g_unknown_device = true;
+        if (HasAppWindow()) AppWindow().SetStatusPanel(0, kUnknownDeviceText);
         ClosePortQuietly(Port());
       }
       // A device whose password is in force connects only through the settings

@@ -36,4 +36,10 @@ bool DeviceLocked();
 // The text that says so in status panel 0.
 constexpr uint16_t kDeviceLockedText = 50;
 
+// True when the last IdentifyDevice left the program offline because the device
+// answered with an identification of neither model; kUnknownDeviceText says so
+// in status panel 0.
+bool UnknownDevice();
+inline constexpr const char* kUnknownDeviceText = "Kein GAS- oder DAMPF Rechner";
+
 }  // namespace services

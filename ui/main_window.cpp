@@ -317,9 +317,10 @@ bool Tfrm_Main::FormCreate() {
     } else {
       services::ResetParameters();
       // Offline as the settings or the device decided, but a port that could
-      // not be opened or a locked device says why (the reset has emptied the
-      // panel).
+      // not be opened, a device of neither model or a locked device says why
+      // (the reset has emptied the panel).
       std::string reason = services::PortFailureText(services::PortFailure());
+      if (reason.empty() && services::UnknownDevice()) reason = services::kUnknownDeviceText;
       // A device whose password is in force is connected through the settings.
       if (reason.empty() && services::DeviceLocked()) {
         reason = services::GetText(services::kDeviceLockedText);

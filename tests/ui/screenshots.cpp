@@ -407,6 +407,10 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
     for (int i = 0; i < 4; ++i) QApplication::processEvents();
     Save(w, lang + "-status-device-" + name);
   }
+  // A device of neither model at start.
+  w.SetStatusPanel(0, services::kUnknownDeviceText);
+  for (int i = 0; i < 4; ++i) QApplication::processEvents();
+  Save(w, lang + "-status-device-unknown");
   // The link lost with its adapter.
   w.SetStatusPanel(0, services::LinkLostText(platform::Now()));
   for (int i = 0; i < 4; ++i) QApplication::processEvents();

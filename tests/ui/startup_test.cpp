@@ -165,23 +165,32 @@ class StartupTest : public QObject {
     QVERIFY(!w.RefreshTimer()->isActive());
   }
 
-  // A device whose password is in force: identification and password block
-  // only, offline with the pages reset, and status panel 0 says why.
-  void onlineStartWithALockedDevice_data() {
+  // A device the program does not take: a device whose password is in force
+  // (identification and password block only) or one of neither model
+  // (identification only). Offline with the pages reset, and status panel 0
+  // says why.
+  void onlineStartWithADeviceNotTaken_data() {
     QTest::addColumn<int>("language");
-    QTest::addColumn<bool>("unreadable");  // the password block does not answer
-    QTest::newRow("password in force") << 0 << false;
-    QTest::newRow("password block unreadable") << 1 << true;
+    QTest::addColumn<QString>("device");
+    QTest::newRow("password in force") << 0 << "password";
+    QTest::newRow("password block unreadable") << 1 << "unreadable";
+    QTest::newRow("neither gas nor steam, German") << 0 << "unknown";
+    QTest::newRow("neither gas nor steam, English") << 1 << "unknown";
   }
-  void onlineStartWithALockedDevice() {
+  void onlineStartWithADeviceNotTaken() {
     QFETCH(int, language);
-    QFETCH(bool, unreadable);
+    QFETCH(QString, device);
     flowsim::SimulatorOptions options;
-    options.password = "geheim";
+    if (device == "password") options.password = "geheim";
     flowsim::FlowSimulator& sim = world->StartDevice(options);
-    if (unreadable)
+    if (device == "unreadable")
       sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kPasswordBlock,
                         flowsim::kEveryFrame);
+    if (device == "unknown") {
+      const std::string other = "XX-ABC7 ";
+      sim.WriteMemory(flowsim::map::kIdentification,
+                      std::vector<uint8_t>(other.begin(), other.end()));
+    }
     world->WriteSettings(true, language);
     devicelink::TempParams[0].Max = -12345.0f;
     QCOMPARE(world->Start(), std::nullopt);
@@ -192,10 +201,16 @@ class StartupTest : public QObject {
       QVERIFY(r.request.size() >= 3 && r.request[0] == devicelink::kReadRequest);
       read.insert(r.request[1] << 8 | r.request[2]);
     }
-    QCOMPARE(read, (std::set<int>{flowsim::map::kIdentification, flowsim::map::kPasswordBlock}));
+    const std::set<int> expected =
+        device == "unknown"
+            ? std::set<int>{flowsim::map::kIdentification}
+            : std::set<int>{flowsim::map::kIdentification, flowsim::map::kPasswordBlock};
+    QCOMPARE(read, expected);
     QVERIFY(!devicelink::DeviceOnline);
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
-    const std::string text = services::GetText(services::kDeviceLockedText);
+    const std::string text = device == "unknown"
+                                 ? std::string("Kein GAS- oder DAMPF Rechner")
+                                 : services::GetText(services::kDeviceLockedText);
     QVERIFY(!text.empty());
     QCOMPARE(w.StatusPanel(0), text);
     QCOMPARE(FormOf(w).ListeK1->count(), 0);

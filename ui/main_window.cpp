@@ -384,19 +384,19 @@ void Tfrm_Main::AfterHandler() {
   }
   if (navigation_pending_) ScheduleNavigation();
   // The commands chosen meanwhile, in the order they were chosen.
-  std::vector<std::pair<QAction*, std::function<void()>>> commands;
+  std::vector<std::pair<const QObject*, std::function<void()>>> commands;
   commands.swap(deferred_);
   for (auto& [action, command] : commands) {
     QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
   }
 }
 
-bool Tfrm_Main::DeferWhileBusy(QAction* action, std::function<void()> command) {
+bool Tfrm_Main::DeferWhileBusy(const QObject* control, std::function<void()> command) {
   if (CommBusy == 0 && !devicelink::ExchangeRunning()) return false;
   for (const auto& entry : deferred_) {
-    if (entry.first == action) return true;  // chosen twice: carried out once
+    if (entry.first == control) return true;  // chosen twice: carried out once
   }
-  deferred_.emplace_back(action, std::move(command));
+  deferred_.emplace_back(control, std::move(command));
   // Busy outside any handler (no end to wait for): try again shortly.
   if (handler_depth_ == 0) QTimer::singleShot(100, this, [this] { AfterHandler(); });
   return true;

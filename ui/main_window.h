@@ -145,9 +145,9 @@ class Tfrm_Main : public QMainWindow,
   void RequestNavigation();
   void ScheduleNavigation();
   void TryNavigation();
-  // A file or print command chosen while an exchange runs is carried out when
-  // it has ended (once, however often it was chosen); true when it waits.
-  bool DeferWhileBusy(QAction* action, std::function<void()> command);
+  // A file, print or trend command chosen while an exchange runs is carried out
+  // when it has ended (once, however often it was chosen); true when it waits.
+  bool DeferWhileBusy(const QObject* control, std::function<void()> command) override;
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -189,7 +189,7 @@ class Tfrm_Main : public QMainWindow,
   unsigned navigations_ = 0;
   bool close_pending_ = false;
   std::string link_lost_text_;
-  std::vector<std::pair<QAction*, std::function<void()>>> deferred_;
+  std::vector<std::pair<const QObject*, std::function<void()>>> deferred_;
   bool form_closed_ = false;
 };
 

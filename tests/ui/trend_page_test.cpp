@@ -17,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "devicelink/frame_transfer.h"
 #include "devicelink/trend_reader.h"
 #include "services/data_folders.h"
 #include "services/value_format.h"
@@ -416,6 +417,32 @@ class TrendPageTest : public QObject {
     for (const flowsim::RequestRecord& r : sim.Requests()) after += r.wallTime > asked_wall ? 1 : 0;
     QVERIFY(sim.RequestCount() > 1);
     QVERIFY(after <= 1);
+  }
+
+  // The operator goes to the trend page and clicks "Trendwerte lesen" (twice)
+  // while the refresh of the page before still waits for a late reply: the
+  // read follows once the refresh has ended, once.
+  void aReadClickedDuringARefreshFollowsIt() {
+    Tfrm_Main& w = StartOnline();
+    flowsim::FlowSimulator& sim = world->Device();
+    Ui::Tfrm_Main& f = FormOf(w);
+    f.NBBetrieb->setCurrentWidget(f.TabKreis1);
+    QTRY_VERIFY(CommBusy == 0 && !devicelink::ExchangeRunning());
+    sim.ClearRequests();
+    sim.InjectFault(flowsim::FaultKind::LateReply, 1, 400);
+    int headers_during = -1;
+    QTimer::singleShot(100, [&] {
+      f.NBBetrieb->setCurrentWidget(f.TabTrend);
+      f.cmd_ReadTrends->click();
+      f.cmd_ReadTrends->click();
+      headers_during = int(Trace(sim).count("R 0000 36"));
+    });
+    w.RefreshTimerTimer();
+    QCOMPARE(headers_during, 0);
+    QTRY_COMPARE(f.ComboTrends->count(), 30);
+    QTest::qWait(200);
+    QCOMPARE(int(Trace(sim).count("R 0000 36")), 1);
+    CheckIdle(w);
   }
 
   void offlineGivesAnEmptyList() {

@@ -39,6 +39,10 @@ class TPageContext {
   virtual void OperatorEvent(const std::function<void()>& body) = 0;
   // The shown parameter page read and shown again.
   virtual void RefreshParameterPage() = 0;
+  // While a handler or an exchange runs: keeps the command to carry out once
+  // after it has ended (once, however often the control was used meanwhile)
+  // and returns true. Otherwise false, and the caller goes on at once.
+  virtual bool DeferWhileBusy(const QObject* control, std::function<void()> command) = 0;
 };
 
 // Where a tab click leads: the page to show (the clicked one or another) and

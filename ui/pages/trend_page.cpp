@@ -199,9 +199,10 @@ void TTrendPage::cmd_GrafikClick() {
 }
 
 void TTrendPage::cmd_ReadTrendsClick(QAbstractButton* sender) {
+  if (read_running_) return;
   // Inside another command's exchange every read would be refused and the list
-  // emptied for nothing.
-  if (read_running_ || CommBusy != 0 || devicelink::ExchangeRunning()) return;
+  // emptied for nothing: the read follows once that has ended.
+  if (Context().DeferWhileBusy(sender, [this, sender] { cmd_ReadTrendsClick(sender); })) return;
   const bool exporting = sender != Form().cmd_ReadTrends;
   Context().Guarded([&] { ReadTrends(exporting); });
 }

@@ -141,11 +141,7 @@ class ConnectTest : public QObject {
     if (fault == "ident")
       sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kIdentification,
                         flowsim::kEveryFrame);
-    if (fault == "unknown") {
-      const std::string other = "XX-ABC7 ";
-      sim.WriteMemory(flowsim::map::kIdentification,
-                      std::vector<uint8_t>(other.begin(), other.end()));
-    }
+    if (fault == "unknown") GiveUnknownIdentification(sim);
     if (fault == "system")
       sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kSystemParams,
                         flowsim::kEveryFrame);

@@ -186,11 +186,7 @@ class StartupTest : public QObject {
     if (device == "unreadable")
       sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kPasswordBlock,
                         flowsim::kEveryFrame);
-    if (device == "unknown") {
-      const std::string other = "XX-ABC7 ";
-      sim.WriteMemory(flowsim::map::kIdentification,
-                      std::vector<uint8_t>(other.begin(), other.end()));
-    }
+    if (device == "unknown") GiveUnknownIdentification(sim);
     world->WriteSettings(true, language);
     devicelink::TempParams[0].Max = -12345.0f;
     QCOMPARE(world->Start(), std::nullopt);

@@ -27,6 +27,7 @@
 #include "services/app_state.h"
 #include "services/text_modules.h"
 #include "tests/services/home_scope.h"
+#include "tools/flowsim/device_map.h"
 #include "tools/flowsim/port_link.h"
 #include "tools/flowsim/pty_device.h"
 #include "tools/flowsim/simulator.h"
@@ -54,6 +55,12 @@ inline std::string ReadFile(const std::string& name) {
 inline void WriteFile(const std::string& name, const std::string& content) {
   std::filesystem::create_directories(std::filesystem::path(name).parent_path());
   std::ofstream(name, std::ios::binary) << content;
+}
+
+// The device answers with the identification of neither model.
+inline void GiveUnknownIdentification(flowsim::FlowSimulator& sim) {
+  const std::string other = "XX-ABC7 ";
+  sim.WriteMemory(flowsim::map::kIdentification, std::vector<uint8_t>(other.begin(), other.end()));
 }
 
 // One test's world. Construct in init(), destroy in cleanup().

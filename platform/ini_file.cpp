@@ -279,7 +279,8 @@ size_t TIniFile::NameHash::operator()(std::string_view name) const {
 }
 
 size_t TIniFile::NameHash::operator()(const KeyRef& ref) const {
-  return static_cast<size_t>(HashBytes(HashBytes(HashBytes(kHashStart, ref.section), "\n"), ref.key));
+  const uint64_t section = HashBytes(HashBytes(kHashStart, ref.section), "\n");
+  return static_cast<size_t>(HashBytes(section, ref.key));
 }
 
 bool TIniFile::NameEqual::operator()(const KeyRef& ref, std::string_view joined) const {

@@ -130,9 +130,6 @@ class TIniFile {
   bool auto_flush_;
   bool modified_ = false;
   std::vector<Line> lines_;
-  // Where the sections and their keys are, so that a lookup does not walk every
-  // line (a file of many lines would take seconds for a few hundred reads).
-  // Built on the first lookup after lines were removed.
   // A section and a key name, looked up as the text "section\nkey" without
   // building that text (neither name can hold a line break).
   struct KeyRef {
@@ -148,9 +145,14 @@ class TIniFile {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const { return a == b; }
     bool operator()(const KeyRef& ref, std::string_view joined) const;
-    bool operator()(std::string_view joined, const KeyRef& ref) const { return (*this)(ref, joined); }
+    bool operator()(std::string_view joined, const KeyRef& ref) const {
+      return (*this)(ref, joined);
+    }
   };
   using NameMap = std::unordered_map<std::string, size_t, NameHash, NameEqual>;
+  // Where the sections and their keys are, so that a lookup does not walk every
+  // line (a file of many lines would take seconds for a few hundred reads).
+  // Built on the first lookup after lines were removed.
   struct Index {
     NameMap sections;            // folded name: its first header
     NameMap keys;                // folded section, '\n', folded key: first line

@@ -94,7 +94,8 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     const size_t ascii = AsciiRun(bytes, pos);
     out.append(bytes.substr(pos, ascii));
     pos += ascii;
-    if (pos < bytes.size()) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(bytes[pos++])));
+    if (pos == bytes.size()) break;
+    AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(bytes[pos++])));
   }
   return out;
 }

@@ -386,7 +386,7 @@ void Tfrm_Main::AfterHandler() {
   // The commands chosen meanwhile, in the order they were chosen.
   std::vector<std::pair<const QObject*, std::function<void()>>> commands;
   commands.swap(deferred_);
-  for (auto& [action, command] : commands) {
+  for (auto& [control, command] : commands) {
     QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
   }
 }

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
 #include "devicelink/block_codec.h"
 #include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
 
 namespace devicelink {
 namespace {
@@ -47,6 +49,13 @@ constexpr TBlock kOutputCurrents{0xF900, 16};
 
 constexpr size_t kSymbolBytes = 5;
 constexpr size_t kPasswordBytes = 8;
+
+std::string HexAddress(uint16_t address) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(address >> shift) & 0xF];
+  return text;
+}
 
 std::string Request(uint8_t command, uint16_t address, uint8_t n) {
   std::string m;
@@ -298,14 +307,20 @@ template <class T, class L = TRecordLayout>
 bool Read(TBlock block, T& target, L layout = {}) {
   std::string data;
   if (!ReadDeviceBlock(block.address, block.n, data)) {
-    MarkReported(&target, false);
+    MarkReported(block.address, false);
     return false;
   }
   target = Decode<T>(data, layout);
-  MarkReported(&target, true);
+  MarkReported(block.address, true);
   return true;
 }
 
+int g_whole_set_writes = 0;
+
+// A block goes out as this device reported it, with the operator's change: a
+// record the device did not report (a file's, another device's, one whose last
+// exchange failed) is sent only as part of a whole set. A handler reads it first;
+// reaching this is a fault of the program, and nothing is sent.
 // After a failed write nobody knows what the device holds.
 template <class T, class L = TRecordLayout>
 bool Write(TBlock block, const T& source, L layout = {}) {
@@ -314,12 +329,64 @@ bool Write(TBlock block, const T& source, L layout = {}) {
   if (f.Data().size() != block.n) {
     throw std::logic_error("device block length differs from its layout");
   }
+  if (DeviceOnline && g_whole_set_writes == 0 &&
+      CurrentParameters.ReportedBlocks.count(block.address) == 0) {
+    throw std::logic_error("block " + HexAddress(block.address) +
+                           " was not read from this device: nothing was sent");
+  }
   if (WriteDeviceBlock(block.address, f.Data())) return true;
-  MarkReported(&source, false);
+  MarkReported(block.address, false);
   return false;
 }
 
+// The block of a parameter record of the set in force, found by where it lies.
+std::optional<TBlock> BlockOf(const void* record) {
+  std::optional<TBlock> found;
+  const auto each = [&](const auto& records, TBlock block) {
+    for (size_t i = 0; i < records.size(); ++i) {
+      if (static_cast<const void*>(&records[i]) == record) found = block.Entry(static_cast<int32_t>(i));
+    }
+  };
+  const auto one = [&](const auto& r, TBlock block) {
+    if (static_cast<const void*>(&r) == record) found = block;
+  };
+  each(TempParams, kTempParams);
+  each(PressureParams, kPressureParams);
+  each(FlowParams, kFlowParams);
+  each(FlowParams2, kFlowParams2);
+  each(MediumParams, kMediumParams);
+  one(GasCommon, kGasCommon);
+  each(SupplyValues, kSupplyValues);
+  each(PulseOutputParams, kPulseOutputParams);
+  each(AlarmParams, kAlarmParams);
+  each(OutputParams, kOutputParams);
+  one(UnitSwitches, kUnitSwitches);
+  each(UserUnits, kUserUnits);
+  one(TrendSettings, kTrendSettings);
+  each(CorrectionFactors, kCorrectionFactors);
+  one(LimitValues, kLimitValues);
+  one(SystemParams, kSystemParams);
+  each(PresetValues, kPresetValues);
+  one(DisplayEnable, kDisplayEnable);
+  one(OperatingMode, kOperatingMode);
+  return found;
+}
+
 }  // namespace
+
+bool Reported(const void* record) {
+  const std::optional<TBlock> block = BlockOf(record);
+  if (!block) throw std::logic_error("not a parameter record of the set in force");
+  return CurrentParameters.ReportedBlocks.count(block->address) != 0;
+}
+
+TWholeSetWrite::TWholeSetWrite() {
+  ++g_whole_set_writes;
+}
+
+TWholeSetWrite::~TWholeSetWrite() {
+  --g_whole_set_writes;
+}
 
 bool ReadDeviceBlock(uint16_t address, uint8_t n, std::string& data) {
   std::string message = Request(kReadRequest, address, n);

@@ -57,6 +57,22 @@ bool ReadOutputCurrents();
 // values and the four analog outputs, stopping at the first failure.
 bool ReadCircuitParams(int32_t ch);
 
+// Whether a parameter record of the set in force (TempParams[1], GasCommon, ...)
+// holds what the device on the open port reported. Another address raises
+// std::logic_error.
+bool Reported(const void* record);
+
+// While one is open, the writes send records the device did not report: a whole
+// parameter set the operator chose (a file, the defaults). Outside it a write of
+// a record the device did not report raises std::logic_error and sends nothing.
+class TWholeSetWrite {
+ public:
+  TWholeSetWrite();
+  ~TWholeSetWrite();
+  TWholeSetWrite(const TWholeSetWrite&) = delete;
+  TWholeSetWrite& operator=(const TWholeSetWrite&) = delete;
+};
+
 // Shared by the readers of the other device areas: a read of n data bytes (2..240)
 // at address into data, and a write of data (1..240 bytes) at address.
 bool ReadDeviceBlock(uint16_t address, uint8_t n, std::string& data);

@@ -1,7 +1,5 @@
 #include "devicelink/device_data.h"
 
-#include <set>
-
 namespace devicelink {
 
 TParameterRecords CurrentParameters;
@@ -20,24 +18,16 @@ std::unique_ptr<TTrendStore> TrendStore;
 std::unique_ptr<TPropertyTable> TableData;
 TSatTable UserSatTable{};
 
-namespace {
-std::set<const void*> g_reported;
-}  // namespace
-
-bool Reported(const void* record) {
-  return g_reported.count(record) != 0;
-}
-
-void MarkReported(const void* record, bool reported) {
+void MarkReported(uint16_t block_address, bool reported) {
   if (reported) {
-    g_reported.insert(record);
+    CurrentParameters.ReportedBlocks.insert(block_address);
   } else {
-    g_reported.erase(record);
+    CurrentParameters.ReportedBlocks.erase(block_address);
   }
 }
 
 void ForgetReported() {
-  g_reported.clear();
+  CurrentParameters.ReportedBlocks.clear();
 }
 
 TParameterRecords TParameterRecords::Capture() {
@@ -46,7 +36,6 @@ TParameterRecords TParameterRecords::Capture() {
 
 void TParameterRecords::Commit() const {
   CurrentParameters = *this;
-  ForgetReported();
 }
 
 void ResetDeviceData() {

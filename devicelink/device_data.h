@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace devicelink {
@@ -324,6 +325,11 @@ struct TParameterRecords {
   TSystemSettings SystemParams{};
   std::array<float, 8> PresetValues{};
   std::array<uint8_t, 4> DisplayEnable{};
+  // The device addresses of the blocks whose record holds what the device on
+  // the open port reported: a successful read of the block marks it, a failed
+  // read or write unmarks it. Never in a file; a copy carries its marks along,
+  // so a set put back is marked as it was when it was taken.
+  std::set<uint16_t> ReportedBlocks;
 
   // The globals as they are now, and the globals set from a copy.
   static TParameterRecords Capture();
@@ -375,13 +381,12 @@ extern TSatTable UserSatTable;
 // are left as they are. For tests and a fresh start.
 void ResetDeviceData();
 
-// Whether a record holds what the device on the open port last reported: a
-// successful read of its block marks it, a failed read or write of the block
-// unmarks it. Opening the port, resetting the records or replacing them (a
-// parameter set loaded) unmark all, so a rule that sends a block the operator did
-// not edit can tell a record of this device from a stale one.
-bool Reported(const void* record);
-void MarkReported(const void* record, bool reported);
+// Marks of the blocks the device on the open port reported (see
+// TParameterRecords::ReportedBlocks). Opening the port, resetting the records
+// or loading a set forgets them all, so that no rule sends a block of another
+// device or of a file as if this device had reported it. Reported() of a
+// parameter record of the set in force is in block_commands.h.
+void MarkReported(uint16_t block_address, bool reported);
 void ForgetReported();
 
 }  // namespace devicelink

@@ -120,7 +120,7 @@ bool ExchangeRunning() {
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   // A handler that runs while another exchange waits must not flush that
   // exchange's reply away or take it as its own.
-  if (!DeviceOnline || StopRequested || g_in_exchange || g_port == nullptr || message.empty()) {
+  if (!DeviceOnline || Stopping() || g_in_exchange || g_port == nullptr || message.empty()) {
     return false;
   }
   ExchangeGuard guard;

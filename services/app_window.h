@@ -62,6 +62,8 @@ class TAppWindow {
   virtual void ApplyLanguageTexts() {}
   // The shown parameter page read and shown again.
   virtual void RefreshParameterPage() {}
+  // The page the window shows (operating or parameter page) read and shown again.
+  virtual void RefreshShownPage() {}
   // The operating display's refresh timer on, at the interval chosen last.
   virtual void StartRefreshTimer() {}
   // The text of the password edit, which it keeps between connects.
@@ -69,8 +71,9 @@ class TAppWindow {
   // Empties the password edit and asks for the password modally.
   virtual void AskPassword() {}
   // Empties what the pages show of values read from a device (circuit values,
-  // error log, totalizers, trends) and shows the shown page again from the
-  // records: the device is no longer accepted.
+  // error log, totalizers, trends) and shows the shown page again, read from the
+  // device when online (another device) or from the records (the device is no
+  // longer accepted).
   virtual void ClearDeviceValues() {}
 };
 

@@ -28,8 +28,9 @@ class FailureCount {
   }
   // A transfer with failures must not look like success because its last
   // exchange happened to work.
+  // A read ended by the program's close is no failure of the device.
   int32_t Finish() const {
-    if (failed_ > 0 && DeviceOnline) WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+    if (failed_ > 0 && DeviceOnline && !Stopping()) WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
     return failed_;
   }
 
@@ -65,8 +66,9 @@ void StepProgress() {
 }
 
 int32_t ReadAllParameters() {
-  // Some fifty reads: seconds at the slower rates.
+  // Some fifty reads: seconds at the slower rates. A close ends it.
   TCursorScope cursor;
+  TStoppableRun stoppable;
   FailureCount run;
   for (int32_t c = 0; c < 2; ++c) {
     run(ReadTempParams(c));
@@ -96,9 +98,11 @@ int32_t ReadAllParameters() {
 
 int32_t WriteAllParameters() {
   if (BaudIndex < 0 || BaudIndex > 7) throw std::out_of_range("baud index out of range");
-  // Hourglass and progress bar for the run, restored on every way out.
+  // Hourglass and progress bar for the run, restored on every way out. The set
+  // the operator chose goes out whole, a close waiting for its end.
   TCursorScope cursor;
   TProgressScope progress;
+  TWholeSetWrite whole_set;
   StartProgress(kWriteAllSteps);
   FailureCount run;
 

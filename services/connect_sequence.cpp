@@ -97,6 +97,8 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     return outcome;
   }
   const bool was_online = DeviceOnline;
+  // The port the values on the pages came from.
+  const uint16_t port_before = was_online && ComPort() != nullptr ? ComPort()->ComNumber() : 0;
   // The new rate is written into the device on the open port, so only when the
   // connect stays on that port: else that device would change its rate for
   // nothing and no longer answer at the rate the program knows it by.
@@ -181,6 +183,14 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     Medium = 0;
     window.ApplyLanguageTexts();
   }
+  // Another port is another device: none of the previous one's values stay on
+  // the pages (the remarks do). Its system block comes next.
+  const bool other_device = was_online && ComPort()->ComNumber() != port_before;
+  if (other_device) {
+    const std::vector<std::string> memo = window.MemoLines();
+    ResetParameters();
+    window.SetMemoLines(memo);
+  }
   if (!ReadSystemParams()) {
     LogFailure("ERROR:  Einst, OK, GetSystem_user", true);
     DeviceOnline = false;
@@ -188,6 +198,14 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   }
   PortIndex = outcome.port_index;
   BaudIndex = outcome.baud_index;
+  if (other_device) {
+    // The page shown is read from the new device.
+    window.ClearDeviceValues();
+  } else if (was_online) {
+    // The same port may lead to another device now (the cable moved): what the
+    // page shows is read again, and every edit reads its blocks first.
+    window.RefreshShownPage();
+  }
   if (choice.transfer == 0) {
     ReadAllParameters();
     window.RefreshParameterPage();

@@ -1,9 +1,12 @@
 #include "services/parameter_edit.h"
 
+#include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
+#include "services/app_window.h"
 #include "services/bulk_transfer.h"
+#include "services/text_modules.h"
 
 namespace services {
 
@@ -62,7 +65,9 @@ TEditResult WriteWithoutReadBack(const std::function<bool()>& write) {
 }
 
 bool ReportedOrRead(const void* record, const std::function<bool()>& read) {
-  return !devicelink::DeviceOnline || devicelink::Reported(record) || read();
+  if (!devicelink::DeviceOnline || devicelink::Reported(record) || read()) return true;
+  if (!devicelink::Stopping()) AppWindow().SetStatusPanel(0, GetText(kNotSentUnread));
+  return false;
 }
 
 }  // namespace services

@@ -67,10 +67,17 @@ TEditResult WriteAndReadBack(std::initializer_list<std::function<bool()>> writes
 // A write whose block the device does not give back: write, pause, two steps.
 TEditResult WriteWithoutReadBack(const std::function<bool()>& write);
 
+// Status-bar texts of an edit that sent nothing: a record the device did not
+// report could not be read from it; or it was read, and the page now shows
+// other values than those the operator acted on.
+constexpr uint16_t kNotSentUnread = 24;
+constexpr uint16_t kNotSentReadAnew = 25;
+
 // Before a rule sends a block the operator did not edit (one of the other
 // circuit): true when the record holds what the device last reported, read since
 // the port was opened or read now by read; false when that read failed, and then
-// nothing may be sent from the record. Offline nothing is read or sent: true.
+// nothing may be sent from the record and status panel 0 says why. Offline
+// nothing is read or sent: true.
 bool ReportedOrRead(const void* record, const std::function<bool()>& read);
 
 }  // namespace services

@@ -72,14 +72,16 @@ bool Tfrm_Main::AskYesNo(const std::string& text, uint32_t flags) {
 
 // A set read with failures holds the program's values where the device did not
 // answer: saved or printed, it would pass for the device's set.
+// A read ended by the window's close asks nothing: the command ends there.
 bool Tfrm_Main::ReadDeviceSet(uint16_t question) {
   int32_t failed = 0;
   {
     dl::TCursorScope cursor;
     failed = services::ReadAllParameters();
   }
-  return failed == 0 ||
-         AskYesNo(Counted(question, failed), services::kMbIconWarning | services::kMbDefButton2);
+  if (failed == 0) return true;
+  if (dl::StopRequested()) return false;
+  return AskYesNo(Counted(question, failed), services::kMbIconWarning | services::kMbDefButton2);
 }
 
 void Tfrm_Main::SendWholeSet() {
@@ -91,7 +93,7 @@ void Tfrm_Main::SendWholeSet() {
 
 void Tfrm_Main::mnu_NeuClick() {
   if (DeferWhileBusy(form_->mnu_Neu, [this] { mnu_NeuClick(); })) return;
-  OperatorEvent([&] {
+  FileCommand([&] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline) {
       if (!AskYesNo(services::GetText(kSendAllQuestion), services::kMbIconInformation)) return;
@@ -109,7 +111,7 @@ void Tfrm_Main::mnu_NeuClick() {
 
 void Tfrm_Main::mnu_LadenClick() {
   if (DeferWhileBusy(form_->mnu_Laden, [this] { mnu_LadenClick(); })) return;
-  OperatorEvent([&] {
+  FileCommand([&] {
     if (!dl::CheckDeviceIdent()) return;
     const bool online = dl::DeviceOnline;
     if (online && !AskYesNo(services::GetText(kSendAllQuestion), services::kMbIconInformation)) {
@@ -173,7 +175,7 @@ void Tfrm_Main::mnu_LadenClick() {
 
 void Tfrm_Main::mnu_SpeichernClick() {
   if (DeferWhileBusy(form_->mnu_Speichern, [this] { mnu_SpeichernClick(); })) return;
-  OperatorEvent([&] {
+  FileCommand([&] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline && !ReadDeviceSet(kSaveAnyway)) return;
     services::SaveParameterFile();
@@ -186,7 +188,7 @@ void Tfrm_Main::mnu_DruckenClick(QAction* sender) {
   bool show_preview = false;
   // Busy while it runs: the report's stages let window messages through, and
   // the command chosen again meanwhile must not start a second report.
-  OperatorEvent([&] {
+  FileCommand([&] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline && !ReadDeviceSet(kPrintAnyway)) return;
     QPrinter printer(QPrinter::HighResolution);

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
@@ -32,6 +33,7 @@
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/data_folders.h"
+#include "services/parameter_edit.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
 #include "services/settings_file.h"
@@ -43,6 +45,7 @@
 #include "ui/pages/circuit_pages.h"
 #include "ui/pages/operating_lines.h"
 #include "ui/pages/operating_pages.h"
+#include "ui/pages/page_controls.h"
 #include "ui/pages/relay_output_pages.h"
 #include "ui/pages/system_pages.h"
 #include "ui/pages/trend_page.h"
@@ -79,7 +82,8 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
       panel_texts_(4) {
   form_->setupUi(this);
   frm_Main = this;
-  devicelink::StopRequested = false;
+  devicelink::ClearStop();
+  queue_ = new TCommandQueue(this, [this] { return Busy(); });
   setAttribute(Qt::WA_QuitOnClose, true);
 
   // Fixed-pitch lists: their lines are laid out in columns of characters.
@@ -342,6 +346,8 @@ void Tfrm_Main::FormClose() {
   } catch (const std::exception&) {
     // Closing never leaves the port half open.
   }
+  // No exchange opens the port again from now on.
+  devicelink::SetComPort(nullptr);
   delete about_box_;
   about_box_ = nullptr;
   if (FormReady == 1) {
@@ -352,53 +358,51 @@ void Tfrm_Main::FormClose() {
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent* event) {
-  if (form_closed_) {
+  if (close_state_ == TCloseState::Closed) {
     event->accept();
-    return;
-  }
-  if (handler_depth_ > 0) {
-    // A command is exchanging with the device and uses the buffers: end it first,
-    // at its next exchange, which the device link now refuses.
-    refresh_timer_->stop();
-    system_timer_->stop();
-    devicelink::StopRequested = true;
-    close_pending_ = true;
-    event->ignore();
     return;
   }
   refresh_timer_->stop();
   system_timer_->stop();
+  // Nothing chosen or posted before runs any more.
+  queue_->Close();
+  if (handler_depth_ > 0 || devicelink::ExchangeRunning()) {
+    // A command is exchanging with the device and uses the buffers: it ends
+    // first, a run of reads at its next exchange, a write run whole, and the
+    // window closes then.
+    devicelink::RequestStop();
+    if (!closing_hourglass_) closing_hourglass_.emplace();
+    close_state_ = TCloseState::Waiting;
+    // An exchange outside any handler calls no AfterHandler: look again.
+    if (handler_depth_ == 0) QTimer::singleShot(50, this, [this] { close(); });
+    event->ignore();
+    return;
+  }
   FormClose();
-  form_closed_ = true;
-  devicelink::StopRequested = false;
+  close_state_ = TCloseState::Closed;
+  closing_hourglass_.reset();
+  devicelink::ClearStop();
   event->accept();
 }
 
 void Tfrm_Main::AfterHandler() {
   if (handler_depth_ != 0) return;
-  if (close_pending_) {
-    close_pending_ = false;
-    deferred_.clear();
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  if (close_state_ == TCloseState::Waiting) {
+    QTimer::singleShot(0, this, [this] { close(); });
     return;
   }
-  if (navigation_pending_) ScheduleNavigation();
-  // The commands chosen meanwhile, in the order they were chosen.
-  std::vector<std::pair<const QObject*, std::function<void()>>> commands;
-  commands.swap(deferred_);
-  for (auto& [control, command] : commands) {
-    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
-  }
+  queue_->Resume();
+}
+
+bool Tfrm_Main::Busy() const {
+  return handler_depth_ > 0 || CommBusy != 0 || devicelink::ExchangeRunning();
 }
 
 bool Tfrm_Main::DeferWhileBusy(const QObject* control, std::function<void()> command) {
+  // Chosen while the window closes: dropped.
+  if (queue_->Closing()) return true;
   if (CommBusy == 0 && !devicelink::ExchangeRunning()) return false;
-  for (const auto& entry : deferred_) {
-    if (entry.first == control) return true;  // chosen twice: carried out once
-  }
-  deferred_.emplace_back(control, std::move(command));
-  // Busy outside any handler (no end to wait for): try again shortly.
-  if (handler_depth_ == 0) QTimer::singleShot(100, this, [this] { AfterHandler(); });
+  queue_->Keep(control, std::move(command));
   return true;
 }
 
@@ -422,11 +426,51 @@ void Tfrm_Main::Guarded(const std::function<void()>& body) {
 void Tfrm_Main::OperatorEvent(const std::function<void()>& body) {
   // A click during a refresh or another edit would have its writes refused by
   // the waiting exchange, and the refresh would then overwrite the edit.
-  if (CommBusy != 0 || devicelink::ExchangeRunning()) return;
+  if (CommBusy != 0 || devicelink::ExchangeRunning() || queue_->Closing()) return;
+  Guarded([&] {
+    TBusyScope busy;
+    if (PageShowsDeviceValues()) body();
+  });
+}
+
+void Tfrm_Main::FileCommand(const std::function<void()>& body) {
+  if (CommBusy != 0 || devicelink::ExchangeRunning() || queue_->Closing()) return;
   Guarded([&] {
     TBusyScope busy;
     body();
   });
+}
+
+// An edit sends its blocks as the device on the open port reported them, with
+// the operator's change. A page showing a record the device did not report (a
+// file loaded and not sent, a failed read, the device before a reconnect) is
+// read first and shown. The edit goes on only when the page then shows what it
+// showed before: the operator acted on the device's values. Otherwise nothing
+// is sent and the status bar says why.
+bool Tfrm_Main::PageShowsDeviceValues() {
+  if (!devicelink::DeviceOnline) return true;
+  QWidget* page = form_->NBParameter->currentWidget();
+  TPage* group = pages_.Owner(page);
+  const auto reported = [&] {
+    const std::vector<const void*> records = group->Records(page);
+    return std::all_of(records.begin(), records.end(), devicelink::Reported);
+  };
+  if (group == nullptr || reported()) return true;
+  const QStringList before = ShownValues(page);
+  {
+    devicelink::TStoppableRun stoppable;
+    group->Refresh(page);
+    if (devicelink::Stopping()) return false;
+  }
+  if (!reported()) {
+    SetStatusPanel(0, services::GetText(services::kNotSentUnread));
+    return false;
+  }
+  if (ShownValues(page) != before) {
+    SetStatusPanel(0, services::GetText(services::kNotSentReadAnew));
+    return false;
+  }
+  return true;
 }
 
 int Tfrm_Main::ShownCircuit() const {
@@ -446,6 +490,7 @@ void Tfrm_Main::RefreshTimerTimer() {
     TBusyScope busy;
     if (form_->Notebook->currentWidget() != form_->TabBetrieb) return;
     QWidget* page = form_->NBBetrieb->currentWidget();
+    devicelink::TStoppableRun stoppable;
     if (TPage* group = pages_.Owner(page)) group->Tick(page);
   });
 }
@@ -485,53 +530,30 @@ void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
     const bool was_inside = page->isAncestorOf(old_widget);
     if (now_inside && !was_inside) {
       // The focus follows a page change; the page change reads the page.
-      QMetaObject::invokeMethod(
-          this,
-          [this, page, seen = navigations_] {
-            if (navigation_pending_ || navigations_ != seen) return;
-            if (TPage* group = pages_.Owner(page)) group->Enter(page);
-          },
-          Qt::QueuedConnection);
+      queue_->Post([this, page, seen = navigations_] {
+        if (queue_->Keeps(form_->Notebook) || navigations_ != seen) return;
+        devicelink::TStoppableRun stoppable;
+        if (TPage* group = pages_.Owner(page)) group->Enter(page);
+      });
     }
   }
 }
 
+// Kept under the main notebook's key: one navigation covers all three notebooks,
+// as it reads whatever page they show by then.
 void Tfrm_Main::RequestNavigation() {
   // Start-up chooses and reads its first page itself; a redirect of the handler
   // below is part of the navigation it handles.
-  if (navigating_ || FormReady != 1 || form_closed_) return;
-  navigation_pending_ = true;
-  ScheduleNavigation();
-}
-
-void Tfrm_Main::ScheduleNavigation() {
-  if (navigation_queued_) return;
-  navigation_queued_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        navigation_queued_ = false;
-        TryNavigation();
-      },
-      Qt::QueuedConnection);
-}
-
-void Tfrm_Main::TryNavigation() {
-  if (!navigation_pending_ || form_closed_) return;
+  if (navigating_ || FormReady != 1) return;
   // Inside a running command (a refresh, a trend read, a transfer) every read
   // would be refused: the page is read when the command has ended.
-  if (handler_depth_ > 0) return;  // AfterHandler asks again
-  if (CommBusy != 0 || devicelink::ExchangeRunning()) {
-    QTimer::singleShot(50, this, [this] { ScheduleNavigation(); });
-    return;
-  }
-  NotebookMouseDown(ShownNotebook());
+  queue_->Keep(form_->Notebook, [this] { NotebookMouseDown(ShownNotebook()); });
 }
 
 void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
   Guarded([&] {
     if (CommBusy == 1) return;
-    navigation_pending_ = false;
+    queue_->Drop(form_->Notebook);
     ++navigations_;
     devicelink::TCursorScope cursor;
     TBusyScope busy;
@@ -545,6 +567,7 @@ void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
       navigating_ = false;
     }
     if (!to.refresh) return;
+    devicelink::TStoppableRun stoppable;
     if (nb == form_->NBParameter) {
       RefreshParameterPage();
     } else if (TPage* shown = pages_.Owner(to.show)) {
@@ -553,16 +576,19 @@ void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
   });
 }
 
+// Page reads are runs a close may end.
 void Tfrm_Main::RefreshShownPage() {
   if (form_->Notebook->currentWidget() != form_->TabBetrieb) {
     RefreshParameterPage();
     return;
   }
+  devicelink::TStoppableRun stoppable;
   QWidget* page = form_->NBBetrieb->currentWidget();
   if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }
 
 void Tfrm_Main::RefreshParameterPage() {
+  devicelink::TStoppableRun stoppable;
   QWidget* page = form_->NBParameter->currentWidget();
   if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }

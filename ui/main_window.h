@@ -13,12 +13,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "devicelink/window_link.h"
+#include "devicelink/window_scopes.h"
 #include "services/app_window.h"
 #include "ui/busy_flags.h"
+#include "ui/command_queue.h"
 #include "ui/pages/page.h"
 
 class QCloseEvent;
@@ -63,7 +66,7 @@ class Tfrm_Main : public QMainWindow,
   TAboutBox* AboutBox() const { return about_box_; }
   QTimer* RefreshTimer() const { return refresh_timer_; }
   QTimer* SystemTimer() const { return system_timer_; }
-  bool FormClosed() const { return form_closed_; }
+  bool FormClosed() const { return close_state_ == TCloseState::Closed; }
   const TPageTable& PageTable() const { return pages_; }
   TOperatingPages& OperatingPages() const { return *operating_; }
   TTrendPage& TrendPage() const { return *trend_; }
@@ -74,7 +77,7 @@ class Tfrm_Main : public QMainWindow,
   // page refreshed.
   void ApplyLanguageTexts() override;
   // Reads again what the shown page displays.
-  void RefreshShownPage();
+  void RefreshShownPage() override;
   void RefreshParameterPage() override;
 
   // What the pages use of the frame (the form itself only they reach).
@@ -140,14 +143,18 @@ class Tfrm_Main : public QMainWindow,
   void ConnectHandlers();
   void FocusChanged(QWidget* old_widget, QWidget* now);
   void AfterHandler();
+  // A handler or an exchange runs, so a command kept for later waits.
+  bool Busy() const;
   // A notebook page reached in any way (click, keyboard, the program): it is
   // refreshed as a click would, once no command is running any more.
   void RequestNavigation();
-  void ScheduleNavigation();
-  void TryNavigation();
-  // A file, print or trend command chosen while an exchange runs is carried out
-  // when it has ended (once, however often it was chosen); true when it waits.
   bool DeferWhileBusy(const QObject* control, std::function<void()> command) override;
+  // The parameter page shown holds what the device on the open port reported,
+  // read now when it did not; false when the edit must not go on (see .cpp).
+  bool PageShowsDeviceValues();
+  // A command of the file menu on the whole set, run like an operator's event
+  // on a page but without the page's check.
+  void FileCommand(const std::function<void()>& body);
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -181,16 +188,19 @@ class Tfrm_Main : public QMainWindow,
   TUnitsPage* units_ = nullptr;
   TTabRows* parameter_tabs_ = nullptr;
   int handler_depth_ = 0;
-  // A page change or tab click not yet handled, a call to handle it queued, the
-  // handler's own page switch under way, and the count of handled ones.
-  bool navigation_pending_ = false;
-  bool navigation_queued_ = false;
+  // Commands and page changes kept for later, the window's posted calls, and
+  // whether the window closes.
+  TCommandQueue* queue_;
+  // The navigation handler's own page switch under way, and the count of
+  // handled navigations.
   bool navigating_ = false;
   unsigned navigations_ = 0;
-  bool close_pending_ = false;
+  // Open; a close asked for while a handler runs, waiting for its end under the
+  // hourglass; closed (FormClose has run).
+  enum class TCloseState { Open, Waiting, Closed };
+  TCloseState close_state_ = TCloseState::Open;
+  std::optional<devicelink::TCursorScope> closing_hourglass_;
   std::string link_lost_text_;
-  std::vector<std::pair<const QObject*, std::function<void()>>> deferred_;
-  bool form_closed_ = false;
 };
 
 // The one main window while it exists.

@@ -284,12 +284,16 @@ void TTableEditorBase::Receive() {
     return;
   }
   bool ok;
+  bool stopped;
   {
+    // The window's close ends a read; what the grid holds stays as it was.
     TTransferScope transfer(*this);
+    devicelink::TStoppableRun stoppable;
     ok = ReadFromDevice();
+    stopped = devicelink::Stopping();
   }
   RefreshGrid();
-  if (!ok) Tell(Text(kReadFailed));
+  if (!ok && !stopped) Tell(Text(kReadFailed));
 }
 
 bool TTableEditorBase::Transmit() {

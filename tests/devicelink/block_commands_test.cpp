@@ -75,6 +75,7 @@ TEST_F(BlockCommandsTest, ReadRequestsOnTheWire) {
 }
 
 TEST_F(BlockCommandsTest, WriteTempParamsSendsHeaderDataAndChecksum) {
+  TWholeSetWrite own_set;  // records set by the test, not read from the device
   TempParams[1] = {1, 2, 3, 4, 10.5f, 20.25f, 0, 1, 2, 3, 0};
   ASSERT_TRUE(WriteTempParams(1));
   auto requests = Requests();
@@ -91,6 +92,7 @@ TEST_F(BlockCommandsTest, WriteTempParamsSendsHeaderDataAndChecksum) {
 
 // Every writable block: set the record, write it, spoil the record, read it back.
 TEST_F(BlockCommandsTest, EveryWritableBlockRoundTrips) {
+  TWholeSetWrite own_set;  // records set by the test, not read from the device
   struct Case {
     const char* name;
     std::function<void()> fill;
@@ -258,6 +260,7 @@ std::string Singles(int from, int to) {
 // Every write, header and data bytes in the device's field order. Each record holds
 // distinct values in its declaration order, so a layout that swaps two fields shows.
 TEST_F(BlockCommandsTest, WritesSendTheFieldsInDeviceOrder) {
+  TWholeSetWrite own_set;  // records set by the test, not read from the device
   const std::string bytes = "01 02 03 04";
   struct Case {
     const char* name;
@@ -462,6 +465,7 @@ TEST_F(BlockCommandsTest, MediumReplyForAnotherAddressIsRefused) {
 }
 
 TEST_F(BlockCommandsTest, DeviceTextsAndSpareBytes) {
+  TWholeSetWrite own_set;  // records set by the test, not read from the device
   // Two letters and fourteen zero bytes.
   std::vector<uint8_t> serial(16, 0);
   serial[0] = 'A';
@@ -508,7 +512,8 @@ TEST_F(BlockCommandsTest, CircuitParamsStopAtTheFirstFailure) {
 }
 
 // A record holds what the device reported from a successful read of its block
-// until a failed exchange of that block or a new set of records.
+// until a failed exchange of that block or a new set of records; a copy of the
+// set carries its marks along.
 TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
   const void* pulse1 = &PulseOutputParams[0];
   EXPECT_FALSE(Reported(pulse1));
@@ -528,12 +533,19 @@ TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
   EXPECT_FALSE(Reported(pulse1));
   sim_->ClearFaults();
 
+  // Taken before another set came in and put back: marked as when it was taken.
+  ASSERT_TRUE(ReadPulseOutputParams(0));
+  const TParameterRecords taken = TParameterRecords::Capture();
+  ForgetReported();
+  taken.Commit();
+  EXPECT_TRUE(Reported(pulse1));
+
   const struct {
     const char* name;
     std::function<void()> replace;
   } replacements[] = {
-      {"set committed", [] { TParameterRecords::Capture().Commit(); }},
       {"all forgotten", [] { ForgetReported(); }},
+      {"a set without marks committed", [] { TParameterRecords{}.Commit(); }},
       {"device data reset", [] { ResetDeviceData(); }},
   };
   for (const auto& r : replacements) {
@@ -544,6 +556,25 @@ TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
     EXPECT_FALSE(Reported(pulse1));
     EXPECT_FALSE(Reported(&TempParams[1]));
   }
+  EXPECT_THROW(Reported(&LiveValues[0]), std::logic_error);
+}
+
+// Online, a block goes out only from a record the device reported, or as part
+// of a whole set: else nothing is sent and the program's fault shows.
+TEST_F(BlockCommandsTest, AnUnreportedRecordIsSentOnlyWithAWholeSet) {
+  EXPECT_THROW(WriteTempParams(1), std::logic_error);
+  EXPECT_THROW(WritePresetValue(3), std::logic_error);
+  EXPECT_EQ(sim_->RequestCount(), 0u);
+  {
+    TWholeSetWrite whole_set;
+    EXPECT_TRUE(WriteTempParams(1));
+  }
+  ASSERT_TRUE(ReadPresetValue(3));
+  PresetValues[3] = 7.5f;
+  EXPECT_TRUE(WritePresetValue(3));
+  EXPECT_EQ(sim_->RequestCount(), 3u);
+  DeviceOnline = false;
+  EXPECT_FALSE(WriteTempParams(0));  // offline: refused as every exchange is
 }
 
 TEST_F(BlockCommandsTest, OfflineAndBadIndexesSendNothing) {

@@ -53,6 +53,7 @@ TEST(Checksum, IsTheSumOfAllBytesHighByteFirst) {
 }
 
 TEST_F(FrameTransferTest, RejectedWritesAreRepeatedButNotCounted) {
+  TWholeSetWrite own_set;  // records set by the test, not read from the device
   sim_->InjectFault(FaultKind::Reject, 4);
   EXPECT_FALSE(WriteGasCommon());
   EXPECT_EQ(sim_->RequestCount(), 4u);
@@ -190,15 +191,29 @@ TEST_F(FrameTransferTest, AWaitBeyondHalfASecondShowsTheHourglass) {
             (std::vector<TCursorShape>{TCursorShape::HourGlass, TCursorShape::Default}));
 }
 
-// A close asked for: the next exchange is refused at once, nothing is sent and
-// the link stays up, so a long run ends at its next exchange.
-TEST_F(FrameTransferTest, AStopRequestRefusesTheNextExchange) {
-  StopRequested = true;
-  const bool read = ReadGasCommon();
-  StopRequested = false;
-  EXPECT_FALSE(read);
-  EXPECT_EQ(sim_->RequestCount(), 0u);
+// A close asked for: inside a run that may stop, the next exchange is refused at
+// once, nothing is sent and the link and its label stay as they were; outside
+// one (a write run) the exchanges go on.
+TEST_F(FrameTransferTest, AStopRefusesTheExchangesOfAStoppableRunOnly) {
+  ASSERT_TRUE(ReadGasCommon());
+  sim_->ClearRequests();
+  window_.label = "untouched";
+  RequestStop();
+  bool in_run = true;
+  {
+    TStoppableRun run;
+    EXPECT_TRUE(Stopping());
+    in_run = ReadGasCommon();
+  }
+  EXPECT_FALSE(Stopping());
+  EXPECT_EQ(window_.label, "untouched");
+  const bool outside = ReadGasCommon();
+  ClearStop();
+  EXPECT_FALSE(in_run);
+  EXPECT_TRUE(outside);
+  EXPECT_EQ(sim_->RequestCount(), 1u);
   EXPECT_TRUE(DeviceOnline);
+  TStoppableRun run;
   EXPECT_TRUE(ReadGasCommon());
 }
 

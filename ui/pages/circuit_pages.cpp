@@ -239,6 +239,13 @@ void TCircuitPages::Refresh(QWidget* page) {
   ShowPulse(c);
 }
 
+std::vector<const void*> TCircuitPages::Records(QWidget* page) const {
+  const size_t c = page == Form().TabPar2 ? 1 : 0;
+  return {&dl::TempParams[c],    &dl::PressureParams[c], &dl::FlowParams[c],
+          &dl::FlowParams2[c],   &dl::MediumParams[c],   &dl::GasCommon,
+          &dl::SupplyValues[c],  &dl::PulseOutputParams[c]};
+}
+
 // ---- Lists
 
 void TCircuitPages::ShowTemperatureParams() {
@@ -346,8 +353,8 @@ template <class Record>
 bool WriteModeChoice(std::array<Record, 2>& records, int c, int i, int n,
                      bool (*write)(int32_t), bool (*read)(int32_t)) {
   const int o = 1 - c;
-  if (i >= n && !services::ReportedOrRead(&records.at(static_cast<size_t>(o)),
-                                          [&] { return read(o); })) {
+  if (TakesOtherCircuit(i, n) && !services::ReportedOrRead(&records.at(static_cast<size_t>(o)),
+                                                           [&] { return read(o); })) {
     return false;
   }
   std::vector<services::TEditStep> steps;
@@ -416,19 +423,21 @@ void TCircuitPages::ChooseMedium(QComboBox* sender) {
   const int c = Context().ShownCircuit();
   const int i = sender->currentIndex();
   if (i < 0 || i > kLastMediumKind) return;
-  services::Medium = i >= kFirstSteamKind ? 1 : 0;
+  // Circuit 1's pulse source is sent again with the new medium. That block goes
+  // out only as the device reported it: read first when its record is not; when
+  // that read fails, nothing of the choice is sent.
+  if (!services::ReportedOrRead(&dl::PulseOutputParams[0],
+                                [] { return dl::ReadPulseOutputParams(0); })) {
+    SelectModeChoices(c);
+    return;
+  }
   // Pulse sources of the new medium's module, selected from the records; then
   // circuit 1's source is sent again and the shown pulse list takes the new
-  // medium's units. That block goes out only as the device reported it: read
-  // first when its record is not, and not sent when that read fails.
+  // medium's units.
+  services::Medium = i >= kFirstSteamKind ? 1 : 0;
   LoadPulseOutputChoices();
-  if (services::ReportedOrRead(&dl::PulseOutputParams[0],
-                               [] { return dl::ReadPulseOutputParams(0); })) {
-    SelectPulseChoices();
-    ChoosePulseSource(Form().ComboIA1);
-  } else {
-    ShowPulse(c);
-  }
+  SelectPulseChoices();
+  ChoosePulseSource(Form().ComboIA1);
   dl::MediumParams.at(static_cast<size_t>(c)).Kind = static_cast<uint8_t>(i);
   std::vector<services::TEditStep> steps = {
       WriteStep([c] { return dl::WriteMediumParams(c); }), PauseStep(services::kEditPauseMs),

@@ -30,6 +30,7 @@ class TCircuitPages : public TPage {
   TNavigation Navigate(QWidget* page) override;
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
+  std::vector<const void*> Records(QWidget* page) const override;
 
   // Loaders of the choice lists (blocks 2048, 3072, 4096, 5120, 6144).
   void LoadTemperatureChoices();

@@ -66,13 +66,19 @@ int PulseChoiceIndex(const devicelink::TPulseSettings& p);
 // The Medium of a medium kind: 0 gas (0..8), 1 steam (9..15), none above.
 std::optional<int32_t> MediumOfKind(uint8_t kind);
 
-// A mode chosen in a temperature or pressure combo (entry i of n own modes,
-// entry n and above the other circuit's measurement). True when the choice
-// takes the other circuit's measurement, whose block is then written first.
+// Entry i of a temperature or pressure combo with n own modes: the entries
+// from n on take the other circuit's measurement.
+constexpr bool TakesOtherCircuit(int i, int n) {
+  return i >= n;
+}
+
+// A mode chosen in a temperature or pressure combo (entry i of n own modes).
+// True when the choice takes the other circuit's measurement, whose block is
+// then written first.
 template <class Record>
 bool ApplyModeChoice(std::array<Record, 2>& records, int c, int i, int n) {
   Record& r = records.at(static_cast<size_t>(c));
-  if (i < n) {
+  if (!TakesOtherCircuit(i, n)) {
     r.Kind = static_cast<uint8_t>(i);
     // A circuit whose measurement is lent to the other one stays marked.
     if (r.Eq != kLentToOther) r.Eq = 0;

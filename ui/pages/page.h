@@ -33,15 +33,20 @@ class TPageContext {
   // bar and busy flag come back; a close asked for meanwhile follows afterwards.
   virtual void Guarded(const std::function<void()>& body) = 0;
   // An operator's event on a parameter page: does nothing while the busy flag
-  // is set or an exchange waits for its reply; otherwise runs the body guarded,
-  // with the busy flag set, so no other handler reads or writes meanwhile.
+  // is set, an exchange waits for its reply or the window closes; otherwise
+  // runs the body guarded, with the busy flag set, so no other handler reads or
+  // writes meanwhile. Online, the shown page's Records() are read first when the
+  // device did not report them, and the body runs only when the page still
+  // shows what it showed (else status panel 0 says why nothing was sent).
   // Handlers that call each other call their bodies directly.
   virtual void OperatorEvent(const std::function<void()>& body) = 0;
   // The shown parameter page read and shown again.
   virtual void RefreshParameterPage() = 0;
-  // While a handler or an exchange runs: keeps the command to carry out once
-  // after it has ended (once, however often the control was used meanwhile)
-  // and returns true. Otherwise false, and the caller goes on at once.
+  // True when the caller must not go on now: while the window closes (the
+  // command is dropped), and while a handler or an exchange runs (the command
+  // is kept, under the control as its key, and carried out once nothing runs:
+  // once, however often the control was used meanwhile). False when nothing
+  // runs, and the caller goes on at once.
   virtual bool DeferWhileBusy(const QObject* control, std::function<void()> command) = 0;
 };
 
@@ -75,6 +80,11 @@ class TPage : public QObject {
   // Empties what the pages show of values read from the device, beyond the
   // parameter records (a device no longer accepted).
   virtual void ClearDeviceValues() {}
+  // The parameter records the page shows and its edits send (addresses of
+  // records of devicelink::CurrentParameters). Before an operator's event on
+  // the page each must hold what the device reported; the page is read first
+  // when one does not.
+  virtual std::vector<const void*> Records(QWidget* /*page*/) const { return {}; }
 
  protected:
   TPageContext& Context() const { return context_; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 #include <string>
@@ -27,6 +28,10 @@ void Select(QComboBox* combo, int index);
 void SetLines(QListWidget* list, const std::vector<std::string>& lines);
 // The selected row, -1 when none.
 int SelectedLine(const QListWidget* list);
+
+// What the page shows: the lines of its lists, the cells of its grids, its
+// edit texts, its choices and check marks, in the order of its children.
+QStringList ShownValues(const QWidget* page);
 
 // The fixed-pitch font of the lists: their lines stand in columns of characters.
 void SetFixedFont(QWidget* widget);

@@ -126,6 +126,14 @@ void TRelayOutputPages::Refresh(QWidget* page) {
   }
 }
 
+std::vector<const void*> TRelayOutputPages::Records(QWidget* page) const {
+  if (page == Form().TabParRelais) return {&dl::AlarmParams[0], &dl::AlarmParams[1]};
+  if (page == Form().TabParAusgang) {
+    return {&dl::OutputParams[0], &dl::OutputParams[1], &dl::OutputParams[2], &dl::OutputParams[3]};
+  }
+  return {};
+}
+
 void TRelayOutputPages::ShowAlarm(int a) {
   Ui::Tfrm_Main& f = Form();
   const dl::TAlarmSettings& alarm = dl::AlarmParams.at(static_cast<size_t>(a));

@@ -174,6 +174,16 @@ void TSystemPages::Refresh(QWidget* page) {
   }
 }
 
+std::vector<const void*> TSystemPages::Records(QWidget* page) const {
+  Ui::Tfrm_Main& f = Form();
+  if (page == f.TabParTrend) return {&dl::TrendSettings};
+  if (page == f.TabParKorrektur) return {&dl::CorrectionFactors[0], &dl::CorrectionFactors[1]};
+  if (page != f.TabParSystem) return {};
+  std::vector<const void*> records = {&dl::SystemParams, &dl::LimitValues};
+  for (const float& preset : dl::PresetValues) records.push_back(&preset);
+  return records;
+}
+
 void TSystemPages::RefreshSystemPage() {
   const bool online = dl::DeviceOnline;
   if (online) {

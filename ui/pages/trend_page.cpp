@@ -12,6 +12,7 @@
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
+#include "devicelink/link_state.h"
 #include "devicelink/trend_reader.h"
 #include "devicelink/window_scopes.h"
 #include "platform/ini_file.h"
@@ -221,6 +222,8 @@ void TTrendPage::ReadTrends(bool exporting) {
   f.cmd_Grafik->setEnabled(false);
   devicelink::TCursorScope cursor;
   devicelink::TProgressScope progress;
+  // A close ends the read at its next block; what was read is listed.
+  devicelink::TStoppableRun stoppable;
   services::StartProgress(devicelink::kTrendRecords);
   f.ComboTrends->hide();
 

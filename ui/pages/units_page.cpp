@@ -116,6 +116,15 @@ void TUnitsPage::Refresh(QWidget* /*page*/) {
   ShowUnitSwitch();
 }
 
+std::vector<const void*> TUnitsPage::Records(QWidget* /*page*/) const {
+  std::vector<const void*> records = {&dl::UnitSwitches};
+  // The unit sheets show the device's choices only while user units are on.
+  if (dl::UnitSwitches.Einheiten != 0) {
+    for (const dl::TUserUnit& unit : dl::UserUnits) records.push_back(&unit);
+  }
+  return records;
+}
+
 // ---- Handlers
 
 void TUnitsPage::Radio_E_TempClick(TRadioGroup* sender) {

@@ -194,20 +194,30 @@ class ChartWindowTest : public QObject {
   }
 
   // With the axis's room, marks whose labels would touch are too many: the
-  // step grows; a label that would cross an edge is left out, and the first
-  // one shown names the day. Labels here are 10 pixels a character.
+  // step grows. A label that would cross an edge is left out (a mark on the
+  // span's start has no room for its left half), and the first one shown
+  // names the day. Every span starts at 10:00; labels are so many pixels a
+  // character.
   void timeTicksInTheirRoom_data() {
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<double>("char_width");
     QTest::addColumn<double>("width");
     QTest::addColumn<double>("right");
     QTest::addColumn<QString>("labels");
-    // 10:00 to 16:00 on 360 pixels (a minute a pixel); the labels are 120 wide.
-    QTest::newRow("6 hours on 360") << 360.0 << 360.0 << "05.03. 12:00|05.03. 15:00";
-    QTest::newRow("6 hours on 720") << 720.0 << 720.0 << "05.03. 12:00|05.03. 14:00";
+    // Six hours on 360 pixels: a minute a pixel, labels 120 wide.
+    QTest::newRow("6 hours on 360") << 360 << 10.0 << 360.0 << 360.0 << "05.03. 12:00|05.03. 15:00";
+    QTest::newRow("6 hours on 720") << 360 << 10.0 << 720.0 << 720.0 << "05.03. 12:00|05.03. 14:00";
     QTest::newRow("room past the plot's end")
-        << 720.0 << 780.0 << "05.03. 12:00|05.03. 14:00|05.03. 16:00";
-    QTest::newRow("too narrow for any") << 100.0 << 100.0 << "";
+        << 360 << 10.0 << 720.0 << 780.0 << "05.03. 12:00|05.03. 14:00|05.03. 16:00";
+    QTest::newRow("too narrow for any") << 360 << 10.0 << 100.0 << 100.0 << "";
+    QTest::newRow("2 minutes, room for three")
+        << 2 << 7.0 << 600.0 << 600.0 << "05.03. 10:00:30|10:01:00|10:01:30";
+    // The dated label would touch its neighbour at half-minute steps.
+    QTest::newRow("2 minutes, room for one") << 2 << 7.0 << 300.0 << 300.0 << "05.03. 10:01";
   }
   void timeTicksInTheirRoom() {
+    QFETCH(int, minutes);
+    QFETCH(double, char_width);
     QFETCH(double, width);
     QFETCH(double, right);
     QFETCH(QString, labels);
@@ -215,35 +225,12 @@ class ChartWindowTest : public QObject {
     room.width = width;
     room.right = right;
     room.gap = 8;
-    room.label_width = [](const std::string& l) { return 10.0 * static_cast<double>(l.size()); };
+    room.label_width = [&](const std::string& l) {
+      return char_width * static_cast<double>(l.size());
+    };
+    const double from = Utc(2024, 3, 5, 10, 0);
     QStringList got;
-    for (const TTimeTick& t :
-         TimeAxisTicks(Utc(2024, 3, 5, 10, 0), Utc(2024, 3, 5, 16, 0), 5, &room)) {
-      got << QString::fromStdString(t.label);
-    }
-    QCOMPARE(got.join("|"), labels);
-  }
-
-  // A mark on the span's start has no room for its label's left half: left
-  // out, the next one names the day. Where that wider label would touch its
-  // neighbour, the step is too fine.
-  void timeTicksLeaveOutAtTheEdges_data() {
-    QTest::addColumn<double>("width");
-    QTest::addColumn<QString>("labels");
-    QTest::newRow("room for three") << 600.0 << "05.03. 10:00:30|10:01:00|10:01:30";
-    QTest::newRow("room for one") << 300.0 << "05.03. 10:01";
-  }
-  void timeTicksLeaveOutAtTheEdges() {
-    QFETCH(double, width);
-    QFETCH(QString, labels);
-    TLabelRoom room;
-    room.width = width;
-    room.right = width;
-    room.gap = 8;
-    room.label_width = [](const std::string& l) { return 7.0 * static_cast<double>(l.size()); };
-    QStringList got;
-    for (const TTimeTick& t :
-         TimeAxisTicks(Utc(2024, 3, 5, 10, 0), Utc(2024, 3, 5, 10, 2), 5, &room)) {
+    for (const TTimeTick& t : TimeAxisTicks(from, from + minutes * 60e3, 5, &room)) {
       got << QString::fromStdString(t.label);
     }
     QCOMPARE(got.join("|"), labels);

@@ -1,5 +1,6 @@
 // What the chart window computes, free of widgets: the curves of a trend
-// record, the labels of the time axis and the halves of the window's layout.
+// record, the marks of the time and value axes and the halves of the window's
+// layout.
 #pragma once
 
 #include <functional>
@@ -42,7 +43,8 @@ struct TLabelRoom {
 // At most max_ticks labelled marks at round times within [min_x, max_x]: the
 // smallest round step (seconds to weeks, then months and years) that keeps
 // within max_ticks and, with a room, whose labels keep apart; marks whose
-// label would cross the room's edges are left out. Marks of seconds and
+// label would cross the room's edges are left out, and a step with two marks
+// goes before a finer one with a single mark. Marks of seconds and
 // minutes show the time, the first of them and the first of each new day with
 // the date; hours show day and time, days the date, months "MM.YYYY" and years
 // "YYYY". Times outside the years 0 to 9999 get no marks.

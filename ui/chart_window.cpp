@@ -153,13 +153,14 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
     view->setRubberBand(QChartView::HorizontalRubberBand);
     view->viewport()->installEventFilter(this);
     connect(time_axis, &QValueAxis::rangeChanged, this, [this, i] {
-      if (!fitting_) FitToTimeRange(i);
+      if (fitting_) return;
+      relabels_.at(static_cast<size_t>(i)).rounds = 0;
+      FitToTimeRange(i);
     });
     // The marks that fit depend on the plot's size, known after the layout:
     // marked anew once it is done.
     connect(
-        chart, &QChart::plotAreaChanged, this, [this, i] { FitToTimeRange(i); },
-        Qt::QueuedConnection);
+        chart, &QChart::plotAreaChanged, this, [this, i] { Relabel(i); }, Qt::QueuedConnection);
     connect(chart, &QChart::plotAreaChanged, this, [this, i] { PlaceNote(i); });
     (i < 2 ? form_->Splitter2 : form_->Splitter3)->addWidget(view);
     views_[static_cast<size_t>(i)] = view;
@@ -341,8 +342,25 @@ void Tfrm_Grafik::FitAxes() {
       max_x += 60000;
     }
     x->setRange(min_x, max_x);
+    relabels_.at(static_cast<size_t>(i)).rounds = 0;
     FitToTimeRange(i);
   }
+}
+
+// New marks change the plot a little, and the next layout may call for other
+// marks: a few rounds settle it. Marks that would keep alternating stay as
+// they are until the chart's size or span changes.
+void Tfrm_Grafik::Relabel(int i) {
+  constexpr int kRounds = 4;
+  TRelabels& r = relabels_.at(static_cast<size_t>(i));
+  const QSizeF size = Chart(i)->size();
+  if (size != r.size) {
+    r.size = size;
+    r.rounds = 0;
+  }
+  if (r.rounds == kRounds) return;
+  ++r.rounds;
+  FitToTimeRange(i);
 }
 
 // In the middle of the plot, on more lines where one is too wide.

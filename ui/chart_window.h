@@ -4,6 +4,7 @@
 // trend page's column headings and talks to no device.
 #pragma once
 
+#include <QSizeF>
 #include <QWidget>
 
 #include <array>
@@ -70,6 +71,7 @@ class Tfrm_Grafik : public QWidget {
   bool PlotTrendRecord(int k);
   void FitAxes();
   void FitToTimeRange(int i);
+  void Relabel(int i);
   void PlaceNote(int i);
   void PrintChart(int i);
 
@@ -79,6 +81,11 @@ class Tfrm_Grafik : public QWidget {
   std::array<QMenu*, 4> popup_menus_{};
   std::array<QAction*, 4> print_items_{};
   std::array<QGraphicsTextItem*, 4> notes_{};
+  struct TRelabels {
+    QSizeF size;     // of the chart when they were counted
+    int rounds = 0;  // marked anew after a layout, for this size and span
+  };
+  std::array<TRelabels, 4> relabels_{};
   bool circuit_shown_ = false;  // a circuit button is pressed, not the clearing one
   std::string notes_text_;      // why a chart of the shown circuit has no curve
   QAbstractButton* pressed_ = nullptr;

@@ -4,14 +4,19 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
+#include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QLineSeries>
 #include <QMenu>
 #include <QPainter>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
-#include <QValueAxis>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +26,7 @@
 #include "devicelink/device_data.h"
 #include "devicelink/window_scopes.h"
 #include "services/app_window.h"
+#include "services/text_modules.h"
 #include "ui/chart_rules.h"
 #include "ui/dialog_hooks.h"
 #include "ui/qt_text.h"
@@ -33,6 +39,9 @@ Tfrm_Grafik* frm_Grafik = nullptr;
 namespace {
 
 constexpr int kTimeTicks = 5;
+// Texts shown in a chart without curves.
+constexpr uint16_t kNoRecordsText = 200;
+constexpr uint16_t kNoValuesText = 201;
 // A record's curve in the colour of its column.
 const QColor kCurveColours[4] = {QColor(0, 0, 192), QColor(192, 0, 0), QColor(0, 128, 0),
                                  QColor(128, 0, 128)};
@@ -40,8 +49,69 @@ const QColor kCurveColours[4] = {QColor(0, 0, 192), QColor(192, 0, 0), QColor(0,
 QCategoryAxis* TimeAxis(QChart* chart) {
   return static_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
 }
-QValueAxis* ValueAxis(QChart* chart) {
-  return static_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+QCategoryAxis* ValueAxis(QChart* chart) {
+  return static_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
+}
+
+QCategoryAxis* NewAxis() {
+  auto* axis = new QCategoryAxis;
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  // Our marks are chosen to fit; a label cut to "15..." could be misread.
+  axis->setTruncateLabels(false);
+  return axis;
+}
+
+// The axis from `from` to `to` with a labelled mark at each tick, left alone
+// when it has them already (a relabelled axis is laid out anew).
+template <typename Tick, typename At>
+void SetMarks(QCategoryAxis* axis, double from, double to, const std::vector<Tick>& ticks, At at) {
+  QStringList labels;
+  bool same =
+      axis->min() == from && axis->max() == to && axis->count() == static_cast<int>(ticks.size());
+  for (const Tick& t : ticks) {
+    labels << Q(t.label);
+    same = same && axis->categoriesLabels().contains(labels.back()) &&
+           axis->endValue(labels.back()) == t.*at;
+  }
+  if (same) return;
+  for (const QString& label : axis->categoriesLabels()) axis->remove(label);
+  axis->setRange(from, to);
+  // The start carries no label; outside the range its empty one hides no mark
+  // that falls on the range's start.
+  axis->setStartValue(from - (to - from) - 1);
+  for (size_t k = 0; k < ticks.size(); ++k) {
+    axis->append(labels[static_cast<qsizetype>(k)], ticks[k].*at);
+  }
+}
+
+// Room for the time labels: within the plot's width on the left, where the
+// value labels are, and up to the chart's frame on the right.
+TLabelRoom TimeLabelRoom(QChart* chart) {
+  const QFontMetricsF metrics(TimeAxis(chart)->labelsFont());
+  const QRectF plot = chart->plotArea();
+  qreal frame_right = 0;
+  if (chart->layout() != nullptr) {
+    chart->layout()->getContentsMargins(nullptr, nullptr, &frame_right, nullptr);
+  }
+  TLabelRoom room;
+  room.width = plot.width();
+  room.left = 0;
+  room.right = chart->size().width() - frame_right - plot.left();
+  room.gap = metrics.height() / 4;
+  // The label items add a margin of their own.
+  room.label_width = [metrics](const std::string& label) {
+    return metrics.boundingRect(Q(label)).width() + 4;
+  };
+  return room;
+}
+
+// As many value marks as the plot's height holds with a free line between
+// their labels.
+int ValueTickLimit(QChart* chart) {
+  const double line = QFontMetricsF(ValueAxis(chart)->labelsFont()).height();
+  const double height = chart->plotArea().height();
+  if (!(height > 0) || !(line > 0)) return 5;
+  return std::clamp(static_cast<int>(height / (2 * line)) + 1, 3, 7);
 }
 
 // Runs a handler; an error ends in a message box instead of crossing the event loop.
@@ -67,10 +137,14 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
     QFont title_font = chart->titleFont();
     title_font.setBold(true);
     chart->setTitleFont(title_font);
-    auto* time_axis = new QCategoryAxis;
-    time_axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    QCategoryAxis* time_axis = NewAxis();
     chart->addAxis(time_axis, Qt::AlignBottom);
-    chart->addAxis(new QValueAxis, Qt::AlignLeft);
+    chart->addAxis(NewAxis(), Qt::AlignLeft);
+    auto* note = new QGraphicsTextItem(chart);
+    note->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
+    note->setZValue(10);
+    note->hide();
+    notes_[static_cast<size_t>(i)] = note;
     auto* view = new QChartView(chart);
     view->setObjectName("Chart" + n);
     view->setRenderHint(QPainter::Antialiasing);
@@ -79,8 +153,15 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
     view->setRubberBand(QChartView::HorizontalRubberBand);
     view->viewport()->installEventFilter(this);
     connect(time_axis, &QValueAxis::rangeChanged, this, [this, i] {
-      if (!fitting_) FitToTimeRange(i);
+      if (fitting_) return;
+      relabels_.at(static_cast<size_t>(i)).rounds = 0;
+      FitToTimeRange(i);
     });
+    // The marks that fit depend on the plot's size, known after the layout:
+    // marked anew once it is done.
+    connect(
+        chart, &QChart::plotAreaChanged, this, [this, i] { Relabel(i); }, Qt::QueuedConnection);
+    connect(chart, &QChart::plotAreaChanged, this, [this, i] { PlaceNote(i); });
     (i < 2 ? form_->Splitter2 : form_->Splitter3)->addWidget(view);
     views_[static_cast<size_t>(i)] = view;
 
@@ -119,6 +200,10 @@ QChart* Tfrm_Grafik::Chart(int i) const {
 
 QChartView* Tfrm_Grafik::ChartView(int i) const {
   return views_.at(static_cast<size_t>(i));
+}
+
+QGraphicsTextItem* Tfrm_Grafik::Note(int i) const {
+  return notes_.at(static_cast<size_t>(i));
 }
 
 // Only when the program shows the window: switching between windows keeps the view.
@@ -177,6 +262,8 @@ void Tfrm_Grafik::ClearCharts() {
     chart->removeAllSeries();
     chart->setTitle(QString());
   }
+  circuit_shown_ = false;
+  notes_text_.clear();
   FitAxes();
 }
 
@@ -185,18 +272,21 @@ void Tfrm_Grafik::ShowCircuit(int circuit) {
     Chart(i)->setTitle(source_ != nullptr ? Q(source_->TrendHeading(i + 1)) : QString());
   }
   devicelink::TCursorScope cursor;
+  bool any_record = false;
   if (devicelink::TrendStore) {
     for (int k = 0; k < devicelink::kTrendRecords; ++k) {
       const devicelink::TTrendRecord& r = devicelink::TrendStore->Records.at(static_cast<size_t>(k));
-      if (r.Status == 1 && r.Circuit == circuit) PlotTrendRecord(k);
+      if (r.Status == 1 && r.Circuit == circuit && PlotTrendRecord(k)) any_record = true;
     }
   }
+  circuit_shown_ = true;
+  notes_text_ = services::GetText(any_record ? kNoValuesText : kNoRecordsText);
   FitAxes();
 }
 
-void Tfrm_Grafik::PlotTrendRecord(int k) {
+bool Tfrm_Grafik::PlotTrendRecord(int k) {
   const devicelink::TTrendRecord& r = devicelink::TrendStore->Records.at(static_cast<size_t>(k));
-  if (r.Interval == 0 || r.Count == 0) return;
+  if (r.Interval == 0 || r.Count == 0) return false;
   for (int i = 0; i < 4; ++i) {
     QChart* chart = Chart(i);
     for (const std::vector<TChartPoint>& curve : TrendCurves(r, i)) {
@@ -211,9 +301,11 @@ void Tfrm_Grafik::PlotTrendRecord(int k) {
       series->attachAxis(ValueAxis(chart));
     }
   }
+  return true;
 }
 
-// Both axes cover every point; an empty chart shows no axes.
+// Both axes cover every point. Without a circuit shown the charts show no
+// axes; a chart of a circuit without curves shows bare axes and says why.
 void Tfrm_Grafik::FitAxes() {
   for (int i = 0; i < 4; ++i) {
     QChart* chart = Chart(i);
@@ -226,11 +318,22 @@ void Tfrm_Grafik::FitAxes() {
       }
     }
     const bool empty = chart->series().isEmpty();
+    const bool shown = !empty || circuit_shown_;
     QCategoryAxis* x = TimeAxis(chart);
-    x->setVisible(!empty);
-    ValueAxis(chart)->setVisible(!empty);
+    QCategoryAxis* y = ValueAxis(chart);
+    QScopedValueRollback<bool> fitting(fitting_, true);
+    x->setVisible(shown);
+    y->setVisible(shown);
+    // Bare axes: no grid line to suggest a time or value.
+    x->setGridLineVisible(!empty);
+    y->setGridLineVisible(!empty);
+    QGraphicsTextItem* note = Note(i);
+    note->setPlainText(Q(notes_text_));
+    note->setVisible(empty && shown);
+    PlaceNote(i);
     if (empty) {
-      for (const QString& label : x->categoriesLabels()) x->remove(label);
+      SetMarks(x, 0, 1, std::vector<TTimeTick>{}, &TTimeTick::x);
+      SetMarks(y, 0, 1, std::vector<TValueTick>{}, &TValueTick::y);
       continue;
     }
     if (max_x == min_x) {
@@ -238,25 +341,45 @@ void Tfrm_Grafik::FitAxes() {
       min_x -= 60000;
       max_x += 60000;
     }
-    fitting_ = true;
     x->setRange(min_x, max_x);
-    fitting_ = false;
+    relabels_.at(static_cast<size_t>(i)).rounds = 0;
     FitToTimeRange(i);
   }
 }
 
-// The time axis labelled for the span it shows, the value axis fitted to the
+// New marks change the plot a little, and the next layout may call for other
+// marks: a few rounds settle it. Marks that would keep alternating stay as
+// they are until the chart's size or span changes.
+void Tfrm_Grafik::Relabel(int i) {
+  constexpr int kRounds = 4;
+  TRelabels& r = relabels_.at(static_cast<size_t>(i));
+  const QSizeF size = Chart(i)->size();
+  if (size != r.size) {
+    r.size = size;
+    r.rounds = 0;
+  }
+  if (r.rounds == kRounds) return;
+  ++r.rounds;
+  FitToTimeRange(i);
+}
+
+// In the middle of the plot, on more lines where one is too wide.
+void Tfrm_Grafik::PlaceNote(int i) {
+  QGraphicsTextItem* note = Note(i);
+  const QRectF area = Chart(i)->plotArea();
+  note->setTextWidth(-1);
+  if (note->boundingRect().width() > area.width()) note->setTextWidth(area.width());
+  note->setPos(area.center() - note->boundingRect().center());
+}
+
+// The time axis marked for the span it shows, the value axis fitted to the
 // points within that span.
 void Tfrm_Grafik::FitToTimeRange(int i) {
   QChart* chart = Chart(i);
+  if (chart->series().isEmpty()) return;
   QCategoryAxis* x = TimeAxis(chart);
   const double from = x->min();
   const double to = x->max();
-  fitting_ = true;
-  for (const QString& label : x->categoriesLabels()) x->remove(label);
-  x->setStartValue(from);
-  for (const TTimeTick& t : TimeAxisTicks(from, to, kTimeTicks)) x->append(Q(t.label), t.x);
-  fitting_ = false;
   double min_y = std::numeric_limits<double>::infinity();
   double max_y = -min_y;
   for (QAbstractSeries* s : chart->series()) {
@@ -266,15 +389,14 @@ void Tfrm_Grafik::FitToTimeRange(int i) {
       max_y = std::max(max_y, p.y());
     }
   }
-  if (min_y > max_y) return;  // no sample in the span: the values stay as they are
-  if (max_y == min_y) {
-    const double d = std::max(1.0, std::fabs(max_y) * 0.01);
-    min_y -= d;
-    max_y += d;
+  QScopedValueRollback<bool> fitting(fitting_, true);
+  // No sample in the span: the values stay as they are.
+  if (min_y <= max_y) {
+    const TValueScale scale = ValueAxisScale(min_y, max_y, ValueTickLimit(chart));
+    SetMarks(ValueAxis(chart), scale.min, scale.max, scale.ticks, &TValueTick::y);
   }
-  QValueAxis* y = ValueAxis(chart);
-  y->setRange(min_y, max_y);
-  y->applyNiceNumbers();
+  const TLabelRoom room = TimeLabelRoom(chart);
+  SetMarks(x, from, to, TimeAxisTicks(from, to, kTimeTicks, &room), &TTimeTick::x);
 }
 
 void Tfrm_Grafik::mnu_Print1Click(QAction* sender) {

@@ -4,6 +4,7 @@
 // trend page's column headings and talks to no device.
 #pragma once
 
+#include <QSizeF>
 #include <QWidget>
 
 #include <array>
@@ -16,6 +17,7 @@ class QMenu;
 
 class QChart;
 class QChartView;
+class QGraphicsTextItem;
 
 namespace Ui {
 class Tfrm_Grafik;
@@ -44,6 +46,8 @@ class Tfrm_Grafik : public QWidget {
   // Chart i (0..3) and its view.
   QChart* Chart(int i) const;
   QChartView* ChartView(int i) const;
+  // The text chart i shows in place of curves.
+  QGraphicsTextItem* Note(int i) const;
 
   // Back to the empty charts with the clearing button pressed.
   void ResetCharts();
@@ -63,9 +67,12 @@ class Tfrm_Grafik : public QWidget {
  private:
   void ClearCharts();
   void ShowCircuit(int circuit);
-  void PlotTrendRecord(int k);
+  // False for a record without samples (interval or count 0).
+  bool PlotTrendRecord(int k);
   void FitAxes();
   void FitToTimeRange(int i);
+  void Relabel(int i);
+  void PlaceNote(int i);
   void PrintChart(int i);
 
   std::unique_ptr<Ui::Tfrm_Grafik> form_;
@@ -73,6 +80,14 @@ class Tfrm_Grafik : public QWidget {
   std::array<QChartView*, 4> views_{};
   std::array<QMenu*, 4> popup_menus_{};
   std::array<QAction*, 4> print_items_{};
+  std::array<QGraphicsTextItem*, 4> notes_{};
+  struct TRelabels {
+    QSizeF size;     // of the chart when they were counted
+    int rounds = 0;  // marked anew after a layout, for this size and span
+  };
+  std::array<TRelabels, 4> relabels_{};
+  bool circuit_shown_ = false;  // a circuit button is pressed, not the clearing one
+  std::string notes_text_;      // why a chart of the shown circuit has no curve
   QAbstractButton* pressed_ = nullptr;
   bool fitting_ = false;  // the axes are being set: no refit from their signals
 };

@@ -27,6 +27,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -285,7 +286,41 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   w.TrendPage().cmd_GrafikClick();
   ui::frm_Grafik->Form()->SpeedButton2->click();
   Save(*ui::frm_Grafik, lang + "-grafik-ch1");
+  // Every chart dragged across the last hours of its records, then across
+  // their last half hour, at the start size and enlarged; the marks are laid
+  // out anew after the layout.
+  const QSize start = ui::frm_Grafik->size();
+  for (QSize size : {start, QSize(1020, 740)}) {
+    ui::frm_Grafik->resize(size);
+    for (double span_ms : {6 * 3600e3, 1800e3}) {
+      for (int i = 0; i < 4; ++i) {
+        QChart* chart = ui::frm_Grafik->Chart(i);
+        chart->zoomReset();
+        QApplication::processEvents();
+        double last = 0;
+        for (QAbstractSeries* series : chart->series()) {
+          for (const QPointF& p : static_cast<QXYSeries*>(series)->points()) {
+            last = std::max(last, p.x());
+          }
+        }
+        QAbstractSeries* any = chart->series().value(0);
+        if (any == nullptr) continue;
+        const QRectF area = chart->plotArea();
+        const double left = chart->mapToPosition(QPointF(last - span_ms, 0), any).x();
+        const double right = chart->mapToPosition(QPointF(last, 0), any).x();
+        chart->zoomIn(QRectF(left, area.top(), right - left, area.height()));
+      }
+      for (int n = 0; n < 10; ++n) QApplication::processEvents();
+      Save(
+          *ui::frm_Grafik,
+          lang + "-grafik-ch1-dragged-" + (span_ms > 3600e3 ? "hours" : "minutes") +
+              (size == start ? QString() : QString("-%1x%2").arg(size.width()).arg(size.height())));
+    }
+  }
+  ui::frm_Grafik->resize(start);
+  // Circuit 2 has no records: bare axes and a word why.
   ui::frm_Grafik->Form()->SpeedButton3->click();
+  for (int n = 0; n < 10; ++n) QApplication::processEvents();
   Save(*ui::frm_Grafik, lang + "-grafik-ch2");
   // One record stamped 1999 beside this year's: the time axis steps by years.
   for (devicelink::TTrendRecord& r : devicelink::TrendStore->Records) {

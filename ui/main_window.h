@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "devicelink/window_link.h"
+#include "platform/clock.h"
 #include "services/app_window.h"
 #include "ui/busy_flags.h"
 #include "ui/pages/page.h"
@@ -90,8 +92,8 @@ class Tfrm_Main : public QMainWindow,
   int ProgressPosition() const override;
   void SetCursor(devicelink::TCursorShape shape) override;
   void LinkLost() override;
-  // Since when the link is down with its device; empty while it is up.
-  const std::string& LinkLostText() const { return link_lost_text_; }
+  // Since when the link is down with its device; nullopt while it is up.
+  const std::optional<platform::LocalDateTime>& LinkLostSince() const { return link_lost_since_; }
 
   // services::TAppWindow
   void SetStatusPanel(int panel, const std::string& text) override;
@@ -188,7 +190,7 @@ class Tfrm_Main : public QMainWindow,
   bool navigating_ = false;
   unsigned navigations_ = 0;
   bool close_pending_ = false;
-  std::string link_lost_text_;
+  std::optional<platform::LocalDateTime> link_lost_since_;
   std::vector<std::pair<const QObject*, std::function<void()>>> deferred_;
   bool form_closed_ = false;
 };

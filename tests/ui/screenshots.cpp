@@ -27,6 +27,10 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -37,6 +41,7 @@
 #include "platform/clock.h"
 #include "platform/main_thread.h"
 #include "services/app_state.h"
+#include "services/data_folders.h"
 #include "services/port_failure.h"
 #include "services/port_opening.h"
 #include "services/text_modules.h"
@@ -145,8 +150,24 @@ void RunAnswering(const std::function<void()>& command, const std::vector<ModalS
   if (next < steps.size()) std::cerr << "not shown: " << steps[next].name.toStdString() << "\n";
 }
 
+// What the file dialog lists: a parameter file with a long name, a link to it, a
+// large file and a folder, in the documents folder.
+void FillDocumentsFolder() {
+  namespace fs = std::filesystem;
+  const fs::path docs = services::GetDocumentsFolder();
+  if (docs.empty() || fs::exists(docs / "Anlagen")) return;
+  fs::create_directories(docs / "Anlagen");
+  const fs::path set = docs / "Kunde Nord, Station 4, Kreis 1 (neu).PEG";
+  std::ofstream(set, std::ios::binary) << "[T_User0]\r\nMin=1\r\n";
+  std::error_code ec;
+  fs::create_symlink(set.filename(), docs / "aktuell.PEG", ec);
+  std::ofstream(docs / "Messwerte.PEG", std::ios::binary) << "[T_User0]\r\n";
+  fs::resize_file(docs / "Messwerte.PEG", 48'000'000, ec);  // sparse
+}
+
 // The question before loading, the file dialog, and the print dialog.
 void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
+  FillDocumentsFolder();
   const auto reject = [](QWidget& d) {
     if (auto* dialog = qobject_cast<QDialog*>(&d)) dialog->reject();
   };
@@ -162,6 +183,13 @@ void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
                {{lang + "-qt-question", yes}, {lang + "-qt-file-dialog", reject}});
   RunAnswering([&] { w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken); },
                {{lang + "-qt-print-dialog", reject}});
+  // A FIFO chosen as a parameter file: refused at once, and said why.
+  const std::string fifo = services::GetDocumentsFolder() + "/Pipe.PEG";
+  ::mkfifo(fifo.c_str(), 0600);
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return fifo; });
+  RunAnswering([&] { w.mnu_LadenClick(); },
+               {{lang + "-qt-question-before-fifo", yes}, {lang + "-file-refused-fifo", reject}});
+  ui::SetFileDialogHook(nullptr);
   // Remark characters a parameter file cannot hold, named before the save.
   const std::vector<std::string> memo = w.MemoLines();
   w.SetMemoLines({"R = 5 Ω, √(Δp)"});

@@ -257,7 +257,9 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, File
     }
   }
   RefuseNonRegular(target, path, kind);
-  const auto fail = [&](int err) { throw FileError(FileFault::kUnwritable, kind, path, err, true); };
+  const auto fail = [&](int err) {
+    throw FileError(FileFault::kUnwritable, kind, path, err, true);
+  };
 
   RemoveLeftoverTemporaries(target);
   std::string temp;
@@ -304,10 +306,9 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, File
 int OpenForWriting(const std::string& path, FileKind kind, bool append) {
   RefuseNonRegular(path, path, kind);
   // Not emptied on opening: only once it is known to be a regular file.
-  const int fd = ::open(path.c_str(),
-                        O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                            (append ? O_APPEND : 0),
-                        0666);
+  const int fd = ::open(
+      path.c_str(),
+      O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0), 0666);
   if (fd < 0) throw FileError(FileFault::kUnwritable, kind, path, errno, true);
   const auto fail = [&](const FileError& e) {
     ::close(fd);

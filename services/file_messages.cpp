@@ -89,8 +89,7 @@ std::string ReasonText(int code) {
     default:
       break;
   }
-  return ProgramText(ids::kErrOther,
-                     {std::to_string(code), std::system_category().message(code)});
+  return ProgramText(ids::kErrOther, {std::to_string(code), std::system_category().message(code)});
 }
 
 }  // namespace

@@ -550,7 +550,8 @@ std::vector<std::string> ParameterFileSections() {
   std::vector<std::string> names;
   for (const TSetSection& section : kSetSections) {
     if (section.count == 0) names.emplace_back(section.name);
-    for (size_t i = 0; i < section.count; ++i) names.push_back(Indexed(section.name, section.first + i));
+    for (size_t i = 0; i < section.count; ++i)
+      names.push_back(Indexed(section.name, section.first + i));
   }
   return names;
 }

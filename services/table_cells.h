@@ -142,7 +142,8 @@ class TTableFileError : public std::runtime_error {
 
 // For the readers of both kinds of table file: the file read whole
 // (platform::FileError when it is missing, no regular file, larger than
-// platform::kMaxTableFileBytes or unreadable), and one value of it checked. A missing key reads as `missing`; an empty value is an empty cell.
+// platform::kMaxTableFileBytes or unreadable), and one value of it checked. A
+// missing key reads as `missing`; an empty value is an empty cell.
 platform::TIniFile ReadTableIniFile(const std::string& path);
 // A value in the grid's form, 7 significant digits.
 TGridCell ReadValueCell(const platform::TIniFile& ini, const std::string& section,

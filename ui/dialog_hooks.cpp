@@ -217,7 +217,9 @@ bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file
   if (start_name && printer.outputFormat() == QPrinter::PdfFormat) {
     printer.setOutputFileName(Q(file_name));
   }
-  if (g_print_dialog_hook) return g_print_dialog_hook(printer) && PrintTargetWritable(parent, printer);
+  if (g_print_dialog_hook) {
+    return g_print_dialog_hook(printer) && PrintTargetWritable(parent, printer);
+  }
   TDialogLocaleScope locale;
   QPrintDialog dialog(&printer, parent);
   if (auto* field = dialog.findChild<QLineEdit*>("filename")) {

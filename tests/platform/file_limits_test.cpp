@@ -81,9 +81,9 @@ std::string Describe(const std::string& path) {
   }
   if (S_ISFIFO(st.st_mode)) return "FIFO";
   if (S_ISCHR(st.st_mode)) return "character device";
-  if (S_ISDIR(st.st_mode)) return "directory of " + std::to_string(std::distance(
-                                                        std::filesystem::directory_iterator(path),
-                                                        std::filesystem::directory_iterator()));
+  if (S_ISDIR(st.st_mode))
+    return "directory of " + std::to_string(std::distance(std::filesystem::directory_iterator(path),
+                                                          std::filesystem::directory_iterator()));
   if (S_ISREG(st.st_mode)) return "file " + ReadBytes(path);
   return "other";
 }
@@ -102,7 +102,8 @@ TEST(FileLimits, WritersRefuseTargetsThatAreNoRegularFile) {
        "new"},
       {"AppendToFile", [](const std::string& p) { AppendToFile(p, "new", FileKind::kLogFile); },
        "oldnew"},
-      {"OpenForWriting", [](const std::string& p) {
+      {"OpenForWriting",
+       [](const std::string& p) {
          const int fd = OpenForWriting(p, FileKind::kLogFile, false);
          EXPECT_EQ(::write(fd, "new", 3), 3);
          ::close(fd);

@@ -93,7 +93,8 @@ inline std::vector<OddInput> OddInputs(const TempFolder& dir, const std::string&
   MakeLink(big, dir / ("link-big." + ext));
   constexpr FileFault kNot = FileFault::kNotRegular;
   return {
-      {"FIFO with no writer", fifo, kNot, NodeKind::kFifo, "FIFO (benannte Pipe)", "FIFO (named pipe)"},
+      {"FIFO with no writer", fifo, kNot, NodeKind::kFifo, "FIFO (benannte Pipe)",
+       "FIFO (named pipe)"},
       {"character device", "/dev/zero", kNot, NodeKind::kCharDevice, "zeichenorientiertes Gerät",
        "character device"},
       {"directory", folder, kNot, NodeKind::kDirectory, "ein Verzeichnis", "a directory"},
@@ -114,9 +115,10 @@ inline std::vector<OddInput> OddInputs(const TempFolder& dir, const std::string&
   };
 }
 
-// Opens the FIFOs given for writing a few seconds after it was made and closes them
-// again: a reader that blocked in open() on one of them comes back (with nothing
-// read), so that a test of a faulty reader fails instead of hanging.
+// Opens the FIFOs given for writing and for reading a few seconds after it was made
+// and closes them again: a reader or writer that blocked in open() on one of them
+// comes back (with nothing read, or with a broken pipe), so that a test of a
+// faulty reader or writer fails instead of hanging.
 class FifoRelease {
  public:
   explicit FifoRelease(std::vector<std::string> fifos)
@@ -127,8 +129,10 @@ class FifoRelease {
           }
           while (!stop_) {
             for (const std::string& fifo : fifos) {
-              const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-              if (fd >= 0) ::close(fd);
+              for (const int mode : {O_WRONLY, O_RDONLY}) {
+                const int fd = ::open(fifo.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) ::close(fd);
+              }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
           }

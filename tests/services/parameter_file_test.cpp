@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <bit>
-#include <chrono>
-#include <functional>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -1077,9 +1077,9 @@ TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
     const char* refused;  // a word of the message; nullptr: written
   };
   t::FifoRelease release({Path("fifo")});
-  for (const Case& c : {Case{"geraet.PEG", "zeichenorientiertes Gerät"},
-                        Case{"fifo.PEG", "FIFO (benannte Pipe)"},
-                        Case{"ordner.PEG", "ein Verzeichnis"}, Case{"link.PEG", nullptr}}) {
+  for (const Case& c :
+       {Case{"geraet.PEG", "zeichenorientiertes Gerät"}, Case{"fifo.PEG", "FIFO (benannte Pipe)"},
+        Case{"ordner.PEG", "ein Verzeichnis"}, Case{"link.PEG", nullptr}}) {
     SCOPED_TRACE(c.name);
     const std::string path = Path(c.name);
     window.errors.clear();

@@ -187,8 +187,7 @@ TEST_F(SettingsFileTest, ANameThatIsNoSettingsFileIsRefusedAndKept) {
     EXPECT_EQ(std::filesystem::read_symlink(IniPath()).string(), input.path);
   }
   EXPECT_TRUE(platform::testing::IsCharDevice("/dev/zero"));
-  EXPECT_EQ(std::filesystem::file_size(dir / "big.ini"),
-            platform::kMaxSettingsFileBytes + 1);
+  EXPECT_EQ(std::filesystem::file_size(dir / "big.ini"), platform::kMaxSettingsFileBytes + 1);
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {

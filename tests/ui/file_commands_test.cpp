@@ -542,7 +542,8 @@ class FileCommandsTest : public QObject {
           QVERIFY2(error.rfind(kind + " \"" + input.path + "\": ", 0) == 0, error.c_str());
           QVERIFY2(error.find(language == 0 ? input.german : input.english) != std::string::npos,
                    error.c_str());
-          for (const std::string& r : Trace(world->Device())) QVERIFY2(r[0] == 'R', qPrintable(what));
+          for (const std::string& r : Trace(world->Device()))
+            QVERIFY2(r[0] == 'R', qPrintable(what));
           QVERIFY2(SetIsMarked(w), qPrintable(what));
           QCOMPARE(services::ParameterSetFile, own);
           QCOMPARE(CommBusy, uint8_t{0});
@@ -574,6 +575,25 @@ class FileCommandsTest : public QObject {
     FormOf(w).mnu_Drucken->trigger();
     QCOMPARE(world->boxes.size(), size_t{1});
     QCOMPARE(world->boxes[0].text, std::string("Der Ausdruck konnte nicht gestartet werden."));
+  }
+
+  // A print file where a FIFO stands is refused and left as it is.
+  void aPrintFileThatIsNoRegularFileIsRefused() {
+    Tfrm_Main& w = Start(false);
+    const std::string fifo = world->Temp("pipe.pdf");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    platform::testing::FifoRelease release({fifo});
+    PrintTo(fifo);
+    QElapsedTimer took;
+    took.start();
+    FormOf(w).mnu_Drucken->trigger();
+    QVERIFY(took.elapsed() < 1000);
+    QCOMPARE(world->boxes.size(), size_t{1});
+    QCOMPARE(world->boxes[0].text,
+             "Druckdatei \"" + fifo +
+                 "\": Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe). Es "
+                 "bleibt, wie es ist; es wurde nichts geschrieben.");
+    QVERIFY(std::filesystem::is_fifo(fifo));
   }
 
   // The report's stages let messages through; the print command chosen again

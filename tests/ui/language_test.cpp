@@ -2,16 +2,16 @@
 // and a module that lacks blocks.
 #include <QAction>
 #include <QFileDialog>
-#include <QHeaderView>
-#include <QTimer>
-#include <QTreeView>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
 
 #include <fcntl.h>
 #include <sys/stat.h>

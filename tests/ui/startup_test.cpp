@@ -18,9 +18,9 @@
 #include "serial/sio_port.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
+#include "tests/platform/odd_files.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/about_box.h"
-#include "tests/platform/odd_files.h"
 #include "ui_fixture.h"
 #include "ui_main_window.h"
 
@@ -141,9 +141,8 @@ class StartupTest : public QObject {
     QVERIFY(took.elapsed() < 1000);
     QCOMPARE(ended, module ? std::optional<int>(1) : std::nullopt);
     QCOMPARE(world->boxes.size(), size_t(1));
-    const std::string expected =
-        module ? "Sprachen - Dll fehlt!\n\nTextmodul \"" + fifo + "\": "
-               : "Einstellungsdatei \"" + fifo + "\": ";
+    const std::string expected = module ? "Sprachen - Dll fehlt!\n\nTextmodul \"" + fifo + "\": "
+                                        : "Einstellungsdatei \"" + fifo + "\": ";
     QVERIFY2(world->boxes[0].text.rfind(expected, 0) == 0, world->boxes[0].text.c_str());
     QVERIFY(world->boxes[0].text.find("FIFO (benannte Pipe)") != std::string::npos);
     world->EndProgram();

@@ -18,6 +18,7 @@
 #include <deque>
 
 #include "devicelink/table_transfer.h"
+#include "request_trace.h"
 #include "services/app_window.h"
 #include "services/port_opening.h"
 #include "services/table_files.h"
@@ -27,7 +28,6 @@
 #include "ui/input_dialog.h"
 #include "ui/sat_table_editor.h"
 #include "ui/table_editor.h"
-#include "request_trace.h"
 #include "ui_fixture.h"
 #include "ui_input_dialog.h"
 #include "ui_sat_table_editor.h"
@@ -645,10 +645,11 @@ class TableEditorTest : public QObject {
       files = {big.toStdString(), pipe.toStdString()};
       e.mnu_LoadClick();
       e.mnu_LoadClick();
-      QCOMPARE(BoxTexts(), QStringList({load_failed + big + too_large,
-                                        load_failed + pipe + fifo + (language == 0
-                                            ? " Es wurde nichts gelesen."
-                                            : " Nothing was read.")}));
+      QCOMPARE(
+          BoxTexts(),
+          QStringList({load_failed + big + too_large,
+                       load_failed + pipe + fifo +
+                           (language == 0 ? " Es wurde nichts gelesen." : " Nothing was read.")}));
       QCOMPARE(e.PropertyGrid().Cells(), before);
       world->boxes.clear();
       files = {pipe.toStdString()};

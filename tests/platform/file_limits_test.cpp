@@ -26,8 +26,8 @@ using testing::WriteBytes;
 // Every reader: refused at once, with what stands there, and nothing read.
 TEST(FileLimits, ReadersRefuseWhatIsNoRegularFile) {
   TempFolder dir;
-  const std::vector<OddInput> inputs = testing::OddInputs(dir, "PEG", FileKind::kParameterFile);
-  FifoRelease release(testing::FifosOf(inputs));
+  const testing::OddFiles odd_files(dir, "PEG", FileKind::kParameterFile);
+  const std::vector<testing::OddInput>& inputs = odd_files.inputs;
   const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> readers = {
       {"ReadFileIfExists",
        [](const std::string& p) { (void)ReadFileIfExists(p, FileKind::kParameterFile); }},

@@ -158,4 +158,12 @@ inline std::vector<std::string> FifosOf(const std::vector<OddInput>& inputs) {
   return fifos;
 }
 
+// The inputs of OddInputs in dir, with their FIFOs released after a while.
+struct OddFiles {
+  OddFiles(const TempFolder& dir, const std::string& ext, FileKind kind)
+      : inputs(OddInputs(dir, ext, kind)), release(FifosOf(inputs)) {}
+  std::vector<OddInput> inputs;
+  FifoRelease release;
+};
+
 }  // namespace platform::testing

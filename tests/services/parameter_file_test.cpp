@@ -1024,9 +1024,8 @@ TEST_F(ParameterFileTest, DamagedAndHugeFilesAreRefusedQuickly) {
 // what the next save proposes stay.
 TEST_F(ParameterFileTest, WhatIsNoParameterFileIsRefusedAtOnceInTheOperatorsLanguage) {
   using platform::testing::OddInput;
-  const std::vector<OddInput> inputs =
-      platform::testing::OddInputs(dir, "PEG", platform::FileKind::kParameterFile);
-  platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+  const platform::testing::OddFiles odd_files(dir, "PEG", platform::FileKind::kParameterFile);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
   const std::string own = Path("eigene.PEG");
   Save(own);
   ASSERT_EQ(ParameterSetFile, own);

@@ -162,9 +162,8 @@ TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {
 TEST_F(SettingsFileTest, ANameThatIsNoSettingsFileIsRefusedAndKept) {
   using platform::testing::OddInput;
   platform::testing::TempFolder dir;
-  const std::vector<OddInput> inputs =
-      platform::testing::OddInputs(dir, "ini", platform::FileKind::kSettingsFile);
-  platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+  const platform::testing::OddFiles odd_files(dir, "ini", platform::FileKind::kSettingsFile);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
   platform::EnsureFolder(home_.DataFolder());
   for (const OddInput& input : inputs) {
     SCOPED_TRACE(input.what);

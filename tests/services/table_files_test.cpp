@@ -310,9 +310,8 @@ TEST(SatTableFileTest, LoadCases) {
 TEST(TableFileTest, WhatIsNoRegularFileIsRefusedAtOnce) {
   TempFolder dir;
   using platform::testing::OddInput;
-  std::vector<OddInput> inputs =
-      platform::testing::OddInputs(dir, "KTB", platform::FileKind::kTableFile);
-  platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+  const platform::testing::OddFiles odd_files(dir, "KTB", platform::FileKind::kTableFile);
+  std::vector<OddInput> inputs = odd_files.inputs;  // and nothing at all
   inputs.push_back({"nothing there", dir / "missing.KTB", platform::FileFault::kMissing,
                     platform::NodeKind::kRegular, "", ""});
   TPropertyGrid property = FixtureGrid();

@@ -54,9 +54,8 @@ TEST_F(TextModulesTest, GetTextTrimsAndMissingGivesEmpty) {
 TEST_F(TextModulesTest, WhatIsNoModuleIsRefusedAtOnceAndCanBeNamed) {
   using platform::testing::OddInput;
   platform::testing::TempFolder odd;
-  const std::vector<OddInput> inputs =
-      platform::testing::OddInputs(odd, "txt", platform::FileKind::kTextModule);
-  platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+  const platform::testing::OddFiles odd_files(odd, "txt", platform::FileKind::kTextModule);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
   const std::string head = "0=NGX7\n1=Hauptfenster\n";
   Module("Ltx1de.txt", head + std::string(platform::kMaxTextModuleBytes - head.size(), '#'));
   EXPECT_EQ(GetText(1), "Hauptfenster");

@@ -513,9 +513,8 @@ class FileCommandsTest : public QObject {
   void loadingWhatIsNoParameterFileIsRefusedAtOnce() {
     using platform::testing::OddInput;
     platform::testing::TempFolder dir;
-    const std::vector<OddInput> inputs =
-        platform::testing::OddInputs(dir, "PEG", platform::FileKind::kParameterFile);
-    platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+    const platform::testing::OddFiles odd_files(dir, "PEG", platform::FileKind::kParameterFile);
+    const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
     for (bool online : {false, true}) {
       Tfrm_Main& w = Start(online);
       const std::string own = SaveDeviceSet(w, "eigene.PEG");

@@ -632,9 +632,7 @@ class TableEditorTest : public QObject {
     QFETCH(QString, fifo);
     StartOffline(0, language);
     QCOMPARE(services::Language, language);
-    const std::vector<platform::testing::OddInput> inputs =
-        platform::testing::OddInputs(*dir, "KTB", platform::FileKind::kTableFile);
-    platform::testing::FifoRelease release(platform::testing::FifosOf(inputs));
+    const platform::testing::OddFiles odd_files(*dir, "KTB", platform::FileKind::kTableFile);
     const QString big = QString::fromStdString(dir->Path() + "/big.KTB");
     const QString pipe = QString::fromStdString(dir->Path() + "/link-fifo.KTB");
     Tfrm_Tabelle& e = *frm_Tabelle;

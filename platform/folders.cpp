@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_limits.h"
 
 namespace platform {
 namespace {
@@ -38,7 +40,14 @@ std::string Join(const std::string& base, const std::string& name) {
 // The value of XDG_DOCUMENTS_DIR in a user-dirs.dirs file: "$HOME/..." or an
 // absolute path, in double quotes; the last valid assignment wins.
 std::string DocumentsFromUserDirs(const std::string& file, const std::string& home) {
-  std::ifstream in(file);
+  // Read as any file the program reads: never a FIFO or a device, and an unreadable
+  // one as missing (the default folder then).
+  std::optional<std::string> text;
+  try {
+    text = ReadFileIfExists(file, FileKind::kOther);
+  } catch (const FileError&) {
+  }
+  std::istringstream in(text.value_or(std::string()));
   std::string result;
   std::string line;
   constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR";

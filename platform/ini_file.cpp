@@ -1,20 +1,10 @@
 #include "platform/ini_file.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <cstdlib>
-#include <random>
+#include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 #include "platform/text_encoding.h"
@@ -88,178 +78,14 @@ std::string OneLine(std::string_view s) {
   return out;
 }
 
-std::string ErrorText(const char* what, const std::string& file, int code) {
-  return std::string(what) + " \"" + file + "\": " + std::system_category().message(code);
-}
-
-// Temporary files of a target: ".<name>.tmp<pid>-<number>" in the target's folder.
-std::string TemporaryPrefix(const std::string& target) {
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == npos ? target : target.substr(slash + 1);
-  return dir + "." + base + ".tmp";
-}
-
-// Temporary name in the target's folder, unique within the process and likely across.
-std::string TemporaryName(const std::string& target) {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned seed = std::random_device{}();
-  return TemporaryPrefix(target) + std::to_string(::getpid()) + "-" +
-         std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u));
-}
-
-// The process id in the name of one of the target's temporary files; 0 for any
-// other name.
-pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
-  if (name.substr(0, prefix.size()) != prefix) return 0;
-  name.remove_prefix(prefix.size());
-  const size_t dash = name.find('-');
-  if (dash == npos || dash == 0 || dash + 1 == name.size()) return 0;
-  const auto digits = [](std::string_view t) {
-    return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) return 0;
-  long pid = 0;
-  for (char c : name.substr(0, dash)) {
-    pid = pid * 10 + (c - '0');
-    if (pid > 0x7FFFFFFF) return 0;
-  }
-  return static_cast<pid_t>(pid);
-}
-
-// A save that was killed midway leaves its temporary file behind; the next save
-// of the same target removes those whose writer no longer runs. Files of a
-// writer that still runs, and every other name, stay.
-void RemoveLeftoverTemporaries(const std::string& target) {
-  const std::string prefix_path = TemporaryPrefix(target);
-  const size_t slash = prefix_path.rfind('/');
-  const std::string dir = slash == npos ? std::string() : prefix_path.substr(0, slash + 1);
-  const std::string prefix = slash == npos ? prefix_path : prefix_path.substr(slash + 1);
-  DIR* folder = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (folder == nullptr) return;
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(folder)) {
-    const pid_t owner = TemporaryOwner(entry->d_name, prefix);
-    if (owner <= 0 || owner == ::getpid()) continue;
-    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
-    leftovers.push_back(dir + entry->d_name);
-  }
-  ::closedir(folder);
-  for (const std::string& path : leftovers) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-  }
-}
-
 }  // namespace
 
-std::string TooLargeText(const std::string& path, size_t max_bytes) {
-  const size_t mib = max_bytes / (1024 * 1024);
-  const std::string limit = mib > 0 && mib * 1024 * 1024 == max_bytes
-                                ? std::to_string(mib) + " MiB"
-                                : std::to_string(max_bytes) + " bytes";
-  return "The file \"" + path + "\" is larger than any file of its kind (more than " + limit +
-         "): it was not read.";
-}
-
-std::string ReadFileLimited(const std::string& path, size_t max_bytes, bool* exists) {
-  *exists = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (err == ENOENT || err == ENOTDIR) return {};
-    throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
+TIniFile::TIniFile(std::string file_name, bool auto_flush, FileKind kind)
+    : file_name_(std::move(file_name)), auto_flush_(auto_flush), kind_(kind) {
+  if (file_name_.empty()) return;  // in memory only
+  if (const std::optional<std::string> bytes = ReadFileIfExists(file_name_, kind_)) {
+    Parse(DecodeTextFile(*bytes));
   }
-  const auto too_large = [&] {
-    ::close(fd);
-    throw IniFileError(TooLargeText(path, max_bytes), EFBIG);
-  };
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > max_bytes)
-    too_large();
-  std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      // Also a file that grows, or one that is no regular file, stops here.
-      if (static_cast<size_t>(n) > max_bytes - data.size()) too_large();
-      data.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      const int err = errno;
-      ::close(fd);
-      throw IniFileError(ErrorText("Cannot read the ini file", path, err), err);
-    }
-  }
-  ::close(fd);
-  *exists = true;
-  return data;
-}
-
-void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
-  std::string target = file_name;
-  struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Replace the file a link points to, not the link.
-    if (char* real = ::realpath(target.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-  const auto fail = [&](const char* what, int err) {
-    throw IniFileError(ErrorText(what, file_name, err), err);
-  };
-
-  RemoveLeftoverTemporaries(target);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temp = TemporaryName(target);
-    // 0666 so that the umask gives the mode a new file would get.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail("Cannot write the file", errno);
-  }
-  const auto fail_and_remove = [&](const char* what, int err) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
-    fail(what, err);
-  };
-
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    (void)::fchmod(fd, st.st_mode & 07777);  // keep the mode of the file it replaces
-  }
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail_and_remove("Cannot write the file", errno);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) fail_and_remove("Cannot write the file", errno);
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) fail_and_remove("Cannot write the file", errno);
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    fail_and_remove("Cannot replace the file", errno);
-  }
-  // Make the rename itself durable; a failure here no longer loses content.
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    (void)::fsync(dir_fd);
-    ::close(dir_fd);
-  }
-}
-
-TIniFile::TIniFile(std::string file_name, bool auto_flush, size_t max_bytes)
-    : file_name_(std::move(file_name)), auto_flush_(auto_flush) {
-  bool exists;
-  const std::string bytes = ReadFileLimited(file_name_, max_bytes, &exists);
-  if (exists) Parse(DecodeTextFile(bytes));
 }
 
 namespace {
@@ -536,7 +362,7 @@ std::string TIniFile::FileContent() const {
 }
 
 void TIniFile::UpdateFile() {
-  WriteFileAtomically(file_name_, FileContent());
+  WriteFileAtomically(file_name_, FileContent(), kind_);
   modified_ = false;
 }
 

@@ -22,55 +22,33 @@
 // value is written as a blank, so the file keeps its structure.
 //
 // Persistence: the file is written whole as Windows-1252 (characters it lacks become
-// "?") with CRLF line ends, to a temporary file in the same folder that is flushed to
-// disk and then renamed over the target, so a failed write leaves the old file as it
-// was. By default every change is written through at once, as the Windows profile
-// functions do (a call that changes nothing writes nothing). With auto-flush off the
-// changes stay in memory until UpdateFile(); the destructor never writes.
+// "?") with CRLF line ends, through WriteFileAtomically, so a failed write leaves the
+// old file as it was and a target that is not a regular file is never replaced. By
+// default every change is written through at once, as the Windows profile functions
+// do (a call that changes nothing writes nothing). With auto-flush off the changes
+// stay in memory until UpdateFile(); the destructor never writes.
 //
 // Not thread-safe: one object belongs to one thread at a time.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/file_limits.h"
+
 namespace platform {
-
-// A file that could not be read or written; Code() is the errno of the failure.
-class IniFileError : public std::runtime_error {
- public:
-  IniFileError(const std::string& message, int code) : std::runtime_error(message), code_(code) {}
-  int Code() const { return code_; }
-
- private:
-  int code_;
-};
-
-// The file's bytes, at most max_bytes of them: IniFileError when it cannot be read,
-// and with Code() EFBIG and TooLargeText's message, before it is read whole, when
-// it holds more. *exists false (and nothing read) for a file that is not there.
-std::string ReadFileLimited(const std::string& path, size_t max_bytes, bool* exists);
-// "The file "name" is larger than any file of its kind (more than 2 MiB): it was
-// not read."
-std::string TooLargeText(const std::string& path, size_t max_bytes);
-
-// Writes a file so that it is either the old or the new content, never a part:
-// a temporary file in the same folder, flushed to disk, renamed over the target
-// (through a symbolic link to the file it names). Throws IniFileError.
-void WriteFileAtomically(const std::string& file_name, const std::string& bytes);
 
 class TIniFile {
  public:
-  // Reads the file (a UTF-8 path) when it exists. Throws IniFileError when it exists
-  // but cannot be read, so that a later write cannot replace content never seen;
-  // also (Code() EFBIG, TooLargeText) when it holds more than max_bytes, which is
-  // found before it is read whole.
+  // Reads the file (a UTF-8 path) when it exists; an empty name is an ini held in
+  // memory only. Throws FileError (see ReadFileIfExists) when something of that name
+  // exists but cannot be read as a file of its kind, so that a later write cannot
+  // replace content never seen.
   explicit TIniFile(std::string file_name, bool auto_flush = true,
-                    size_t max_bytes = static_cast<size_t>(-1));
+                    FileKind kind = FileKind::kOther);
 
   const std::string& FileName() const { return file_name_; }
 
@@ -93,7 +71,8 @@ class TIniFile {
   // Removes the key (every line of it) from the section that reads see.
   void DeleteKey(std::string_view section, std::string_view key);
 
-  // Writes the whole content now (also when nothing changed). Throws IniFileError.
+  // Writes the whole content now (also when nothing changed), see
+  // WriteFileAtomically. Throws FileError.
   void UpdateFile();
   bool AutoFlush() const { return auto_flush_; }
   // Switching auto-flush on writes pending changes at once.
@@ -128,6 +107,7 @@ class TIniFile {
 
   std::string file_name_;
   bool auto_flush_;
+  FileKind kind_;
   bool modified_ = false;
   std::vector<Line> lines_;
   // A section and a key name, looked up as the text "section\nkey" without

@@ -1,9 +1,11 @@
 #include "serial/sio_misc.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/file_limits.h"
 #include "platform/win_errors.h"
 
 namespace serial {
@@ -18,9 +20,19 @@ int TTextFile::Open(const char* mode) {
     file_ = nullptr;
   }
   error_ = 0;
-  file_ = std::fopen(name_.c_str(), mode);
+  // The log names lie in the data folder: a FIFO or a device put there is refused
+  // at once instead of holding the writer in open() or taking the log.
+  int fd = -1;
+  try {
+    fd = platform::OpenForWriting(name_, platform::FileKind::kLogFile, mode[0] == 'a');
+  } catch (const platform::FileError& e) {
+    error_ = static_cast<int>(platform::WinErrorFromErrno(e.Code()));
+    return error_;
+  }
+  file_ = ::fdopen(fd, mode);
   if (!file_) {
     error_ = static_cast<int>(platform::WinErrorFromErrno(errno));
+    ::close(fd);
     return error_;
   }
   std::setvbuf(file_, buffer_, _IOFBF, sizeof buffer_);

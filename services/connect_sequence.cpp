@@ -17,6 +17,7 @@
 #include "services/data_folders.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 
 namespace services {
@@ -131,7 +132,7 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     LogFailure("ERROR:  Einst, OK, GetInitString", reason.empty());
     if (!reason.empty()) LogFailure(reason, true);
     DeviceOnline = false;
-    window.SetStatusPanel(0, reason.empty() ? GetText(49) : reason);
+    ShowStatusNote(reason.empty() ? TStatusNote::Text(49) : TStatusNote::PortFailed(PortFailure()));
     // The reason stays when the operator gives up and closes the dialog.
     outcome.failure_panel_text = reason;
     ClosePort();
@@ -169,8 +170,8 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
         window.SetMemoLines(memo);
       }
       window.ClearDeviceValues();
-      outcome.failure_panel_text = GetText(48);
-      window.SetStatusPanel(0, outcome.failure_panel_text);
+      ShowStatusNote(TStatusNote::Text(48));
+      outcome.failure_panel_text = window.StatusPanel(0);
       ClosePort();
       return outcome;
     }

@@ -1,14 +1,12 @@
 #include "services/data_folders.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 
 #include "platform/clock.h"
+#include "platform/file_limits.h"
 #include "platform/folders.h"
 #include "platform/text_encoding.h"
+#include "services/file_messages.h"
 #include "services/value_format.h"
 
 namespace services {
@@ -56,27 +54,20 @@ std::string ErrorLogTimeText() {
 }
 
 void AppendErrorLog(const std::string& message) {
-  std::string folder = GetLocalDataFolder();
-  if (folder.empty()) throw TErrorLogError("Errors.log: the local data folder cannot be created");
-  std::string path = folder + "/Errors.log";
-  std::string line = platform::Utf8ToCp1252(ErrorLogTimeText() + ": " + message) + "\r\n";
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) throw TErrorLogError(path + ": " + std::strerror(errno));
-  // One write call: with O_APPEND the line lands whole at the end.
-  const char* p = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int err = errno;
-      ::close(fd);
-      throw TErrorLogError(path + ": " + std::strerror(err));
+  const std::string folder = GetLocalDataFolder();
+  const std::string path = folder + "/Errors.log";
+  try {
+    if (folder.empty()) {
+      // The folder could not be made where it belongs.
+      throw platform::FileError(platform::FileFault::kUnwritable, platform::FileKind::kLogFile,
+                                GetShellFolderPath(kCsidlLocalAppData) + "/vandrel2/Errors.log",
+                                ENOENT, true);
     }
-    p += n;
-    left -= static_cast<size_t>(n);
+    const std::string line = platform::Utf8ToCp1252(ErrorLogTimeText() + ": " + message) + "\r\n";
+    platform::AppendToFile(path, line, platform::FileKind::kLogFile);
+  } catch (const platform::FileError& e) {
+    throw TErrorLogError(FileErrorText(e));
   }
-  if (::close(fd) != 0) throw TErrorLogError(path + ": " + std::strerror(errno));
 }
 
 }  // namespace services

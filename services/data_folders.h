@@ -19,7 +19,7 @@ std::string GetShellFolderPath(int32_t csidl);
 std::string GetLocalDataFolder();
 std::string GetDocumentsFolder();
 
-// The error log could not be written.
+// The error log could not be written; what() says why in the program's language.
 class TErrorLogError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -27,7 +27,8 @@ class TErrorLogError : public std::runtime_error {
 
 // Appends "<date> <time>: <message>" (dd.mm.yyyy hh:mm:ss) to Errors.log in the local
 // data folder. Appends only, so a failed write never loses the older entries.
-// Throws TErrorLogError when the file cannot be written.
+// Throws TErrorLogError when the file cannot be written (also when it is no regular
+// file: a FIFO or a device there is left alone).
 void AppendErrorLog(const std::string& message);
 
 // "dd.mm.yyyy hh:mm:ss" of the current local time, as the log writes it.

@@ -3,9 +3,7 @@
 #include <sys/stat.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,7 +15,9 @@
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
+#include "services/file_messages.h"
 #include "services/param_ini_file.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "services/unit_tables.h"
 
@@ -31,6 +31,26 @@ constexpr size_t kUserUnitEntries = 16;
 constexpr const char* kMemoSection = "Bemerkung";
 constexpr const char* kMemoKey = "Zeile ";
 constexpr const char* kMemoEnd = "@";
+// The sections of a parameter set; kSetSections lists them in writing order.
+constexpr const char* kTempSection = "T_User";
+constexpr const char* kPressureSection = "P_User";
+constexpr const char* kFlowSection = "Flow_User";
+constexpr const char* kDiffPressureSection = "Des_User";
+constexpr const char* kMediumSection = "Med_User";
+constexpr const char* kGasSection = "EG_User";
+constexpr const char* kSupplySection = "Bez_User";
+constexpr const char* kPulseSection = "Imp_User";
+constexpr const char* kAlarmSection = "Alm_User";
+constexpr const char* kOutputSection = "Aus_User";
+constexpr const char* kSwitchesSection = "Dis_User";
+constexpr const char* kUserUnitSection = "UserEinheiten";
+constexpr const char* kTrendSection = "Trend_User";
+constexpr const char* kCorrectionSection = "FlowKorr_";
+constexpr const char* kLimitSection = "Grenzwerte";
+constexpr const char* kSystemSection = "System";
+constexpr const char* kPresetSection = "Vorgaben";
+constexpr const char* kDisplaySection = "Display";
+
 // "#" stands for the remark characters a file cannot hold.
 constexpr uint16_t kRemarkCharsLost = 13320;
 
@@ -274,48 +294,67 @@ void Display(Io&& io, R& enable) {
 
 // ---------------------------------------------------------------------------
 
+// Every section WriteSet writes, in its order (whatever the values: a section
+// not in this list is never written, one missing here is a fault of the list).
+struct TSetSection {
+  const char* name;
+  size_t count;  // numbered sections name<first> .. ; 0: one section of that name
+  size_t first;
+};
+// clang-format off
+constexpr TSetSection kSetSections[] = {
+    {kTempSection, 2, 0},     {kPressureSection, 2, 0},       {kFlowSection, 2, 0},
+    {kDiffPressureSection, 2, 0}, {kMediumSection, 2, 0},     {kGasSection, 0, 0},
+    {kSupplySection, 2, 0},   {kPulseSection, 2, 0},          {kAlarmSection, 2, 0},
+    {kOutputSection, 4, 0},   {kSwitchesSection, 0, 0},       {kUserUnitSection, kUserUnitEntries, 0},
+    {kTrendSection, 0, 0},    {kCorrectionSection, 2, 1},     {kLimitSection, 0, 0},
+    {kSystemSection, 0, 0},   {kPresetSection, 0, 0},         {kDisplaySection, 0, 0},
+    {kMemoSection, 0, 0},
+};
+// clang-format on
+
 void WriteSet(platform::TIniFile& ini, const TParameterSet& p) {
   const auto out = [&ini](std::string section) { return TWriter(ini, std::move(section)); };
   for (size_t i = 0; i < 2; ++i) {
-    Temperature(out(Indexed("T_User", i)), p.TempParams.at(i));
+    Temperature(out(Indexed(kTempSection, i)), p.TempParams.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
-    Pressure(out(Indexed("P_User", i)), p.PressureParams.at(i));
+    Pressure(out(Indexed(kPressureSection, i)), p.PressureParams.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
-    Flow(out(Indexed("Flow_User", i)), p.FlowParams.at(i));
+    Flow(out(Indexed(kFlowSection, i)), p.FlowParams.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
-    DiffPressure(out(Indexed("Des_User", i)), p.FlowParams2.at(i));
+    DiffPressure(out(Indexed(kDiffPressureSection, i)), p.FlowParams2.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
-    MediumSection(out(Indexed("Med_User", i)), p.MediumParams.at(i));
+    MediumSection(out(Indexed(kMediumSection, i)), p.MediumParams.at(i));
   }
-  Gas(out("EG_User"), p.GasCommon);
+  Gas(out(kGasSection), p.GasCommon);
   for (size_t i = 0; i < 2; ++i) {
-    Supply(out(Indexed("Bez_User", i)), p.SupplyValues.at(i));
-  }
-  for (size_t i = 0; i < 2; ++i) {
-    Pulse(out(Indexed("Imp_User", i)), p.PulseOutputParams.at(i));
+    Supply(out(Indexed(kSupplySection, i)), p.SupplyValues.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
-    Alarm(out(Indexed("Alm_User", i)), p.AlarmParams.at(i));
+    Pulse(out(Indexed(kPulseSection, i)), p.PulseOutputParams.at(i));
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    Alarm(out(Indexed(kAlarmSection, i)), p.AlarmParams.at(i));
   }
   for (size_t i = 0; i < 4; ++i) {
-    Output(out(Indexed("Aus_User", i)), p.OutputParams.at(i));
+    Output(out(Indexed(kOutputSection, i)), p.OutputParams.at(i));
   }
-  Switches(out("Dis_User"), p.UnitSwitches, true);
+  Switches(out(kSwitchesSection), p.UnitSwitches, true);
   for (size_t i = 0; i < kUserUnitEntries; ++i) {
-    out(Indexed("UserEinheiten", i)).b("Kind", p.UserUnits.at(i).Variant, "0");
+    out(Indexed(kUserUnitSection, i)).b("Kind", p.UserUnits.at(i).Variant, "0");
   }
-  Trend(out("Trend_User"), p.TrendSettings);
+  Trend(out(kTrendSection), p.TrendSettings);
   for (size_t c = 0; c < 2; ++c) {
-    Correction(out(Indexed("FlowKorr_", c + 1)), p.CorrectionFactors.at(c));
+    Correction(out(Indexed(kCorrectionSection, c + 1)), p.CorrectionFactors.at(c));
   }
-  Limits(out("Grenzwerte"), p.LimitValues);
-  System(out("System"), p.SystemParams);
-  Presets(out("Vorgaben"), p.PresetValues);
-  Display(out("Display"), p.DisplayEnable);
+  Limits(out(kLimitSection), p.LimitValues);
+  System(out(kSystemSection), p.SystemParams);
+  Presets(out(kPresetSection), p.PresetValues);
+  Display(out(kDisplaySection), p.DisplayEnable);
 
   // Erased first, so that a shorter memo leaves no old lines behind.
   ini.EraseSection(kMemoSection);
@@ -358,38 +397,38 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
   const size_t outputs = single ? 1 : 4;
 
   for (size_t i = 0; i < circuits; ++i) {
-    Temperature(in(Indexed("T_User", i)), p.TempParams.at(i));
+    Temperature(in(Indexed(kTempSection, i)), p.TempParams.at(i));
   }
   for (size_t i = 0; i < circuits; ++i) {
-    Pressure(in(Indexed("P_User", i)), p.PressureParams.at(i));
+    Pressure(in(Indexed(kPressureSection, i)), p.PressureParams.at(i));
   }
   for (size_t i = 0; i < circuits; ++i) {
-    Flow(in(Indexed("Flow_User", i)), p.FlowParams.at(i));
+    Flow(in(Indexed(kFlowSection, i)), p.FlowParams.at(i));
   }
   for (size_t i = 0; i < circuits; ++i) {
-    DiffPressure(in(Indexed("Des_User", i)), p.FlowParams2.at(i));
+    DiffPressure(in(Indexed(kDiffPressureSection, i)), p.FlowParams2.at(i));
   }
   for (size_t i = 0; i < circuits; ++i) {
-    MediumSection(in(Indexed("Med_User", i)), p.MediumParams.at(i));
+    MediumSection(in(Indexed(kMediumSection, i)), p.MediumParams.at(i));
   }
-  if (Medium == 0) Gas(in("EG_User"), p.GasCommon);
+  if (Medium == 0) Gas(in(kGasSection), p.GasCommon);
   for (size_t i = 0; i < circuits; ++i) {
-    Supply(in(Indexed("Bez_User", i)), p.SupplyValues.at(i));
+    Supply(in(Indexed(kSupplySection, i)), p.SupplyValues.at(i));
   }
   for (size_t i = 0; i < circuits; ++i) {
-    Pulse(in(Indexed("Imp_User", i)), p.PulseOutputParams.at(i));
+    Pulse(in(Indexed(kPulseSection, i)), p.PulseOutputParams.at(i));
   }
   for (size_t i = 0; i < 2; ++i) {
     dl::TAlarmSettings& alarm = p.AlarmParams.at(i);
-    Alarm(in(Indexed("Alm_User", i)), alarm);
+    Alarm(in(Indexed(kAlarmSection, i)), alarm);
     if (old_format) alarm.Param = OldAlarmSource(alarm.Param);
   }
   for (size_t i = 0; i < outputs; ++i) {
-    Output(in(Indexed("Aus_User", i)), p.OutputParams.at(i));
+    Output(in(Indexed(kOutputSection, i)), p.OutputParams.at(i));
     if (old_format) ConvertOldOutput(p.OutputParams.at(i));
   }
   {
-    TReader r = in("Dis_User");
+    TReader r = in(kSwitchesSection);
     Switches(r, p.UnitSwitches, !single);
     if (old_format && p.UnitSwitches.First > 9) {
       if (p.UnitSwitches.First == 255) {
@@ -401,31 +440,31 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
   }
   for (size_t i = 0; i < kUserUnitEntries; ++i) {
     dl::TUserUnit& unit = p.UserUnits.at(i);
-    in(Indexed("UserEinheiten", i)).b("Kind", unit.Variant, "0");
+    in(Indexed(kUserUnitSection, i)).b("Kind", unit.Variant, "0");
     if (const TUnitRow* row = FindUserUnitRow(static_cast<uint8_t>(i), unit.Variant)) {
       unit = UserUnitOf(*row);
     }
   }
-  if ((flags & dl::kNoTrendFlags) == 0) Trend(in("Trend_User"), p.TrendSettings);
+  if ((flags & dl::kNoTrendFlags) == 0) Trend(in(kTrendSection), p.TrendSettings);
   for (size_t c = 0; c < circuits; ++c) {
     std::array<float, 8>& factors = p.CorrectionFactors.at(c);
-    Correction(in(Indexed("FlowKorr_", c + 1)), factors);
+    Correction(in(Indexed(kCorrectionSection, c + 1)), factors);
     for (float& f : factors) {
       if (!(f >= 0.25f && f <= 10.0f)) f = 1.0f;
     }
   }
   {
     dl::TLimitValues& l = p.LimitValues;
-    Limits(in("Grenzwerte"), l);
+    Limits(in(kLimitSection), l);
     if (!(l.U_Max >= 1.25f && l.U_Max <= 1.5f)) l.U_Max = 1.3125f;
     if (!(l.U_Min >= 1.25f && l.U_Min <= 1.5f)) l.U_Min = 1.28125f;
     if (!(l.L_Max >= 0.125f && l.L_Max <= 0.25f)) l.L_Max = 0.24f;
     if (!(l.L_Min >= 0.125f && l.L_Min <= 0.25f)) l.L_Min = 0.225f;
   }
-  System(in("System"), p.SystemParams);
+  System(in(kSystemSection), p.SystemParams);
   p.SystemParams.Kind &= p.SystemParams.KindMask;
-  Presets(in("Vorgaben"), p.PresetValues);
-  Display(in("Display"), p.DisplayEnable);
+  Presets(in(kPresetSection), p.PresetValues);
+  Display(in(kDisplaySection), p.DisplayEnable);
   if (old_format) p.DisplayEnable = {127, 127, static_cast<uint8_t>(Steam() ? 40 : 0), 0};
 
   p.Memo.clear();
@@ -438,15 +477,10 @@ void ReadSet(const TParamIniFile& ini, bool old_format, TParameterSet& p) {
 
 // A file with none of the sections a parameter set is saved in (an empty file,
 // random bytes, another program's ini, text in UTF-16) is no parameter file:
-// loading it would silently give every key its default.
+// loading it would silently give every key its default. The remarks alone are no
+// parameter set either.
 bool HasParameterSection(const TParamIniFile& ini) {
-  // The sections a set is saved in, whatever its values: found once, by saving one.
-  static const std::vector<std::string> kSections = [] {
-    platform::TIniFile written(std::string(), /*auto_flush=*/false);  // in memory only
-    WriteSet(written, CurrentSet());
-    return written.ReadSections();
-  }();
-  for (const std::string& section : kSections) {
+  for (const std::string& section : ParameterFileSections()) {
     if (section != kMemoSection && ini.SectionExists(section)) return true;
   }
   return false;
@@ -510,6 +544,18 @@ void PrepareDialog(TFileDialogState& dialog, const char* filter) {
 
 }  // namespace
 
+std::string ParameterSetFile;
+
+std::vector<std::string> ParameterFileSections() {
+  std::vector<std::string> names;
+  for (const TSetSection& section : kSetSections) {
+    if (section.count == 0) names.emplace_back(section.name);
+    for (size_t i = 0; i < section.count; ++i)
+      names.push_back(Indexed(section.name, section.first + i));
+  }
+  return names;
+}
+
 std::string ShortFileName(std::string_view name) {
   constexpr size_t kWhole = 40;
   // Byte offset of every character; positions below count characters from 1.
@@ -552,32 +598,34 @@ bool LoadParameterFile() {
 
   const std::string name = open.FileName;
   TFileDialogState& save = window.SaveDialog();
-  save.FileName = ParameterFileName(name);
   open.InitialDir = save.InitialDir = FileFolder(name);
   const bool old_format = IsOldFormat(name);
   window.SetStatusPanel(0, ShortFileName(name));
 
+  const auto refuse = [&](const std::string& reason) {
+    window.ShowError(FileMessage(platform::FileKind::kParameterFile, name, reason));
+    return false;
+  };
   try {
     // A name that is not there would read as a file of defaults only.
-    if (!FileExists(name)) {
-      throw platform::IniFileError(
-          "Cannot open the parameter file \"" + name + "\": " + std::strerror(ENOENT), ENOENT);
-    }
-    const TParamIniFile ini(name, /*auto_flush=*/false, platform::kMaxParameterFileBytes);
-    if (!HasParameterSection(ini)) {
-      window.ShowError("\"" + name + "\" is not a parameter file: it holds none of its sections.");
-      return false;
-    }
+    platform::CheckFileExists(name, platform::FileKind::kParameterFile);
+    const TParamIniFile ini(name, /*auto_flush=*/false, platform::FileKind::kParameterFile);
+    if (!HasParameterSection(ini)) return refuse(ProgramText(text_id::kNoParameterSection));
     TParameterSet set = CurrentSet();
     ReadSet(ini, old_format, set);
     Commit(set);
   } catch (const TParameterFileError& e) {
-    window.ShowError(e.what());
-    return false;
-  } catch (const platform::IniFileError& e) {
-    window.ShowError(e.what());
+    const uint16_t id = e.ErrorKind() == TParameterFileError::Kind::kConversion
+                            ? text_id::kParameterNotANumber
+                            : text_id::kParameterOutOfRange;
+    return refuse(ProgramText(id, {e.Section(), e.Key(), platform::QuotedExcerpt(e.Value())}));
+  } catch (const platform::FileError& e) {
+    window.ShowError(FileErrorText(e));
     return false;
   }
+  // Only a file that was read is the set's file and what a save proposes.
+  ParameterSetFile = name;
+  save.FileName = ParameterFileName(name);
   return true;
 }
 
@@ -603,23 +651,29 @@ void SaveParameterFile() {
   }
   TFileDialogState& save = window.SaveDialog();
   PrepareDialog(save, kParameterFileFilter);
+  // The set's own file is proposed; a set of defaults proposes none.
+  save.FileName = ParameterSetFile.empty() ? std::string() : ParameterFileName(ParameterSetFile);
   if (!window.ExecuteSaveDialog(save)) return;
 
   const std::string name = ParameterFileName(save.FileName);
-  if (FileExists(name) && window.MessageBox("Datei überschreiben ?", "Warnung",
-                                            kMbOkCancel | kMbIconWarning) != kIdOk) {
-    return;
-  }
-  window.SetStatusPanel(0, ShortFileName(name));
-
   try {
+    // A device, FIFO or folder of that name is no file to overwrite: refused
+    // before the question.
+    platform::CheckWriteTarget(name, platform::FileKind::kParameterFile);
+    if (FileExists(name) && window.MessageBox("Datei überschreiben ?", "Warnung",
+                                              kMbOkCancel | kMbIconWarning) != kIdOk) {
+      return;
+    }
     // Changes stay in memory and replace the file in one rename at the end.
-    platform::TIniFile ini(name, /*auto_flush=*/false, platform::kMaxParameterFileBytes);
+    platform::TIniFile ini(name, /*auto_flush=*/false, platform::FileKind::kParameterFile);
     WriteSet(ini, CurrentSet());
     ini.UpdateFile();
-  } catch (const platform::IniFileError& e) {
-    window.ShowError(e.what());
+  } catch (const platform::FileError& e) {
+    window.ShowError(FileErrorText(e));
+    return;
   }
+  ParameterSetFile = name;
+  window.SetStatusPanel(0, ShortFileName(name));
 }
 
 void ResetParameters() {
@@ -668,6 +722,7 @@ void ResetParameters() {
   dl::DisplayEnable = {127, 127, static_cast<uint8_t>(steam ? 40 : 0), 0};
   dl::ForgetReported();
 
+  ParameterSetFile.clear();
   TAppWindow& window = AppWindow();
   window.SetStatusPanel(0, "");
   window.SetMemoLines({});

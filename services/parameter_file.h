@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace services {
 
@@ -20,25 +21,36 @@ inline constexpr const char* kParameterOpenFilter =
     "Vandrel Parameter (*.PEG *.peg *.PAR *.par)|*.PEG;*.peg;*.PAR;*.par";
 inline constexpr const char* kParameterFileExt = "PEG";
 
+// The parameter file the set on screen was last loaded from or saved to: set by a
+// load or save that succeeded, cleared by ResetParameters. The report printed to a
+// file is named after it, and a save proposes it.
+extern std::string ParameterSetFile;
+
+// The sections a parameter file is saved in, in writing order, the remarks last.
+std::vector<std::string> ParameterFileSections();
+
 // Asks for a file (OpenDialog) and loads it. The whole file is read into a copy of
 // the records first; only when every value was read is the copy made the current set
-// (records and memo). On a bad value, or a file that does not exist or cannot be
-// read, the error goes to AppWindow().ShowError, the current set stays as it was
-// and the result is false. False also when the dialog was cancelled (nothing
-// changes then). Sets status panel 0 to the shortened name before reading, the save
-// dialog's file name to the chosen name with ".PEG", and the initial folder of both
-// dialogs to the file's folder.
+// (records and memo). On a bad value, or a file that does not exist, is no regular
+// file or cannot be read, the error goes to AppWindow().ShowError in the program's
+// language, the current set stays as it was and the result is false. False also
+// when the dialog was cancelled (nothing changes then). Sets status panel 0 to the
+// shortened name and the initial folder of both dialogs to the file's folder
+// before reading; only a file that was read becomes ParameterSetFile and the save
+// dialog's file name (with ".PEG").
 bool LoadParameterFile();
 
-// Asks for a name (SaveDialog; a name whose extension is not ".PEG" in any case
-// gets ".PEG" in place of its own), asks before replacing the file that will be
-// written, then writes the current set. The new content replaces the old
+// Asks for a name (SaveDialog, proposing ParameterSetFile; a name whose extension
+// is not ".PEG" in any case gets ".PEG" in place of its own), refuses a name where
+// something other than a regular file stands, asks before replacing the file that
+// will be written, then writes the current set. The new content replaces the old
 // file only once it is fully written, so a failure (shown with ShowError) leaves
 // the old file whole; keys of the old file that are not written here are kept.
+// Once written, the file is ParameterSetFile and status panel 0 shows its name.
 void SaveParameterFile();
 
 // The default parameter set for the current Medium; KindMask only while offline.
-// Empties status panel 0 and clears the memo.
+// Empties status panel 0, clears the memo and ParameterSetFile.
 void ResetParameters();
 
 // A file name as status panel 0 shows it: whole up to 40 characters, else

@@ -16,6 +16,7 @@
 #include "services/app_state.h"
 #include "services/app_window.h"
 #include "services/bulk_transfer.h"
+#include "services/parameter_file.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 
@@ -278,8 +279,9 @@ class TReport {
       // A failed read must not print the number of the device read before.
       suffix_ = " SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
     } else {
-      const std::string file = HasAppWindow() ? AppWindow().StatusPanel(0) : std::string();
-      if (!file.empty()) suffix_ = "  " + file;
+      // The set's file, whole; panel 0 may say something else since (a failed
+      // connect, a lost link).
+      if (!ParameterSetFile.empty()) suffix_ = "  " + ParameterSetFile;
     }
     TitleLine();
   }

@@ -5,7 +5,7 @@
 #include "platform/port_names.h"
 #include "platform/text_encoding.h"
 #include "serial/sio_errors.h"
-#include "services/app_state.h"
+#include "services/program_texts.h"
 
 namespace services {
 namespace {
@@ -57,42 +57,22 @@ TPortFailure MissingPortFailure(uint32_t comNumber) {
 }
 
 std::string PortFailureText(const TPortFailure& failure) {
-  const bool de = Language == 0;
+  namespace ids = text_id;
   const std::string com = "COM" + std::to_string(failure.com_number);
   const std::string port = com + " (" + failure.device_path + ")";
   switch (failure.kind) {
     case TPortFailureKind::kNone:
       return {};
     case TPortFailureKind::kPermissionDenied:
-      return de ? port + ": Zugriff verweigert. Den Benutzer in die Gruppe \"dialout\" "
-                         "aufnehmen und neu anmelden."
-                : port + ": access denied. Add your user to the group \"dialout\" and log "
-                         "in again.";
+      return ProgramText(ids::kPortDenied, {port});
     case TPortFailureKind::kInUse:
-      return de ? port + " wird von einem anderen Programm benutzt. Dieses beenden oder "
-                         "einen anderen Anschluss wählen."
-                : port + " is in use by another program. Close it or choose another port.";
-    case TPortFailureKind::kNoSuchDevice: {
-      const std::string link = platform::PortLinkPath(failure.com_number);
-      const std::string& device = failure.device_path;
-      if (failure.mapped) {
-        return de ? com + ": Das Gerät " + device + " gibt es nicht (Adapter eingesteckt?). " +
-                        "Einen Link " + link + " auf den Namen /dev/serial/by-id/… des " +
-                        "Adapters anlegen."
-                  : com + ": there is no device " + device + " (is the adapter plugged in?). " +
-                        "Link " + link + " to the adapter's /dev/serial/by-id/… name.";
-      }
-      return de ? com + ": Das Gerät " + device + " gibt es nicht. Für einen USB-Adapter " +
-                      "einen Link " + link + " auf seinen Namen /dev/serial/by-id/… anlegen."
-                : com + ": there is no device " + device + ". For a USB adapter, link " + link +
-                      " to the adapter's /dev/serial/by-id/… name.";
-    }
+      return ProgramText(ids::kPortInUse, {port});
+    case TPortFailureKind::kNoSuchDevice:
+      return ProgramText(failure.mapped ? ids::kPortUnplugged : ids::kPortMissing,
+                         {com, failure.device_path, platform::PortLinkPath(failure.com_number)});
     case TPortFailureKind::kOther:
-      if (failure.message.empty()) {
-        return de ? port + " lässt sich nicht öffnen." : port + " cannot be opened.";
-      }
-      return de ? port + " lässt sich nicht öffnen: " + failure.message
-                : port + " cannot be opened: " + failure.message;
+      if (failure.message.empty()) return ProgramText(ids::kPortFailed, {port});
+      return ProgramText(ids::kPortFailedWhy, {port, failure.message});
   }
   return {};
 }
@@ -102,10 +82,7 @@ std::string LinkLostText(const platform::LocalDateTime& since) {
   const std::string when = ZeroPad(since.day, 2) + "." + ZeroPad(since.month, 2) + "." +
                            ZeroPad(since.year, 4) + " " + ZeroPad(since.hour, 2) + ":" +
                            ZeroPad(since.minute, 2) + ":" + ZeroPad(since.second, 2);
-  return Language == 0 ? "Verbindung zum Gerät verloren seit " + when +
-                             ". Die angezeigten Werte sind von vorher."
-                       : "Connection to the device lost since " + when +
-                             ". The values shown are from before then.";
+  return ProgramText(text_id::kLinkLost, {when});
 }
 
 }  // namespace services

@@ -22,7 +22,7 @@ std::string SatTableFileContent(const TSatCells& cells) {
 }
 
 void WriteSatTableFile(const std::string& path, const TSatCells& cells) {
-  platform::WriteFileAtomically(path, SatTableFileContent(cells));
+  platform::WriteFileAtomically(path, SatTableFileContent(cells), platform::FileKind::kTableFile);
 }
 
 TSatCells ReadSatTableFile(const std::string& path) {

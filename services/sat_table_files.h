@@ -25,12 +25,13 @@ extern const std::array<const char*, kSatGridColumns> kSatKeys;
 std::string SatTableFileContent(const TSatCells& cells);
 
 // Writes the file once, through a temporary file renamed over it. Throws
-// platform::IniFileError.
+// platform::FileError.
 void WriteSatTableFile(const std::string& path, const TSatCells& cells);
 
 // Reads and checks a whole file: a missing key or an empty value is an empty
 // cell, "," stands for "."; every other value must be a number within the
-// single's range. Throws TTableFileError, naming the first bad section and key.
+// single's range. Throws TTableFileError, naming the first bad section and key,
+// and platform::FileError for a file that cannot be read.
 TSatCells ReadSatTableFile(const std::string& path);
 
 }  // namespace services

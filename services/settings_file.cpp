@@ -1,9 +1,5 @@
 #include "services/settings_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 
 #include "devicelink/link_state.h"
@@ -15,6 +11,7 @@
 #include "services/app_state.h"
 #include "services/app_window.h"
 #include "services/data_folders.h"
+#include "services/file_messages.h"
 #include "services/text_modules.h"
 
 namespace services {
@@ -40,11 +37,14 @@ void ShowWriteWarning(uint32_t error_number) {
 }
 
 // Opens the file for appending, creating it empty when missing, as the check that
-// it can be written at all; the Windows error number on failure.
+// it can be written at all; the Windows error number on failure (also for a name
+// that is no regular file, which is left as it is).
 std::optional<uint32_t> ProbeWritable(const std::string& name) {
-  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return platform::WinErrorFromErrno(errno);
-  ::close(fd);
+  try {
+    platform::AppendToFile(name, {}, platform::FileKind::kSettingsFile);
+  } catch (const platform::FileError& e) {
+    return platform::WinErrorFromErrno(e.Code());
+  }
   return std::nullopt;
 }
 
@@ -72,11 +72,14 @@ void ReadSettings() {
   bool writable = !name.empty();
   if (writable) {
     try {
-      ini.emplace(name, false, platform::kMaxSettingsFileBytes);
-    } catch (const platform::IniFileError& e) {
+      ini.emplace(name, false, platform::FileKind::kSettingsFile);
+    } catch (const platform::FileError& e) {
       writable = false;  // unreadable: never replace what could not be read
-      // Far too large to be the settings: the operator learns why they are the defaults.
-      if (e.Code() == EFBIG && HasAppWindow()) AppWindow().ShowError(e.what());
+      // No settings file of the program's at all: the operator learns why the
+      // defaults are in force.
+      const bool foreign = e.Fault() == platform::FileFault::kTooLarge ||
+                           e.Fault() == platform::FileFault::kNotRegular;
+      if (foreign && HasAppWindow()) AppWindow().ShowError(FileErrorText(e));
     }
   }
   if (!ini) ini.emplace(std::string(), false);
@@ -100,7 +103,7 @@ void ReadSettings() {
   if (writable && ini->Modified()) {
     try {
       ini->UpdateFile();
-    } catch (const platform::IniFileError&) {
+    } catch (const platform::FileError&) {
       // The defaults stay in force; the close reports an unwritable file.
     }
   }
@@ -117,14 +120,14 @@ void WriteSettings() {
     return;
   }
   try {
-    platform::TIniFile ini(name, false, platform::kMaxSettingsFileBytes);
+    platform::TIniFile ini(name, false, platform::FileKind::kSettingsFile);
     ini.WriteInteger(kSettings, "Baudrate", BaudIndex);
     ini.WriteInteger(kSettings, "Anschluß", PortIndex);
     ini.WriteString(kSettings, "Online", devicelink::DeviceOnline ? "1" : "0");
     ini.WriteInteger(kSystem, "Sprache", Language);
     ini.WriteInteger(kSystem, "Medium", Medium);
     ini.UpdateFile();
-  } catch (const platform::IniFileError& e) {
+  } catch (const platform::FileError& e) {
     ShowWriteWarning(platform::WinErrorFromErrno(e.Code()));
   }
 }

@@ -1,13 +1,10 @@
 #include "services/table_cells.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "platform/file_limits.h"
 #include "platform/text_encoding.h"
@@ -25,11 +22,6 @@ std::string_view TrimSpace(std::string_view s) {
 
 std::string KindText(TTableFileError::Kind kind) {
   switch (kind) {
-    case TTableFileError::Kind::kUnreadable:
-      return "cannot be read";
-    case TTableFileError::Kind::kTooLarge:
-      return "is larger than any table file (more than " +
-             std::to_string(platform::kMaxTableFileBytes / platform::kMiB) + " MiB): it was not read";
     case TTableFileError::Kind::kNoTable:
       return "holds no table of this kind";
     case TTableFileError::Kind::kNotANumber:
@@ -122,17 +114,8 @@ std::optional<double> ReadNumber(const platform::TIniFile& ini, const std::strin
 }  // namespace
 
 platform::TIniFile ReadTableIniFile(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    throw TTableFileError(TTableFileError::Kind::kUnreadable, path);
-  }
-  try {
-    return platform::TIniFile(path, /*auto_flush=*/false, platform::kMaxTableFileBytes);
-  } catch (const platform::IniFileError& e) {
-    throw TTableFileError(e.Code() == EFBIG ? TTableFileError::Kind::kTooLarge
-                                            : TTableFileError::Kind::kUnreadable,
-                          path);
-  }
+  platform::CheckFileExists(path, platform::FileKind::kTableFile);
+  return platform::TIniFile(path, /*auto_flush=*/false, platform::FileKind::kTableFile);
 }
 
 TGridCell ReadValueCell(const platform::TIniFile& ini, const std::string& section,

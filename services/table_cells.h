@@ -79,10 +79,11 @@ class TTableGrid {
   virtual void New() = 0;
 
   virtual TTableFileKind FileKind() const = 0;
-  // Loads the whole file or nothing (throws TTableFileError); then the file
-  // name is that file, the grid matches it and differs from the device.
+  // Loads the whole file or nothing (throws TTableFileError for its content,
+  // platform::FileError for a file that cannot be read); then the file name is
+  // that file, the grid matches it and differs from the device.
   virtual void LoadFile(const std::string& path) = 0;
-  // Writes the file once (throws platform::IniFileError); only then the file
+  // Writes the file once (throws platform::FileError); only then the file
   // name is that file and the grid matches it.
   virtual void SaveFile(const std::string& path) = 0;
   // The device has the grid's table.
@@ -112,12 +113,11 @@ TGridCell EnteredValueCell(float value);
 // small that it would become 0.
 std::optional<float> ParseSingleText(std::string_view text);
 
-// A table file that cannot be loaded; the grid and its file name stay as they were.
+// A table file whose content cannot be loaded; the grid and its file name stay as
+// they were.
 class TTableFileError : public std::runtime_error {
  public:
   enum class Kind {
-    kUnreadable,  // the file cannot be read at all (Section() etc. are empty)
-    kTooLarge,    // far larger than any table file: refused before it is read
     kNoTable,     // none of the sections of this kind of table
     kNotANumber,  // the value is not a number
     kOutOfRange,  // beyond the single's range, or an axis value outside 0..65535
@@ -141,9 +141,9 @@ class TTableFileError : public std::runtime_error {
 };
 
 // For the readers of both kinds of table file: the file read whole
-// (kUnreadable when it is missing or cannot be read, kTooLarge beyond
-// platform::kMaxTableFileBytes), and one value of it
-// checked. A missing key reads as `missing`; an empty value is an empty cell.
+// (platform::FileError when it is missing, no regular file, larger than
+// platform::kMaxTableFileBytes or unreadable), and one value of it checked. A
+// missing key reads as `missing`; an empty value is an empty cell.
 platform::TIniFile ReadTableIniFile(const std::string& path);
 // A value in the grid's form, 7 significant digits.
 TGridCell ReadValueCell(const platform::TIniFile& ini, const std::string& section,

@@ -35,7 +35,8 @@ std::string PropertyTableFileContent(const TPropertyCells& cells) {
 }
 
 void WritePropertyTableFile(const std::string& path, const TPropertyCells& cells) {
-  platform::WriteFileAtomically(path, PropertyTableFileContent(cells));
+  platform::WriteFileAtomically(path, PropertyTableFileContent(cells),
+                                platform::FileKind::kTableFile);
 }
 
 TPropertyCells ReadPropertyTableFile(const std::string& path) {

@@ -27,13 +27,14 @@ std::string PropertyValueKey(int temperature, int pressure);
 std::string PropertyTableFileContent(const TPropertyCells& cells);
 
 // Writes the file once, through a temporary file renamed over it. Throws
-// platform::IniFileError.
+// platform::FileError.
 void WritePropertyTableFile(const std::string& path, const TPropertyCells& cells);
 
 // Reads and checks a whole file: a missing key reads as "0", an empty value as an
 // empty cell, "," stands for "."; axis values must be whole numbers 0..65535,
 // values numbers within the single's range. The texts come back in the grid's
-// own form. Throws TTableFileError, naming the first bad section and key.
+// own form. Throws TTableFileError, naming the first bad section and key, and
+// platform::FileError for a file that cannot be read.
 TPropertyCells ReadPropertyTableFile(const std::string& path);
 
 }  // namespace services

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "platform/file_limits.h"
-#include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
+#include "services/file_messages.h"
 
 namespace services {
 
@@ -57,20 +57,25 @@ std::string Clean(std::string text) {
   return text.substr(begin, end - begin);
 }
 
+std::string ModulePath() {
+  if (Medium < 0 || Medium > 1 || Language < 0 || Language > 1) return {};
+  return ProgramFolder + TextModuleNames[Medium][Language];
+}
+
 std::optional<Module> LoadModule() {
-  if (Medium < 0 || Medium > 1 || Language < 0 || Language > 1) return std::nullopt;
-  const char* name = TextModuleNames[Medium][Language];
-  // A file far larger than any text module is none: it counts as missing, which
-  // start-up reports, and is not read on every text looked up.
-  std::string bytes;
+  const std::string path = ModulePath();
+  if (path.empty()) return std::nullopt;
+  // A module that is no regular file or far larger than any text module is none:
+  // it counts as missing, which start-up reports, and is not read on every text
+  // looked up. No message is built here: its texts would come from this module.
+  std::optional<std::string> bytes;
   try {
-    bool exists = false;
-    bytes = platform::ReadFileLimited(ProgramFolder + name, platform::kMaxTextModuleBytes, &exists);
-    if (!exists) return std::nullopt;
-  } catch (const platform::IniFileError&) {
+    bytes = platform::ReadFileIfExists(path, platform::FileKind::kTextModule);
+  } catch (const platform::FileError&) {
     return std::nullopt;
   }
-  std::string text = platform::DecodeTextFile(bytes);
+  if (!bytes) return std::nullopt;
+  std::string text = platform::DecodeTextFile(*bytes);
 
   Module module;
   std::istringstream lines(text);
@@ -113,6 +118,23 @@ bool GetTextBlock(uint16_t base, uint8_t minLength, TextBlock& items) {
     items[i] = platform::PadRightChars(it->second, minLength);
   }
   return found;
+}
+
+std::string TextModuleProblem() {
+  const std::string path = ModulePath();
+  if (path.empty()) return {};
+  try {
+    (void)platform::ReadFileIfExists(path, platform::FileKind::kTextModule);
+  } catch (const platform::FileError& e) {
+    return FileErrorText(e);
+  }
+  return {};
+}
+
+std::string MissingModuleMessage() {
+  const std::string problem = TextModuleProblem();
+  return problem.empty() ? std::string(kMissingModuleText)
+                         : std::string(kMissingModuleText) + "\n\n" + problem;
 }
 
 std::vector<std::string> ListFrom(const TextBlock& t, size_t first) {

@@ -25,6 +25,8 @@ extern std::string ProgramFolder;
 // Family markers of string 0.
 constexpr const char* kGasModuleMarker = "NGX7";
 constexpr const char* kSteamModuleMarker = "HTX7";
+// What start-up and the language menu say when neither marker is found.
+constexpr const char* kMissingModuleText = "Sprachen - Dll fehlt!";
 
 using TextBlock = std::array<std::string, 16>;
 
@@ -37,6 +39,15 @@ std::string GetText(uint16_t id);
 // minLength characters (never cut). The block ends at the first missing id: later
 // items stay empty. True when at least one string was found.
 bool GetTextBlock(uint16_t base, uint8_t minLength, TextBlock& items);
+
+// Why the module of the current Medium and Language cannot be read, in the
+// program's own wording of that language: it is no regular file, too large or
+// unreadable. Empty when it reads, or when it simply is not there.
+std::string TextModuleProblem();
+
+// The message of a missing module, "Sprachen - Dll fehlt!", with TextModuleProblem
+// on a line below when there is one.
+std::string MissingModuleMessage();
 
 // The strings of a block from s(first) up to the first empty one: a choice
 // list of the module.

@@ -7,7 +7,9 @@
 #include <algorithm>
 
 #include "services/app_state.h"
+#include "services/program_texts.h"
 #include "ui/dialog_hooks.h"
+#include "ui/qt_text.h"
 #include "ui_com_select_form.h"
 
 namespace ui {
@@ -26,22 +28,24 @@ TComSelectForm::TComSelectForm(QWidget* parent, const serial::TPortProbe& probe,
 TComSelectForm::~TComSelectForm() = default;
 
 void TComSelectForm::FormCreate() {
+  namespace ids = services::text_id;
+  setWindowTitle(Q(services::ProgramText(ids::kSelectPortCaption)));
+  form_->Label1->setText(Q(services::ProgramText(ids::kSelectPortLine1)));
+  form_->Label2->setText(Q(services::ProgramText(ids::kSelectPortLine2)));
+  form_->OkBtn->setText(Q(services::ProgramText(ids::kSelectPortOk)));
+  form_->AbortBtn->setText(Q(services::ProgramText(ids::kSelectPortCancel)));
   for (const std::string& entry : selection_.Entries()) {
     form_->PortsComboBox->addItem(QString::fromStdString(entry));
   }
   form_->PortsComboBox->setCurrentIndex(selection_.Selected());
   // A port this user may not open is no choice; the technician is told why it
   // is missing from the list.
-  std::string refused;
+  std::string ports;
   for (uint16_t n : selection_.Refused()) {
-    refused += (refused.empty() ? "COM" : ", COM") + std::to_string(n);
+    ports += (ports.empty() ? "COM" : ", COM") + std::to_string(n);
   }
-  if (!refused.empty()) {
-    refused += services::Language == 0
-                   ? ": Zugriff verweigert, nicht angeboten (Benutzer nicht in der Gruppe "
-                     "\"dialout\")."
-                   : ": access denied, not offered (user not in the group \"dialout\").";
-  }
+  const std::string refused =
+      ports.empty() ? std::string() : services::ProgramText(ids::kSelectPortRefused, {ports});
   form_->Label3->setText(QString::fromStdString(refused));
   form_->Label3->setVisible(!refused.empty());
   // Taller by the note, as wide as it was laid out.

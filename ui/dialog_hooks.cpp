@@ -2,22 +2,31 @@
 
 #include <QDialog>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSplitter>
 #include <QString>
+#include <QTreeView>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/file_limits.h"
 #include "platform/text_encoding.h"
 #include "services/app_window.h"
 #include "services/data_folders.h"
+#include "services/file_messages.h"
 #include "ui/qt_text.h"
+#include "ui/qt_translations.h"
 
 namespace ui {
 
@@ -26,6 +35,72 @@ TMessageBoxHook g_message_box_hook;
 TModalHook g_modal_hook;
 TFileDialogHook g_file_dialog_hook;
 TPrintDialogHook g_print_dialog_hook;
+
+// The file list's sizes and dates in the program's language: the file system
+// model writes them in the system's locale, which a program cannot change.
+class TLocalFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    constexpr int kSize = 1;
+    constexpr int kDate = 3;
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || files == nullptr ||
+        (index.column() != kSize && index.column() != kDate)) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QModelIndex source = mapToSource(index);
+    const QLocale locale;  // the dialog's, see TDialogLocaleScope
+    if (index.column() == kDate) {
+      return locale.toString(files->lastModified(source), QLocale::ShortFormat);
+    }
+    if (files->isDir(source)) return QString();
+    return locale.formattedDataSize(files->size(source));
+  }
+};
+
+// Columns as wide as what they show, once the folder is listed, the names taking
+// what is left; the window and its list of places wide enough for them.
+void FitFileColumns(QFileDialog& dialog, TLocalFileColumns& columns) {
+  auto* tree = dialog.findChild<QTreeView*>("treeView");
+  auto* files = qobject_cast<QFileSystemModel*>(columns.sourceModel());
+  if (tree == nullptr || files == nullptr) return;
+  const auto fit = [tree] {
+    QHeaderView* header = tree->header();
+    int others = 0;
+    for (int c = 1; c < header->count(); ++c) {
+      tree->resizeColumnToContents(c);
+      others += header->sectionSize(c);
+    }
+    tree->resizeColumnToContents(0);
+    const int left = tree->viewport()->width() - others;
+    if (header->sectionSize(0) < left) header->resizeSection(0, left);
+  };
+  QObject::connect(files, &QFileSystemModel::directoryLoaded, tree, fit);
+  dialog.resize(std::max(dialog.width(), 960), std::max(dialog.height(), 520));
+  if (auto* splitter = dialog.findChild<QSplitter*>("splitter")) {
+    const int places = dialog.fontMetrics().horizontalAdvance(QString(24, QChar('x')));
+    splitter->setSizes({places, dialog.width() - places});
+  }
+}
+
+// A printer that writes a file: the name must be one a file can be written to.
+bool PrintTargetWritable(QWidget* parent, const QPrinter& printer) {
+  if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) {
+    return true;
+  }
+  try {
+    platform::CheckWriteTarget(printer.outputFileName().toStdString(),
+                               platform::FileKind::kReportFile);
+  } catch (const platform::FileError& e) {
+    ShowMessageBox(parent, services::FileErrorText(e), "vandrel2",
+                   services::kMbOk | services::kMbIconError);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) {
@@ -111,7 +186,15 @@ int ExecModal(QDialog& dialog) {
 
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   if (g_file_dialog_hook) return g_file_dialog_hook(request);
+  TDialogLocaleScope locale;
   QFileDialog dialog(parent, Q(request.caption), Q(request.initial_dir), Q(request.filter));
+  // Qt's own dialog, which speaks the program's language (a desktop's dialog
+  // speaks the desktop's).
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  // Owned by the dialog, which uses it up to its end.
+  auto* columns = new TLocalFileColumns(&dialog);
+  dialog.setProxyModel(columns);
+  FitFileColumns(dialog, *columns);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!request.default_ext.empty()) dialog.setDefaultSuffix(Q(request.default_ext));
@@ -134,12 +217,20 @@ bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file
   if (start_name && printer.outputFormat() == QPrinter::PdfFormat) {
     printer.setOutputFileName(Q(file_name));
   }
-  if (g_print_dialog_hook) return g_print_dialog_hook(printer);
-  QPrintDialog dialog(&printer, parent);
-  if (start_name) {
-    if (auto* field = dialog.findChild<QLineEdit*>("filename")) field->setText(Q(file_name));
+  if (g_print_dialog_hook) {
+    return g_print_dialog_hook(printer) && PrintTargetWritable(parent, printer);
   }
-  return dialog.exec() == QDialog::Accepted;
+  TDialogLocaleScope locale;
+  QPrintDialog dialog(&printer, parent);
+  if (auto* field = dialog.findChild<QLineEdit*>("filename")) {
+    if (start_name) field->setText(Q(file_name));
+    // Wide enough for the whole name it starts with, within reason.
+    const QFontMetrics metrics = field->fontMetrics();
+    const int wanted = metrics.horizontalAdvance(field->text()) + 2 * metrics.height();
+    field->setMinimumWidth(std::clamp(wanted, metrics.horizontalAdvance(QString(40, QChar('x'))),
+                                      metrics.horizontalAdvance(QString(100, QChar('x')))));
+  }
+  return dialog.exec() == QDialog::Accepted && PrintTargetWritable(parent, printer);
 }
 
 std::string PrintFileName(const std::string& name) {

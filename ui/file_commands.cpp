@@ -58,8 +58,8 @@ void PreparePrinter(QPrinter& printer) {
 // Printed to a file, the report is named after the parameter file it shows
 // (offline, one loaded or saved), else "Parameter" with the day.
 std::string Tfrm_Main::ReportFileName() const {
-  const std::string& set_file = save_dialog_.FileName;
-  if (!dl::DeviceOnline && !StatusPanel(0).empty() && !set_file.empty()) {
+  const std::string& set_file = services::ParameterSetFile;
+  if (!dl::DeviceOnline && !set_file.empty()) {
     const std::filesystem::path path(set_file);
     return services::GetDocumentsFolder() + "/" + path.stem().string() + ".pdf";
   }
@@ -125,6 +125,7 @@ void Tfrm_Main::mnu_LadenClick() {
       dl::TParameterRecords records = dl::TParameterRecords::Capture();
       std::vector<std::string> memo = w.MemoLines();
       std::string file = w.StatusPanel(0);
+      std::string set_file = services::ParameterSetFile;
       bool keep = false;
       void Finish() {
         if (keep) return;
@@ -132,6 +133,7 @@ void Tfrm_Main::mnu_LadenClick() {
         records.Commit();
         w.SetMemoLines(memo);
         w.SetStatusPanel(0, file);
+        services::ParameterSetFile = set_file;
       }
       ~Restore() { Finish(); }
     } restore{*this};

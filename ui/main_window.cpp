@@ -27,16 +27,19 @@
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
+#include "platform/file_limits.h"
 #include "platform/folders.h"
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/data_folders.h"
+#include "services/file_messages.h"
 #include "services/parameter_edit.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
 #include "services/settings_file.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 #include "ui/about_box.h"
@@ -276,7 +279,7 @@ bool Tfrm_Main::FormCreate() {
 
   const std::string marker = services::GetText(0);
   if (marker != services::kGasModuleMarker && marker != services::kSteamModuleMarker) {
-    ShowMessageBox(this, "Sprachen - Dll fehlt!", "vandrel2",
+    ShowMessageBox(this, services::MissingModuleMessage(), "vandrel2",
                    services::kMbOk | services::kMbIconError);
     return false;
   }
@@ -323,13 +326,14 @@ bool Tfrm_Main::FormCreate() {
       // Offline as the settings or the device decided, but a port that could
       // not be opened, a device of neither model or a locked device says why
       // (the reset has emptied the panel).
-      std::string reason = services::PortFailureText(services::PortFailure());
-      if (reason.empty() && services::UnknownDevice()) reason = services::kUnknownDeviceText;
-      // A device whose password is in force is connected through the settings.
-      if (reason.empty() && services::DeviceLocked()) {
-        reason = services::GetText(services::kDeviceLockedText);
+      if (services::PortFailure().kind != services::TPortFailureKind::kNone) {
+        services::ShowStatusNote(services::TStatusNote::PortFailed(services::PortFailure()));
+      } else if (services::UnknownDevice()) {
+        SetStatusPanel(0, services::kUnknownDeviceText);
+      } else if (services::DeviceLocked()) {
+        // A device whose password is in force is connected through the settings.
+        services::ShowStatusNote(services::TStatusNote::Text(services::kDeviceLockedText));
       }
-      if (!reason.empty()) SetStatusPanel(0, reason);
     }
     while (static_cast<uint32_t>(platform::GetTickCount() - t0) <= kSplashMs) {
       platform::ProcessMessages();
@@ -414,6 +418,8 @@ void Tfrm_Main::Guarded(const std::function<void()>& body) {
   ++handler_depth_;
   try {
     body();
+  } catch (const platform::FileError& e) {
+    ShowError(services::FileErrorText(e));
   } catch (const std::exception& e) {
     ShowError(e.what());
   } catch (...) {
@@ -616,7 +622,7 @@ void Tfrm_Main::mnu_SpracheClick(QAction* sender) {
     services::Language = sender == form_->mnu_Englisch ? 1 : 0;
     const std::string marker = services::GetText(0);
     if (marker != services::kGasModuleMarker && marker != services::kSteamModuleMarker) {
-      ShowMessageBox(this, "Sprachen - Dll fehlt!", "vandrel2",
+      ShowMessageBox(this, services::MissingModuleMessage(), "vandrel2",
                      kMbYesOnly | services::kMbIconError);
       services::Language = 0;
       form_->mnu_Deutsch->setChecked(true);
@@ -641,7 +647,7 @@ void Tfrm_Main::mnu_SpracheClick(QAction* sender) {
 // ---- Window link and application window
 
 void Tfrm_Main::SetOnlineLabel(const std::string& caption, uint32_t colour) {
-  if (devicelink::DeviceOnline) link_lost_text_.clear();
+  if (devicelink::DeviceOnline) link_lost_since_.reset();
   QLabel* label = form_->Label_Online;
   label->setText(Q(caption));
   QPalette palette = label->palette();
@@ -650,8 +656,8 @@ void Tfrm_Main::SetOnlineLabel(const std::string& caption, uint32_t colour) {
 }
 
 void Tfrm_Main::LinkLost() {
-  link_lost_text_ = services::LinkLostText(platform::Now());
-  SetStatusPanel(0, link_lost_text_);
+  link_lost_since_ = platform::Now();
+  services::ShowStatusNote(services::TStatusNote::LinkLost(*link_lost_since_));
 }
 
 void Tfrm_Main::SetProgressVisible(bool visible) {

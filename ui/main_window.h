@@ -19,6 +19,7 @@
 
 #include "devicelink/window_link.h"
 #include "devicelink/window_scopes.h"
+#include "platform/clock.h"
 #include "services/app_window.h"
 #include "ui/busy_flags.h"
 #include "ui/command_queue.h"
@@ -93,8 +94,8 @@ class Tfrm_Main : public QMainWindow,
   int ProgressPosition() const override;
   void SetCursor(devicelink::TCursorShape shape) override;
   void LinkLost() override;
-  // Since when the link is down with its device; empty while it is up.
-  const std::string& LinkLostText() const { return link_lost_text_; }
+  // Since when the link is down with its device; nullopt while it is up.
+  const std::optional<platform::LocalDateTime>& LinkLostSince() const { return link_lost_since_; }
 
   // services::TAppWindow
   void SetStatusPanel(int panel, const std::string& text) override;
@@ -200,7 +201,7 @@ class Tfrm_Main : public QMainWindow,
   enum class TCloseState { Open, Waiting, Closed };
   TCloseState close_state_ = TCloseState::Open;
   std::optional<devicelink::TCursorScope> closing_hourglass_;
-  std::string link_lost_text_;
+  std::optional<platform::LocalDateTime> link_lost_since_;
 };
 
 // The one main window while it exists.

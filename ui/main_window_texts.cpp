@@ -7,6 +7,7 @@
 
 #include "devicelink/window_scopes.h"
 #include "services/app_state.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -37,6 +38,7 @@ void Tfrm_Main::ApplyLanguageTexts() {
   LoadOperatingPageTexts();
   LoadParameterPageTexts();
   for (TPage* group : pages_.Groups()) group->LoadTexts();
+  services::RenewStatusNote();
   RefreshShownPage();
 }
 

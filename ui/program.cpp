@@ -96,11 +96,11 @@ int WriteOnlineSettings(int com) {
     return 1;
   }
   try {
-    platform::TIniFile ini(name, false, platform::kMaxSettingsFileBytes);
+    platform::TIniFile ini(name, false, platform::FileKind::kSettingsFile);
     ini.WriteInteger("Einstellungen", "Online", 1);
     ini.WriteInteger("Einstellungen", "Anschlu\xC3\x9F", com - 1);
     ini.UpdateFile();
-  } catch (const platform::IniFileError& e) {
+  } catch (const platform::FileError& e) {
     std::cerr << "vandrel2: " << e.what() << "\n";
     return 1;
   }

@@ -13,9 +13,23 @@ namespace {
 // Owned by the application object, so it goes with it.
 QPointer<QTranslator> g_german;
 bool g_missing_told = false;
+int32_t g_language = 1;
 }  // namespace
 
+QLocale DialogLocale() {
+  return g_language == 0 ? QLocale(QLocale::German, QLocale::Germany) : QLocale::c();
+}
+
+TDialogLocaleScope::TDialogLocaleScope() {
+  QLocale::setDefault(DialogLocale());
+}
+
+TDialogLocaleScope::~TDialogLocaleScope() {
+  QLocale::setDefault(saved_);
+}
+
 void UseQtLanguage(int32_t language) {
+  g_language = language == 0 ? 0 : 1;
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr) return;
   if (language != 0) {

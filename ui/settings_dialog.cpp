@@ -9,6 +9,7 @@
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/connect_sequence.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "ui/dialog_frame.h"
 #include "ui/main_window.h"
@@ -137,8 +138,8 @@ void TEinst::FormDeactivate() {
     }
     main_.SetOnlineLabel("OFFLINE", devicelink::kColourRed);
     // Still offline after a lost link: the values shown are still the old ones.
-    if (!keep_failure && !main_.LinkLostText().empty()) {
-      main_.SetStatusPanel(0, main_.LinkLostText());
+    if (!keep_failure && main_.LinkLostSince()) {
+      services::ShowStatusNote(services::TStatusNote::LinkLost(*main_.LinkLostSince()));
     }
   }
 }

@@ -23,10 +23,11 @@
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
 #include "platform/clock.h"
-#include "platform/ini_file.h"
+#include "platform/file_limits.h"
 #include "platform/text_encoding.h"
 #include "services/app_window.h"
 #include "services/data_folders.h"
+#include "services/file_messages.h"
 #include "services/text_modules.h"
 #include "ui/busy_scopes.h"
 #include "ui/dialog_hooks.h"
@@ -93,12 +94,10 @@ enum Message {
   kNotANumber = 9,
   kOutOfRange = 10,
   kNotWhole = 11,
-  kUnreadable = 12,
-  kTooLarge = 13,
 };
 
 // The German texts of block 14336, for a text module that lacks them.
-const std::array<const char*, 14> kBuiltInMessages = {
+const std::array<const char*, 12> kBuiltInMessages = {
     "Die Tabelle wurde geändert. Soll sie zum Gerät gesendet werden?",
     "Die Tabelle wurde geändert. Soll sie in einer Datei gespeichert werden?",
     "Die Tabelle konnte nicht vom Gerät gelesen werden. Die angezeigte Tabelle ist unverändert.",
@@ -113,8 +112,6 @@ const std::array<const char*, 14> kBuiltInMessages = {
     "Der Wert ist keine Zahl.",
     "Der Wert liegt außerhalb des erlaubten Bereichs.",
     "Der Achsenwert ist keine ganze Zahl.",
-    "Die Datei kann nicht gelesen werden.",
-    "Die Datei ist viel größer als jede Tabellendatei (mehr als 2 MiB); sie wurde nicht gelesen.",
 };
 
 void SetText(QAction* action, const std::string& text) {
@@ -366,8 +363,8 @@ bool TTableEditorBase::SaveAs() {
   try {
     devicelink::TCursorScope cursor;
     Grid().SaveFile(path);
-  } catch (const platform::IniFileError& e) {
-    Tell(Text(kSaveFailed) + "\n" + e.what());
+  } catch (const platform::FileError& e) {
+    Tell(Text(kSaveFailed) + "\n" + services::FileErrorText(e));
     return false;
   }
   return true;
@@ -402,15 +399,15 @@ void TTableEditorBase::mnu_LoadClick() {
     const Message reason = e.ErrorKind() == K::kNoTable      ? kNoTable
                            : e.ErrorKind() == K::kNotANumber ? kNotANumber
                            : e.ErrorKind() == K::kOutOfRange ? kOutOfRange
-                           : e.ErrorKind() == K::kNotWhole   ? kNotWhole
-                           : e.ErrorKind() == K::kTooLarge   ? kTooLarge
-                                                             : kUnreadable;
+                                                             : kNotWhole;
     std::string text = Text(kLoadFailed) + "\n" + e.File() + "\n";
     if (!e.Section().empty()) {
       text += "[" + e.Section() + "] " + e.Key() + " = \"" + platform::QuotedExcerpt(e.Value()) +
               "\"\n";
     }
     Tell(text + Text(reason));
+  } catch (const platform::FileError& e) {
+    Tell(Text(kLoadFailed) + "\n" + services::FileErrorText(e));
   }
   RefreshGrid();
 }

@@ -230,6 +230,12 @@ TEST_F(DispatchLog, AnUnwritableFileReturnsTheCodeAndKeepsTheQueue) {
   dev->LogUserText("two");
   EXPECT_EQ(dev->DumpLog((dir / "missing" / "x.log").string(), true, false), -2);
   EXPECT_EQ(dev->AppendLog(dir.string(), true, false), -5);  // a folder
+  // A FIFO nobody reads, put where the log goes: refused at once, left as it is.
+  const std::string fifo = (dir / "pipe.log").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(dev->DumpLog(fifo, true, false), -87);
+  EXPECT_EQ(dev->AppendLog(fifo, true, false), -87);
+  EXPECT_TRUE(fs::is_fifo(fifo));
   EXPECT_EQ(dev->LogQueue().Count(), 2);
   fs::path out = dir / "ok.log";
   EXPECT_EQ(dev->DumpLog(out.string(), true, false), 0);

@@ -54,11 +54,13 @@ class FakeAppWindow : public TAppWindow {
   TFileDialogState save_dialog;
   std::deque<std::string> dialog_answers;
   std::vector<std::string> dialogs_shown;  // "open" / "save", in order
+  std::vector<std::string> proposed;       // the file name each dialog opened with
   std::vector<std::string> memo;
 
  private:
   bool Execute(TFileDialogState& dialog, const char* kind) {
     dialogs_shown.push_back(kind);
+    proposed.push_back(dialog.FileName);
     if (dialog_answers.empty()) return false;
     std::string name = dialog_answers.front();
     dialog_answers.pop_front();

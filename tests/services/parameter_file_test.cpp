@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
-#include <chrono>
-#include <functional>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "services/param_ini_file.h"
 #include "services/text_modules.h"
 #include "services/unit_tables.h"
+#include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
 namespace services {
@@ -256,7 +259,9 @@ class ParameterFileTest : public ::testing::Test {
   static void Reset() {
     dl::ResetDeviceData();
     Medium = 0;
+    Language = 0;
     dl::DeviceOnline = false;
+    ParameterSetFile.clear();
   }
 
   bool Load(const std::string& path) {
@@ -912,9 +917,9 @@ TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
     EXPECT_FALSE(Load(path));
     ASSERT_EQ(window.errors.size(), 1u);
     const std::string& message = window.errors[0];
-    EXPECT_NE(message.find(std::string("\"") + c.section + "\""), std::string::npos) << message;
-    EXPECT_NE(message.find(std::string("\"") + c.key + "\""), std::string::npos) << message;
-    EXPECT_NE(message.find(std::string("\"") + c.value + "\""), std::string::npos) << message;
+    EXPECT_EQ(message.rfind("Parameterdatei \"" + path + "\": ", 0), 0u) << message;
+    const std::string where = std::string("[") + c.section + "] " + c.key + "=\"" + c.value + "\"";
+    EXPECT_NE(message.find(where), std::string::npos) << message;
     EXPECT_EQ(window.panels[0], ShortFileName(path));
 
     Records after = Records::Capture();
@@ -953,7 +958,9 @@ TEST_F(ParameterFileTest, AFileThatIsNoParameterFileIsRefused) {
     window.errors.clear();
     EXPECT_FALSE(Load(path));
     ASSERT_EQ(window.errors.size(), 1u);
-    EXPECT_NE(window.errors[0].find("is not a parameter file"), std::string::npos);
+    EXPECT_NE(window.errors[0].find("enthält keinen der Abschnitte einer Parameterdatei"),
+              std::string::npos)
+        << window.errors[0];
     EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
     EXPECT_EQ(dl::PressureParams[1].Hyd, 4.0f);
     EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
@@ -974,24 +981,24 @@ TEST_F(ParameterFileTest, DamagedAndHugeFilesAreRefusedQuickly) {
   const std::vector<Case> cases = {
       {"a value of 1.5 million characters", Path("lang.PEG"),
        [&](const std::string& p) { WriteBytes(p, "[T_User0]\nMin=" + long_value + "\n"); },
-       "\"1234567890777777777777777777777777777777\xE2\x80\xA6\" is not a valid number"},
+       "=\"1234567890777777777777777777777777777777\xE2\x80\xA6\" ist keine gültige Zahl"},
       {"a NUL byte and a tab in a value", Path("nul.PEG"),
        [](const std::string& p) {
          WriteBytes(p, std::string("[T_User0]\nMin=12\0" "3\t4\n", 21));
        },
-       "\"12\\x003\\x094\" is not a valid number (section \"T_User0\", key \"Min\")"},
+       "[T_User0] Min=\"12\\x003\\x094\" ist keine gültige Zahl"},
       {"100 MB of comment lines", Path("riesig.PEG"),
        [](const std::string& p) {
          // Sparse: no disk space, but the size of a huge file.
          WriteBytes(p, "[T_User0]\nMin=1\n; Kommentar\n");
          ASSERT_EQ(::truncate(p.c_str(), 100'000'000), 0);
        },
-       "is larger than any file of its kind (more than 2 MiB): it was not read."},
+       "ist größer als jede Datei ihrer Art (mehr als 2 MiB). Es wurde nichts gelesen."},
       {"just over the limit", Path("knapp.PEG"),
        [](const std::string& p) {
          WriteBytes(p, "[T_User0]\nMin=1\n" + std::string(platform::kMaxParameterFileBytes, ';'));
        },
-       "is larger than any file of its kind"},
+       "ist größer als jede Datei ihrer Art"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -1008,6 +1015,110 @@ TEST_F(ParameterFileTest, DamagedAndHugeFilesAreRefusedQuickly) {
     EXPECT_LT(window.errors[0].size(), 200u + c.path.size());
     EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
     EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+  }
+}
+
+// Whatever the operator picks that is no regular file (a FIFO nobody writes to, a
+// device, a folder, a socket, a link to one of them), or one byte over the limit:
+// refused at once and named in the program's language; the set, its file and
+// what the next save proposes stay.
+TEST_F(ParameterFileTest, WhatIsNoParameterFileIsRefusedAtOnceInTheOperatorsLanguage) {
+  using platform::testing::OddInput;
+  const platform::testing::OddFiles odd_files(dir, "PEG", platform::FileKind::kParameterFile);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
+  const std::string own = Path("eigene.PEG");
+  Save(own);
+  ASSERT_EQ(ParameterSetFile, own);
+  for (int32_t language : {0, 1}) {
+    Language = language;
+    const std::string kind = language == 0 ? "Parameterdatei" : "Parameter file";
+    for (const OddInput& input : inputs) {
+      SCOPED_TRACE(std::to_string(language) + " " + input.what);
+      dl::TempParams[0].Min = 3.0f;
+      window.memo = {"bleibt"};
+      window.errors.clear();
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_FALSE(Load(input.path));
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+      ASSERT_EQ(window.errors.size(), 1u);
+      const std::string& error = window.errors[0];
+      EXPECT_EQ(error.rfind(kind + " \"" + input.path + "\": ", 0), 0u) << error;
+      EXPECT_NE(error.find(language == 0 ? input.german : input.english), std::string::npos)
+          << error;
+      EXPECT_EQ(dl::TempParams[0].Min, 3.0f);
+      EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+      EXPECT_EQ(ParameterSetFile, own);
+    }
+  }
+  window.proposed.clear();
+  window.box_answers = {kIdCancel};
+  Save(own);
+  EXPECT_EQ(window.proposed, std::vector<std::string>{own});
+}
+
+// A save aimed at something that is no regular file is refused before the
+// overwrite question and leaves it as it was; through a link to a parameter file
+// that file is written and the link stays.
+TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
+  namespace t = platform::testing;
+  const std::string device = t::OwnCharDevice(dir);
+  t::MakeFifo(Path("fifo"));
+  ASSERT_EQ(::mkdir(Path("ordner.PEG").c_str(), 0700), 0);
+  WriteBytes(Path("echt.PEG"), "[T_User0]\r\nMin=5\r\n");
+  t::MakeLink(device, Path("geraet.PEG"));
+  t::MakeLink(Path("fifo"), Path("fifo.PEG"));
+  t::MakeLink(Path("echt.PEG"), Path("link.PEG"));
+  // Before any save aims at the device.
+  ASSERT_THROW(platform::CheckWriteTarget(Path("geraet.PEG"), platform::FileKind::kParameterFile),
+               platform::FileError);
+  struct Case {
+    const char* name;
+    const char* refused;  // a word of the message; nullptr: written
+  };
+  t::FifoRelease release({Path("fifo")});
+  for (const Case& c :
+       {Case{"geraet.PEG", "zeichenorientiertes Gerät"}, Case{"fifo.PEG", "FIFO (benannte Pipe)"},
+        Case{"ordner.PEG", "ein Verzeichnis"}, Case{"link.PEG", nullptr}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Path(c.name);
+    window.errors.clear();
+    window.boxes.clear();
+    window.box_answers = {kIdOk};
+    window.panels[0] = "vorher";
+    ParameterSetFile = "vorher.PEG";
+    dl::TempParams[0].Min = 7.5f;
+    Save(path);
+    if (c.refused != nullptr) {
+      ASSERT_EQ(window.errors.size(), 1u);
+      EXPECT_EQ(window.errors[0].rfind("Parameterdatei \"" + path + "\": ", 0), 0u)
+          << window.errors[0];
+      EXPECT_NE(window.errors[0].find(c.refused), std::string::npos) << window.errors[0];
+      EXPECT_TRUE(window.boxes.empty());  // not asked to overwrite it
+      EXPECT_EQ(ParameterSetFile, "vorher.PEG");
+      EXPECT_EQ(window.panels[0], "vorher");
+    } else {
+      EXPECT_TRUE(window.errors.empty());
+      ASSERT_EQ(window.boxes.size(), 1u);
+      EXPECT_EQ(platform::TIniFile(Path("echt.PEG")).ReadString("T_User0", "Min", ""), "7.5");
+      EXPECT_EQ(std::filesystem::read_symlink(path).string(), Path("echt.PEG"));
+      EXPECT_EQ(ParameterSetFile, path);
+    }
+  }
+  EXPECT_TRUE(t::IsCharDevice(device));
+  EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
+  EXPECT_TRUE(std::filesystem::is_empty(Path("ordner.PEG")));
+}
+
+// A saved file holds the sections of the one list and no others, in its order;
+// any one of them but the remarks makes a file a parameter file.
+TEST_F(ParameterFileTest, TheSectionsOfASetComeFromOneList) {
+  window.memo = {"eine Zeile"};
+  Save(Path("alle.PEG"));
+  EXPECT_EQ(platform::TIniFile(Path("alle.PEG")).ReadSections(), ParameterFileSections());
+  for (const std::string& section : ParameterFileSections()) {
+    WriteBytes(Path("eine.PEG"), "[" + section + "]\r\n");
+    window.errors.clear();
+    EXPECT_EQ(Load(Path("eine.PEG")), section != "Bemerkung") << section;
   }
 }
 

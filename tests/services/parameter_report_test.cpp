@@ -12,6 +12,7 @@
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
+#include "services/parameter_file.h"
 #include "services/text_modules.h"
 #include "tests/devicelink/link_fixture.h"
 #include "tests/services/fake_app_window.h"
@@ -91,6 +92,7 @@ class ReportTest : public ::testing::Test {
   }
   void TearDown() override {
     ProgramFolder = saved_folder_;
+    ParameterSetFile.clear();
     Medium = 0;
     dl::ResetDeviceData();
     platform::SetClock(nullptr);
@@ -112,7 +114,7 @@ class ReportTest : public ::testing::Test {
 // and a steam medium, whose medium, pulse and supply texts and units come from
 // the steam module, and no gas factor line.
 TEST_F(ReportTest, WholePageOfTwoCircuits) {
-  window_.panels[0] = "anlage.PEG";
+  ParameterSetFile = "anlage.PEG";
   auto& t = dl::TempParams;
   t[0] = {};
   t[0].Kind = 1;
@@ -338,7 +340,7 @@ TEST_F(ReportTest, TitleByFlagsOffline) {
         Case{0xFF, "P 360 20 gList 1C noTrend  anlage.PEG"}}) {
     SCOPED_TRACE(static_cast<int>(c.flags));
     ResetModel();
-    window_.panels[0] = "anlage.PEG";
+    ParameterSetFile = "anlage.PEG";
     dl::SystemParams.SystemTypeFlags = c.flags;
     Draw();
     EXPECT_THAT(canvas_.OnLine(1), ElementsAre(c.title, "P 880 20 10.12.2026"));
@@ -372,15 +374,17 @@ TEST_F(ReportTest, LongTitlesGiveWayOnTheLineBelow) {
     SCOPED_TRACE(c.file);
     ResetModel();
     dl::SystemParams.SystemTypeFlags = 0x42;
-    window_.panels[0] = c.file;
+    ParameterSetFile = c.file;
     Draw();
     EXPECT_THAT(canvas_.OnLine(1), ElementsAreArray(c.line1));
     EXPECT_THAT(canvas_.OnLine(2), ElementsAreArray(c.line2));
   }
 }
 
+// Panel 0 may hold a connect message, never the set's file.
 TEST_F(ReportTest, OfflineWithoutFileNameHasTheTitleAlone) {
-  window_.panels[0] = "";
+  ParameterSetFile.clear();
+  window_.panels[0] = "Kein GAS- oder DAMPF Rechner";
   Draw();
   EXPECT_THAT(canvas_.OnLine(1), ElementsAre("P 475 20 gList", "P 880 20 10.12.2026"));
 }
@@ -680,6 +684,7 @@ class OnlineReportTest : public dl::testing::LinkTest {
   }
   void TearDown() override {
     ProgramFolder = saved_folder_;
+    ParameterSetFile.clear();
     LinkTest::TearDown();
   }
   testing::FakeAppWindow window_;
@@ -688,7 +693,7 @@ class OnlineReportTest : public dl::testing::LinkTest {
 };
 
 TEST_F(OnlineReportTest, TitleCarriesTheSerialNumberReadNow) {
-  window_.panels[0] = "anlage.PEG";
+  ParameterSetFile = "anlage.PEG";
   dl::SystemParams.SystemTypeFlags = 0x02;
   DrawParameterReport(canvas_, {true, "10.12.2026"});
   EXPECT_THAT(canvas_.OnLine(1), ElementsAre("P 305 20 gList noTrend SerialNo:NGX7 2305-004711",

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <vector>
 
 #include "devicelink/link_state.h"
@@ -11,6 +14,7 @@
 #include "platform/ini_file.h"
 #include "services/app_state.h"
 #include "services/text_modules.h"
+#include "tests/platform/odd_files.h"
 #include "tests/services/fake_app_window.h"
 #include "tests/services/home_scope.h"
 
@@ -150,19 +154,39 @@ TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {
   EXPECT_EQ(window_.boxes[0].flags, kMbOk | kMbIconWarning);
 }
 
-// Far larger than any settings file: refused before it is read, the operator is
-// told, the defaults hold and the file is never replaced.
-TEST_F(SettingsFileTest, AHugeFileIsRefusedAndKept) {
-  const std::string huge =
-      "[Einstellungen]\r\nBaudrate=5\r\n" + std::string(platform::kMaxSettingsFileBytes, ';');
-  WriteIni(huge);
-  ReadSettings();
-  EXPECT_EQ(BaudIndex, 3);
-  ASSERT_EQ(window_.errors.size(), 1u);
-  EXPECT_EQ(window_.errors[0], platform::TooLargeText(IniPath(), platform::kMaxSettingsFileBytes));
-  WriteSettings();
-  EXPECT_EQ(window_.boxes.size(), 1u);  // cannot be written
-  EXPECT_TRUE(ReadBytes(IniPath()) == huge);
+// Whatever stands at the settings file's name that is no settings file of the
+// program's (a FIFO nobody writes to, a device, a folder, a socket, a file far
+// too large, a link to any of them) is refused at once and named; the defaults
+// hold, and the close writes nothing over it. The settings say the language, so
+// this message comes in the language in force at start, German.
+TEST_F(SettingsFileTest, ANameThatIsNoSettingsFileIsRefusedAndKept) {
+  using platform::testing::OddInput;
+  platform::testing::TempFolder dir;
+  const platform::testing::OddFiles odd_files(dir, "ini", platform::FileKind::kSettingsFile);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
+  platform::EnsureFolder(home_.DataFolder());
+  for (const OddInput& input : inputs) {
+    SCOPED_TRACE(input.what);
+    ::unlink(IniPath().c_str());
+    platform::testing::MakeLink(input.path, IniPath());
+    window_.errors.clear();
+    window_.boxes.clear();
+    BaudIndex = 0;
+    const auto start = std::chrono::steady_clock::now();
+    ReadSettings();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(BaudIndex, 3);
+    ASSERT_EQ(window_.errors.size(), 1u);
+    const std::string& error = window_.errors[0];
+    EXPECT_EQ(error.rfind("Einstellungsdatei \"" + IniPath() + "\": ", 0), 0u) << error;
+    EXPECT_NE(error.find(input.german), std::string::npos) << error;
+    WriteSettings();
+    ASSERT_EQ(window_.boxes.size(), 1u);
+    EXPECT_EQ(window_.boxes[0].text.rfind(GetText(5), 0), 0u);
+    EXPECT_EQ(std::filesystem::read_symlink(IniPath()).string(), input.path);
+  }
+  EXPECT_TRUE(platform::testing::IsCharDevice("/dev/zero"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "big.ini"), platform::kMaxSettingsFileBytes + 1);
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "services/sat_table_grid.h"
 #include "services/table_files.h"
 #include "services/table_grid.h"
+#include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
 namespace services {
@@ -99,7 +101,7 @@ TEST(PropertyTableFileTest, FailedSaveKeepsFileNameFlagAndOldFile) {
   TPropertyGrid grid = FixtureGrid();
   grid.Enter(1, 1, 7);
   grid.FileName = dir / "old.KTB";
-  EXPECT_THROW(grid.SaveFile(dir / "missing-folder/table.KTB"), platform::IniFileError);
+  EXPECT_THROW(grid.SaveFile(dir / "missing-folder/table.KTB"), platform::FileError);
   EXPECT_EQ(grid.FileName, dir / "old.KTB");
   EXPECT_TRUE(grid.ChangedSinceSave);
 }
@@ -231,12 +233,6 @@ TEST(PropertyTableFileTest, LoadCases) {
   CheckLoadCases(cases, "case.KTB", ReadPropertyTableFile);
 }
 
-TEST(PropertyTableFileTest, UnreadableFileIsRefused) {
-  TempFolder dir;
-  EXPECT_THROW(ReadPropertyTableFile(dir / "missing.KTB"), TTableFileError);
-  EXPECT_THROW(ReadPropertyTableFile(dir.Path()), TTableFileError);
-}
-
 TEST(PropertyTableFileTest, BadFileLeavesGridAndFileNameAsTheyWere) {
   TempFolder dir;
   TPropertyGrid grid = FixtureGrid();
@@ -308,4 +304,41 @@ TEST(SatTableFileTest, LoadCases) {
 }
 
 }  // namespace
+// Both readers refuse at once what is no table file at all: nothing there, a
+// FIFO nobody writes to, a device, a folder, a socket, a link to one of them, a
+// file one byte over the limit; the grid and its file name stay.
+TEST(TableFileTest, WhatIsNoRegularFileIsRefusedAtOnce) {
+  TempFolder dir;
+  using platform::testing::OddInput;
+  const platform::testing::OddFiles odd_files(dir, "KTB", platform::FileKind::kTableFile);
+  std::vector<OddInput> inputs = odd_files.inputs;  // and nothing at all
+  inputs.push_back({"nothing there", dir / "missing.KTB", platform::FileFault::kMissing,
+                    platform::NodeKind::kRegular, "", ""});
+  TPropertyGrid property = FixtureGrid();
+  property.FileName = "/somewhere/kept.KTB";
+  TSatGrid sat = SatFixture();
+  sat.FileName = "/somewhere/kept.STB";
+  const TPropertyCells property_before = property.Cells();
+  const TSatCells sat_before = sat.Cells();
+  for (const OddInput& input : inputs) {
+    for (TTableGrid* grid : {static_cast<TTableGrid*>(&property), static_cast<TTableGrid*>(&sat)}) {
+      SCOPED_TRACE(input.what + " " + grid->FileName);
+      const auto start = std::chrono::steady_clock::now();
+      try {
+        grid->LoadFile(input.path);
+        ADD_FAILURE() << "loaded";
+      } catch (const platform::FileError& e) {
+        EXPECT_EQ(e.Fault(), input.fault);
+        EXPECT_EQ(e.Kind(), platform::FileKind::kTableFile);
+        EXPECT_EQ(e.Path(), input.path);
+      }
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+  }
+  EXPECT_EQ(property.Cells(), property_before);
+  EXPECT_EQ(property.FileName, "/somewhere/kept.KTB");
+  EXPECT_EQ(sat.Cells(), sat_before);
+  EXPECT_EQ(sat.FileName, "/somewhere/kept.STB");
+}
+
 }  // namespace services

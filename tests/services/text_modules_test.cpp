@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include "platform/file_limits.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
+#include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
 namespace services {
@@ -43,14 +47,43 @@ TEST_F(TextModulesTest, GetTextTrimsAndMissingGivesEmpty) {
   for (const auto& c : cases) EXPECT_EQ(GetText(c.id), c.text) << c.id;
 }
 
-// Far larger than any text module: no module, as if it were missing (start-up
-// says so), and not read on every lookup.
-TEST_F(TextModulesTest, AHugeFileIsNoModule) {
+// A module that is no regular file (a FIFO nobody writes to, a device, a folder,
+// a socket, a link to one of them) or one byte over the limit is no module, as if
+// it were missing, found at once on every lookup; why, start-up can tell in the
+// language of the module it looked for, in words that need no module.
+TEST_F(TextModulesTest, WhatIsNoModuleIsRefusedAtOnceAndCanBeNamed) {
+  using platform::testing::OddInput;
+  platform::testing::TempFolder odd;
+  const platform::testing::OddFiles odd_files(odd, "txt", platform::FileKind::kTextModule);
+  const std::vector<platform::testing::OddInput>& inputs = odd_files.inputs;
   const std::string head = "0=NGX7\n1=Hauptfenster\n";
   Module("Ltx1de.txt", head + std::string(platform::kMaxTextModuleBytes - head.size(), '#'));
   EXPECT_EQ(GetText(1), "Hauptfenster");
-  Module("Ltx1de.txt", head + std::string(platform::kMaxTextModuleBytes, '#'));
-  EXPECT_EQ(GetText(0), "");
+  EXPECT_EQ(TextModuleProblem(), "");
+  for (int32_t language : {0, 1}) {
+    Language = language;
+    const std::string name = folder_ / (language == 0 ? "Ltx1de.txt" : "Ltx1en.txt");
+    for (const OddInput& input : inputs) {
+      SCOPED_TRACE(std::to_string(language) + " " + input.what);
+      std::remove(name.c_str());
+      platform::testing::MakeLink(input.path, name);
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(GetText(0), "");
+      services::TextBlock block;
+      EXPECT_FALSE(GetTextBlock(0, 1, block));
+      const std::string problem = TextModuleProblem();
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+      const std::string kind = language == 0 ? "Textmodul" : "Text module";
+      EXPECT_EQ(problem.rfind(kind + " \"" + name + "\": ", 0), 0u) << problem;
+      EXPECT_NE(problem.find(language == 0 ? input.german : input.english), std::string::npos)
+          << problem;
+      EXPECT_EQ(MissingModuleMessage(), std::string("Sprachen - Dll fehlt!\n\n") + problem);
+    }
+  }
+  // Simply not there: the message of old, alone.
+  std::remove((folder_ / "Ltx1en.txt").c_str());
+  EXPECT_EQ(TextModuleProblem(), "");
+  EXPECT_EQ(MissingModuleMessage(), "Sprachen - Dll fehlt!");
 }
 
 TEST_F(TextModulesTest, LongTextIsCutAt254Characters) {

@@ -231,6 +231,10 @@ class ConnectTest : public QObject {
     QVERIFY(!w.Port().Open());
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
     QVERIFY(world->boxes.empty());
+    // The note follows a switch of the language.
+    w.mnu_SpracheClick(language == 0 ? FormOf(w).mnu_Englisch : FormOf(w).mnu_Deutsch);
+    QVERIFY(w.StatusPanel(0) != reason);
+    QCOMPARE(w.StatusPanel(0), services::PortFailureText(failure));
   }
 
   // Failures that cannot be logged are still handled; the operator hears of the
@@ -540,6 +544,36 @@ class ConnectTest : public QObject {
     w.mnu_EinstellungenClick();
     QCOMPARE(QString::fromStdString(w.StatusPanel(0)), panel);
     QCOMPARE(lines(), shown);
+  }
+
+  // The lost link's note follows a language switch, with its time, also when the
+  // settings dialog put it back; a panel that says something else since stays.
+  void aLostLinkNoteFollowsTheLanguage() {
+    world->StartDevice();
+    world->WriteSettings(true, 0);
+    QCOMPARE(world->Start(), std::nullopt);
+    Tfrm_Main& w = *world->Main();
+    auto& f = FormOf(w);
+    world->StopDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(f.Label_Online->text(), QString("OFFLINE"), 1000);
+    const std::string german = w.StatusPanel(0);
+    const std::string lead = "Verbindung zum Gerät verloren seit ";
+    QVERIFY2(german.rfind(lead, 0) == 0, german.c_str());
+    const std::string when = german.substr(lead.size(), 19);
+    const std::string english =
+        "Connection to the device lost since " + when + ". The values shown are from before then.";
+    w.mnu_SpracheClick(f.mnu_Englisch);
+    QCOMPARE(w.StatusPanel(0), english);
+    world->modal_scripts["TEinst"] = [](QDialog& d) {
+      static_cast<TEinst&>(d).Form()->BtnCancel->click();
+    };
+    w.mnu_EinstellungenClick();
+    QCOMPARE(w.StatusPanel(0), english);
+    w.mnu_SpracheClick(f.mnu_Deutsch);
+    QCOMPARE(w.StatusPanel(0), german);
+    w.SetStatusPanel(0, "kunde.PEG");
+    w.mnu_SpracheClick(f.mnu_Englisch);
+    QCOMPARE(w.StatusPanel(0), std::string("kunde.PEG"));
   }
 
   void steamDeviceSwitchesTexts() {

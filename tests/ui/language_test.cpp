@@ -3,12 +3,21 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <clocale>
+#include <ctime>
 
 #include "ui/about_box.h"
 #include "ui/qt_translations.h"
@@ -105,6 +114,75 @@ class LanguageTest : public QObject {
     w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
     QCOMPARE(shown().yes, QString("&Ja"));
     QCOMPARE(FormOf(w).Notebook->tabText(0), QString("Betriebsanzeige"));
+  }
+
+  // The file dialog lists sizes and dates in the program's language, with columns
+  // wide enough for them; the program's own numbers keep the point throughout.
+  void fileDialogListsInTheProgramsLanguage() {
+    Tfrm_Main& w = Start(Folder());
+    const std::string folder = world->Temp("liste");
+    WriteFile(folder + "/a.PEG", "[T_User0]\r\n");
+    std::filesystem::resize_file(folder + "/a.PEG", 1234567);
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 11;
+    local.tm_hour = 7;
+    local.tm_min = 46;
+    local.tm_sec = 36;
+    local.tm_isdst = -1;
+    const timespec when[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, (folder + "/a.PEG").c_str(), when, 0), 0);
+    struct Listed {
+      QString size, date;
+      bool wide_enough = false;
+      std::string chosen;
+    };
+    const auto listed = [&] {
+      Listed out;
+      int polls = 0;
+      QTimer timer;
+      QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        auto* tree = dialog->findChild<QTreeView*>("treeView");
+        QAbstractItemModel* model = tree->model();
+        out.wide_enough = false;
+        for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row) {
+          if (model->index(row, 0, tree->rootIndex()).data().toString() != "a.PEG") continue;
+          out.size = model->index(row, 1, tree->rootIndex()).data().toString();
+          out.date = model->index(row, 3, tree->rootIndex()).data().toString();
+          out.wide_enough = true;
+          for (int c = 0; c < 4; ++c) {
+            const QString text = model->index(row, c, tree->rootIndex()).data().toString();
+            out.wide_enough = out.wide_enough && tree->header()->sectionSize(c) >
+                                                     tree->fontMetrics().horizontalAdvance(text);
+          }
+        }
+        if ((!out.size.isEmpty() && out.wide_enough) || ++polls > 100) dialog->reject();
+      });
+      timer.start(50);
+      TFileRequest request;
+      request.initial_dir = folder;
+      out.chosen = ExecFileDialog(&w, request);
+      return out;
+    };
+    const auto numbers_keep_the_point = [] {
+      return QLocale().decimalPoint() == QChar('.') && QString::number(1.5) == "1.5" &&
+             std::string(std::setlocale(LC_NUMERIC, nullptr)) == "C";
+    };
+    Listed german = listed();
+    QCOMPARE(german.size, QString("1,18 MiB"));
+    QCOMPARE(german.date, QString("11.12.26 07:46"));
+    QVERIFY(german.wide_enough);
+    QCOMPARE(german.chosen, std::string());
+    QVERIFY(numbers_keep_the_point());
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
+    Listed english = listed();
+    QCOMPARE(english.size, QString("1.18 MiB"));
+    QCOMPARE(english.date, QString("11 Dec 2026 07:46:36"));
+    QVERIFY(english.wide_enough);
+    QVERIFY(numbers_keep_the_point());
   }
 
   void missingEnglishModuleKeepsGerman() {

@@ -27,7 +27,11 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -38,20 +42,21 @@
 #include "platform/clock.h"
 #include "platform/main_thread.h"
 #include "services/app_state.h"
+#include "services/data_folders.h"
 #include "services/port_failure.h"
 #include "services/port_opening.h"
 #include "services/text_modules.h"
+#include "tests/ui/form_access.h"
 #include "ui/about_box.h"
 #include "ui/chart_window.h"
 #include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
-#include "tests/ui/form_access.h"
 #include "ui/input_dialog.h"
 #include "ui/main_window.h"
 #include "ui/pages/operating_pages.h"
 #include "ui/pages/system_pages.h"
-#include "ui/pages/units_page.h"
 #include "ui/pages/trend_page.h"
+#include "ui/pages/units_page.h"
 #include "ui/password_dialog.h"
 #include "ui/program.h"
 #include "ui/qt_main_thread.h"
@@ -146,8 +151,24 @@ void RunAnswering(const std::function<void()>& command, const std::vector<ModalS
   if (next < steps.size()) std::cerr << "not shown: " << steps[next].name.toStdString() << "\n";
 }
 
+// What the file dialog lists: a parameter file with a long name, a link to it, a
+// large file and a folder, in the documents folder.
+void FillDocumentsFolder() {
+  namespace fs = std::filesystem;
+  const fs::path docs = services::GetDocumentsFolder();
+  if (docs.empty() || fs::exists(docs / "Anlagen")) return;
+  fs::create_directories(docs / "Anlagen");
+  const fs::path set = docs / "Kunde Nord, Station 4, Kreis 1 (neu).PEG";
+  std::ofstream(set, std::ios::binary) << "[T_User0]\r\nMin=1\r\n";
+  std::error_code ec;
+  fs::create_symlink(set.filename(), docs / "aktuell.PEG", ec);
+  std::ofstream(docs / "Messwerte.PEG", std::ios::binary) << "[T_User0]\r\n";
+  fs::resize_file(docs / "Messwerte.PEG", 48'000'000, ec);  // sparse
+}
+
 // The question before loading, the file dialog, and the print dialog.
 void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
+  FillDocumentsFolder();
   const auto reject = [](QWidget& d) {
     if (auto* dialog = qobject_cast<QDialog*>(&d)) dialog->reject();
   };
@@ -163,6 +184,13 @@ void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
                {{lang + "-qt-question", yes}, {lang + "-qt-file-dialog", reject}});
   RunAnswering([&] { w.mnu_DruckenClick(ui::FormOf(w).mnu_Drucken); },
                {{lang + "-qt-print-dialog", reject}});
+  // A FIFO chosen as a parameter file: refused at once, and said why.
+  const std::string fifo = services::GetDocumentsFolder() + "/Pipe.PEG";
+  ::mkfifo(fifo.c_str(), 0600);
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return fifo; });
+  RunAnswering([&] { w.mnu_LadenClick(); },
+               {{lang + "-qt-question-before-fifo", yes}, {lang + "-file-refused-fifo", reject}});
+  ui::SetFileDialogHook(nullptr);
   // Remark characters a parameter file cannot hold, named before the save.
   const std::vector<std::string> memo = w.MemoLines();
   w.SetMemoLines({"R = 5 Ω, √(Δp)"});

@@ -14,6 +14,7 @@
 #include "platform/folders.h"
 #include "platform/text_encoding.h"
 #include "services/app_state.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 
 namespace {
@@ -207,6 +208,25 @@ class ShippedTextsTest : public QObject {
           }
           QVERIFY2(count > 1, qPrintable(where + ": no list"));
         }
+      }
+    }
+  }
+
+  // The program's own wording stands in for a module that lacks a text or cannot
+  // be read: it says what the shipped modules say.
+  void programTextsAreThoseOfTheModules() {
+    for (const Module& m : kModules) {
+      services::Medium = m.medium;
+      services::Language = m.language;
+      for (uint16_t id : services::BuiltInProgramTextIds()) {
+        const std::string shipped = services::GetText(id);
+        const std::string own = services::BuiltInProgramText(id, m.language);
+        QVERIFY2(shipped == own, qPrintable(QString("%1 id %2: \"%3\" in the module, \"%4\" in "
+                                                    "the program")
+                                                .arg(m.name)
+                                                .arg(id)
+                                                .arg(QString::fromStdString(shipped))
+                                                .arg(QString::fromStdString(own))));
       }
     }
   }

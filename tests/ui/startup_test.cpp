@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "serial/sio_port.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
+#include "tests/platform/odd_files.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/about_box.h"
 #include "ui_fixture.h"
@@ -115,6 +117,36 @@ class StartupTest : public QObject {
     QVERIFY(!devicelink::TrendStore);
     world->EndProgram();
     QCOMPARE(ReadFile(world->SettingsFile()), before);
+  }
+
+  // A text module or a settings file that is a FIFO nobody writes to: the start
+  // is not held, and the message names it.
+  void fifoModuleOrSettingsDoNotHoldTheStart_data() {
+    QTest::addColumn<bool>("module");
+    QTest::newRow("text module") << true;
+    QTest::newRow("settings file") << false;
+  }
+  void fifoModuleOrSettingsDoNotHoldTheStart() {
+    QFETCH(bool, module);
+    const std::string folder = world->ModuleFolder();
+    world->WriteSettings(false);
+    const std::string fifo = module ? folder + "/Ltx1de.txt" : world->SettingsFile();
+    std::filesystem::remove(fifo);
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    platform::testing::FifoRelease release({fifo});
+    world->UseManualClock();
+    QElapsedTimer took;
+    took.start();
+    const std::optional<int> ended = world->Start(folder);
+    QVERIFY(took.elapsed() < 1000);
+    QCOMPARE(ended, module ? std::optional<int>(1) : std::nullopt);
+    QCOMPARE(world->boxes.size(), size_t(1));
+    const std::string expected = module ? "Sprachen - Dll fehlt!\n\nTextmodul \"" + fifo + "\": "
+                                        : "Einstellungsdatei \"" + fifo + "\": ";
+    QVERIFY2(world->boxes[0].text.rfind(expected, 0) == 0, world->boxes[0].text.c_str());
+    QVERIFY(world->boxes[0].text.find("FIFO (benannte Pipe)") != std::string::npos);
+    world->EndProgram();
+    QVERIFY(std::filesystem::is_fifo(fifo));
   }
 
   void offlineStartResetsParametersSendsNothingAndKeepsSplash() {

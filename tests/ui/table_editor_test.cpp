@@ -18,15 +18,16 @@
 #include <deque>
 
 #include "devicelink/table_transfer.h"
+#include "request_trace.h"
 #include "services/app_window.h"
 #include "services/port_opening.h"
 #include "services/table_files.h"
+#include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 #include "tools/flowsim/device_map.h"
 #include "ui/input_dialog.h"
 #include "ui/sat_table_editor.h"
 #include "ui/table_editor.h"
-#include "request_trace.h"
 #include "ui_fixture.h"
 #include "ui_input_dialog.h"
 #include "ui_sat_table_editor.h"
@@ -600,6 +601,61 @@ class TableEditorTest : public QObject {
       QCOMPARE(e.PropertyGrid().Cell(2, 2).text, std::string("0"));
       QVERIFY(!e.Grid().ChangedSinceSave);
     });
+  }
+
+  // Files that are no table files at all, in German and English: a file far too
+  // large, and what is no regular file, loaded or saved; the grid stays, and the
+  // FIFO a save aimed at stays a FIFO.
+  void filesThatAreNoTableFilesAreRefusedInTheProgramsLanguage_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("load_failed");
+    QTest::addColumn<QString>("save_failed");
+    QTest::addColumn<QString>("too_large");
+    QTest::addColumn<QString>("fifo");
+    QTest::newRow("German")
+        << 0 << "Die Tabellendatei kann nicht geladen werden:\nTabellendatei \""
+        << "Die Tabellendatei kann nicht gespeichert werden:\nTabellendatei \""
+        << "\": Die Datei ist größer als jede Datei ihrer Art (mehr als 2 MiB). Es wurde nichts "
+           "gelesen."
+        << "\": Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe).";
+    QTest::newRow("English")
+        << 1 << "The table file cannot be loaded:\nTable file \""
+        << "The table file cannot be saved:\nTable file \""
+        << "\": The file is larger than any file of its kind (more than 2 MiB). Nothing was read."
+        << "\": This is not a regular file but a FIFO (named pipe).";
+  }
+  void filesThatAreNoTableFilesAreRefusedInTheProgramsLanguage() {
+    QFETCH(int, language);
+    QFETCH(QString, load_failed);
+    QFETCH(QString, save_failed);
+    QFETCH(QString, too_large);
+    QFETCH(QString, fifo);
+    StartOffline(0, language);
+    QCOMPARE(services::Language, language);
+    const platform::testing::OddFiles odd_files(*dir, "KTB", platform::FileKind::kTableFile);
+    const QString big = QString::fromStdString(dir->Path() + "/big.KTB");
+    const QString pipe = QString::fromStdString(dir->Path() + "/link-fifo.KTB");
+    Tfrm_Tabelle& e = *frm_Tabelle;
+    Open(e, 0, [&] {
+      e.Grid().New();
+      const services::TPropertyCells before = e.PropertyGrid().Cells();
+      world->boxes.clear();
+      files = {big.toStdString(), pipe.toStdString()};
+      e.mnu_LoadClick();
+      e.mnu_LoadClick();
+      QCOMPARE(
+          BoxTexts(),
+          QStringList({load_failed + big + too_large,
+                       load_failed + pipe + fifo +
+                           (language == 0 ? " Es wurde nichts gelesen." : " Nothing was read.")}));
+      QCOMPARE(e.PropertyGrid().Cells(), before);
+      world->boxes.clear();
+      files = {pipe.toStdString()};
+      e.mnu_Store1Click();
+      QCOMPARE(BoxTexts().size(), 1);
+      QVERIFY2(BoxTexts()[0].startsWith(save_failed + pipe + fifo), qPrintable(BoxTexts()[0]));
+    });
+    QVERIFY(std::filesystem::is_fifo(dir->Path() + "/fifo.KTB"));
   }
 
   void saturationEditor() {

@@ -14,7 +14,7 @@
 #include "devicelink/event_log_reader.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
-#include "platform/ini_file.h"
+#include "platform/file_limits.h"
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
@@ -203,7 +203,7 @@ void TOperatingPages::Speichern1Click() {
       content += "\r\n";
     }
     // Written in one step: a failure leaves the old file, never a part of it.
-    platform::WriteFileAtomically(name, content);
+    platform::WriteFileAtomically(name, content, platform::FileKind::kExportFile);
   });
 }
 

@@ -15,7 +15,7 @@
 #include "devicelink/link_state.h"
 #include "devicelink/trend_reader.h"
 #include "devicelink/window_scopes.h"
-#include "platform/ini_file.h"
+#include "platform/file_limits.h"
 #include "platform/main_thread.h"
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
@@ -263,7 +263,8 @@ void TTrendPage::ReadTrends(bool exporting) {
     ShowSelectedRecord();
   }
   if (!file_name.empty())
-    platform::WriteFileAtomically(file_name, platform::Utf8ToCp1252(export_text));
+    platform::WriteFileAtomically(file_name, platform::Utf8ToCp1252(export_text),
+                                  platform::FileKind::kExportFile);
 }
 
 void TTrendPage::BuildTrendList(std::string* export_text, const std::string& serial_no) {

@@ -1,0 +1,80 @@
+// The texts of the program's own messages (files, the port, the link), ids 100 to
+// 199 of the text modules. Each comes from the module of the current Medium and
+// Language; where the module lacks it, or cannot be read at all, the program's
+// own wording in that language stands in, so that even a text module that cannot
+// be read is reported in words.
+//
+// A text may hold the marks %1 .. %9 for the arguments given.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace services {
+
+namespace text_id {
+inline constexpr uint16_t kFileMessage = 100;  // %1 "%2": %3 (kind, name, reason)
+inline constexpr uint16_t kParameterFile = 101;
+inline constexpr uint16_t kTableFile = 102;
+inline constexpr uint16_t kSettingsFile = 103;
+inline constexpr uint16_t kTextModule = 104;
+inline constexpr uint16_t kExportFile = 105;
+inline constexpr uint16_t kReportFile = 106;
+inline constexpr uint16_t kLogFile = 107;
+inline constexpr uint16_t kOtherFile = 108;
+inline constexpr uint16_t kFileMissing = 110;
+inline constexpr uint16_t kNotRegularRead = 111;   // %1 what it is
+inline constexpr uint16_t kNotRegularWrite = 112;  // %1 what it is
+inline constexpr uint16_t kFileTooLarge = 113;     // %1 the limit
+inline constexpr uint16_t kFileUnreadable = 114;   // %1 why
+inline constexpr uint16_t kFileUnwritable = 115;   // %1 why
+inline constexpr uint16_t kNoParameterSection = 116;
+inline constexpr uint16_t kParameterNotANumber = 117;  // %1 section, %2 key, %3 value
+inline constexpr uint16_t kParameterOutOfRange = 118;  // %1 section, %2 key, %3 value
+inline constexpr uint16_t kNodeDirectory = 120;        // what stands there, 120..125
+inline constexpr uint16_t kNodeFifo = 121;
+inline constexpr uint16_t kNodeCharDevice = 122;
+inline constexpr uint16_t kNodeBlockDevice = 123;
+inline constexpr uint16_t kNodeSocket = 124;
+inline constexpr uint16_t kNodeOther = 125;
+inline constexpr uint16_t kErrAccess = 130;  // the system's reasons, 130..142
+inline constexpr uint16_t kErrNoEntry = 131;
+inline constexpr uint16_t kErrNotFolder = 132;
+inline constexpr uint16_t kErrNoSpace = 133;
+inline constexpr uint16_t kErrReadOnly = 134;
+inline constexpr uint16_t kErrIo = 135;
+inline constexpr uint16_t kErrNameTooLong = 136;
+inline constexpr uint16_t kErrLinkLoop = 137;
+inline constexpr uint16_t kErrFileTooBig = 138;
+inline constexpr uint16_t kErrIsFolder = 139;
+inline constexpr uint16_t kErrTooManyFiles = 140;
+inline constexpr uint16_t kErrOther = 141;       // %1 number, %2 the system's own words
+inline constexpr uint16_t kPortDenied = 150;     // %1 port and device
+inline constexpr uint16_t kPortInUse = 151;      // %1 port and device
+inline constexpr uint16_t kPortUnplugged = 152;  // %1 port, %2 device, %3 link
+inline constexpr uint16_t kPortMissing = 153;    // %1 port, %2 device, %3 link
+inline constexpr uint16_t kPortFailed = 154;     // %1 port and device
+inline constexpr uint16_t kPortFailedWhy = 155;  // %1 port and device, %2 the port's words
+inline constexpr uint16_t kLinkLost = 156;       // %1 since when
+// "Select Port": caption, two lines, two buttons, the note on refused ports (%1).
+inline constexpr uint16_t kSelectPortCaption = 160;
+inline constexpr uint16_t kSelectPortLine1 = 161;
+inline constexpr uint16_t kSelectPortLine2 = 162;
+inline constexpr uint16_t kSelectPortOk = 163;
+inline constexpr uint16_t kSelectPortCancel = 164;
+inline constexpr uint16_t kSelectPortRefused = 165;
+}  // namespace text_id
+
+// The text, with %1 .. %9 replaced by the arguments in one pass (a mark inside an
+// argument stays as it is; a mark without an argument is removed).
+std::string ProgramText(uint16_t id, std::initializer_list<std::string_view> args = {});
+
+// The program's own wording of a text, German (0) or English (1); empty when it
+// has none for that id. For comparing with the shipped modules.
+std::string BuiltInProgramText(uint16_t id, int32_t language);
+std::vector<uint16_t> BuiltInProgramTextIds();
+
+}  // namespace services

@@ -344,7 +344,9 @@ std::optional<TBlock> BlockOf(const void* record) {
   std::optional<TBlock> found;
   const auto each = [&](const auto& records, TBlock block) {
     for (size_t i = 0; i < records.size(); ++i) {
-      if (static_cast<const void*>(&records[i]) == record) found = block.Entry(static_cast<int32_t>(i));
+      if (static_cast<const void*>(&records[i]) == record) {
+        found = block.Entry(static_cast<int32_t>(i));
+      }
     }
   };
   const auto one = [&](const auto& r, TBlock block) {

@@ -30,7 +30,9 @@ class FailureCount {
   // exchange happened to work.
   // A read ended by the program's close is no failure of the device.
   int32_t Finish() const {
-    if (failed_ > 0 && DeviceOnline && !Stopping()) WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+    if (failed_ > 0 && DeviceOnline && !Stopping()) {
+      WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+    }
     return failed_;
   }
 

@@ -20,7 +20,7 @@ void StepProgress();
 // Every parameter block from the device in one fixed order, each attempted
 // whatever the others gave. Returns the number of failed commands (0: all read);
 // when any failed, the online label is left at "OFFLINE". A stoppable run: the
-// program's close ends it (devicelink::Stopping() tells, and the label stays).
+// program's close ends it (devicelink::StopRequested() tells; the label stays).
 int32_t ReadAllParameters();
 
 // The whole parameter model to the device, paced and counted on the progress bar
@@ -29,7 +29,8 @@ int32_t ReadAllParameters();
 // (it is read first, and not written when that read fails). Returns the number of
 // failed commands; when any failed the online label is left at "OFFLINE".
 // The records need not hold what the device reported (devicelink::TWholeSetWrite);
-// a close waits for the end of the run. A BaudIndex outside 0..7 raises std::out_of_range before any traffic.
+// a close waits for the end of the run. A BaudIndex outside 0..7 raises
+// std::out_of_range before any traffic.
 int32_t WriteAllParameters();
 
 }  // namespace services

@@ -4,9 +4,8 @@
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
-#include "services/app_window.h"
 #include "services/bulk_transfer.h"
-#include "services/text_modules.h"
+#include "services/status_note.h"
 
 namespace services {
 
@@ -66,7 +65,7 @@ TEditResult WriteWithoutReadBack(const std::function<bool()>& write) {
 
 bool ReportedOrRead(const void* record, const std::function<bool()>& read) {
   if (!devicelink::DeviceOnline || devicelink::Reported(record) || read()) return true;
-  if (!devicelink::Stopping()) AppWindow().SetStatusPanel(0, GetText(kNotSentUnread));
+  if (!devicelink::Stopping()) ShowStatusNote(TStatusNote::Text(kNotSentUnread));
   return false;
 }
 

@@ -64,8 +64,10 @@ TParameterSet CurrentSet() {
   return {dl::TParameterRecords::Capture(), AppWindow().MemoLines()};
 }
 
+// The file's set: nothing of it is what the device reported.
 void Commit(const TParameterSet& p) {
   p.TParameterRecords::Commit();
+  dl::ForgetReported();
   AppWindow().SetMemoLines(p.Memo);
 }
 

@@ -463,19 +463,22 @@ bool Tfrm_Main::PageShowsDeviceValues() {
   };
   if (group == nullptr || reported()) return true;
   const QStringList before = ShownValues(page);
+  const TShownSelection selection(page);
   {
     devicelink::TStoppableRun stoppable;
     group->Refresh(page);
     if (devicelink::Stopping()) return false;
   }
   if (!reported()) {
-    SetStatusPanel(0, services::GetText(services::kNotSentUnread));
+    services::ShowStatusNote(services::TStatusNote::Text(services::kNotSentUnread));
     return false;
   }
   if (ShownValues(page) != before) {
-    SetStatusPanel(0, services::GetText(services::kNotSentReadAnew));
+    services::ShowStatusNote(services::TStatusNote::Text(services::kNotSentReadAnew));
     return false;
   }
+  // The line or cell the operator chose, as before the lists were drawn again.
+  selection.Restore();
   return true;
 }
 

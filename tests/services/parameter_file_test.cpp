@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "devicelink/wire_values.h"
@@ -931,6 +932,24 @@ TEST_F(ParameterFileTest, BadValueKeepsThePreviousSetWhole) {
     }
     EXPECT_EQ(window.memo, (std::vector<std::string>{"alte", "Bemerkung"}));
   }
+}
+
+// A loaded set is the file's: none of its records counts as what the device
+// reported. A refused file leaves the set in use with its marks.
+TEST_F(ParameterFileTest, ALoadedSetHoldsNothingTheDeviceReported) {
+  const std::string good = Path("gut.PEG");
+  Save(good);
+  const std::string bad = Path("schlecht.PEG");
+  WriteBytes(bad, ReadBytes(good));
+  {
+    platform::TIniFile ini(bad);
+    ini.WriteString("Vorgaben", "Vorgabe8", "abc");
+  }
+  dl::MarkReported(0x8100, true);  // circuit 1's temperature block
+  EXPECT_FALSE(Load(bad));
+  EXPECT_TRUE(dl::Reported(&dl::TempParams[0]));
+  ASSERT_TRUE(Load(good));
+  EXPECT_FALSE(dl::Reported(&dl::TempParams[0]));
 }
 
 // A file that holds none of the parameter sections is refused, whatever else it

@@ -82,6 +82,24 @@ QStringList ShownValues(const QWidget* page) {
   return shown;
 }
 
+TShownSelection::TShownSelection(const QWidget* page) {
+  for (QListWidget* list : page->findChildren<QListWidget*>()) {
+    lines_.emplace_back(list, SelectedLine(list));
+  }
+  for (QTableWidget* grid : page->findChildren<QTableWidget*>()) {
+    cells_.push_back({grid, {grid->currentRow(), grid->currentColumn()}});
+  }
+}
+
+void TShownSelection::Restore() const {
+  for (const auto& [list, line] : lines_) {
+    if (line >= 0 && line < list->count()) list->setCurrentRow(line);
+  }
+  for (const auto& [grid, cell] : cells_) {
+    if (cell.first >= 0 && cell.second >= 0) grid->setCurrentCell(cell.first, cell.second);
+  }
+}
+
 void SetFixedFont(QWidget* widget) {
   QFont fixed("Courier New");
   fixed.setStyleHint(QFont::TypeWriter);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/text_modules.h"
@@ -15,6 +16,7 @@
 
 class QComboBox;
 class QListWidget;
+class QTableWidget;
 class QWidget;
 
 namespace ui {
@@ -32,6 +34,18 @@ int SelectedLine(const QListWidget* list);
 // What the page shows: the lines of its lists, the cells of its grids, its
 // edit texts, its choices and check marks, in the order of its children.
 QStringList ShownValues(const QWidget* page);
+
+// The line of each list and the cell of each grid chosen on a page, to be put
+// back after the page is drawn again.
+class TShownSelection {
+ public:
+  explicit TShownSelection(const QWidget* page);
+  void Restore() const;
+
+ private:
+  std::vector<std::pair<QListWidget*, int>> lines_;
+  std::vector<std::pair<QTableWidget*, std::pair<int, int>>> cells_;
+};
 
 // The fixed-pitch font of the lists: their lines stand in columns of characters.
 void SetFixedFont(QWidget* widget);

@@ -52,6 +52,7 @@
 #include "services/port_failure.h"
 #include "services/port_opening.h"
 #include "services/settings_file.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "tests/ui/form_access.h"
 #include "tools/flowsim/device_map.h"
@@ -362,7 +363,7 @@ void Connect(ui::Tfrm_Main& w, bool online, uint32_t com, const QString& passwor
 
 // The picture of a failed connect when it failed for the reason wanted. A
 // reason this machine cannot give (no access to a port as root, a built-in
-// port of every number) is put into the panel as the failure would put it,
+// port of every number) is shown through the note the failure would leave,
 // the program being offline from the connect before.
 void SavePortFailure(ui::Tfrm_Main& w, const QString& name, services::TPortFailure wanted,
                      bool tried) {
@@ -370,9 +371,9 @@ void SavePortFailure(ui::Tfrm_Main& w, const QString& name, services::TPortFailu
   const std::string text = services::PortFailureText(got);
   const bool reached = tried && got.kind == wanted.kind && w.StatusPanel(0) == text;
   if (!reached) {
-    std::cerr << name.toStdString() << ": not reached on this machine, the text set by hand\n";
+    std::cerr << name.toStdString() << ": not reached on this machine, its note shown by hand\n";
     if (devicelink::DeviceOnline) Connect(w, false, 1);
-    w.SetStatusPanel(0, services::PortFailureText(wanted));
+    services::ShowStatusNote(services::TStatusNote::PortFailed(wanted));
   }
   SaveStatus(w, name);
 }
@@ -469,7 +470,7 @@ void ShootStatusBar(ui::Tfrm_Main& w, const QString& lang) {
     if (!devicelink::DeviceOnline) std::cerr << "link-lost: the device did not connect\n";
     w.RefreshShownPage();  // values to be shown from before the loss
     device.GoAway();
-    if (!WaitFor([&] { return !w.LinkLostText().empty(); })) {
+    if (!WaitFor([&] { return w.LinkLostSince().has_value(); })) {
       std::cerr << "link-lost: the program did not notice\n";
     }
     SaveStatus(w, prefix + "link-lost");
@@ -499,7 +500,7 @@ void ShootStartStates() {
     }
     for (const int language : {0, 1}) {
       {
-        platform::TIniFile ini(settings, false);
+        platform::TIniFile ini(settings, false, platform::FileKind::kSettingsFile);
         ini.WriteInteger("Einstellungen", "Online", 1);
         ini.WriteInteger("Einstellungen", "Anschlu\xC3\x9F", 1);
         ini.WriteInteger("System", "Sprache", language);
@@ -517,7 +518,7 @@ void ShootStartStates() {
       w.close();
     }
   }
-  platform::WriteFileAtomically(settings, kept);
+  platform::WriteFileAtomically(settings, kept, platform::FileKind::kSettingsFile);
 }
 
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {

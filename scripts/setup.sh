@@ -5,9 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# fonts-dejavu-core: the sans-serif font the windows are laid out for; without
+# it a minimal system draws them in a fixed-pitch font, too wide for some captions.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev qt6-charts-dev
-          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation locales qt6-translations-l10n
-          libdw-dev pkg-config
+          libqt6opengl6-dev libgl-dev xvfb xauth fonts-liberation fonts-dejavu-core locales
+          qt6-translations-l10n libdw-dev pkg-config
           clang libclang-rt-14-dev)
 
 as_root() {

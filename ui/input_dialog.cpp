@@ -1,6 +1,6 @@
 #include "ui/input_dialog.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +9,7 @@
 #include <QValidator>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "platform/clock.h"
@@ -41,7 +42,8 @@ TInputDlg* InputDlg = nullptr;
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
   UseDialogFrame(*this);
-  form_width_ = width();
+  form_layout_ = {width(), height(), form_->LimitsLabel->height(), form_->Input->y(),
+                  form_->OKBtn->y()};
   form_->Input->setValidator(new TUpperCase(form_->Input));
   form_->Input->installEventFilter(this);
   connect(form_->OKBtn, &QPushButton::clicked, this, &TInputDlg::OKBtnClick);
@@ -63,26 +65,46 @@ void TInputDlg::FormActivate() {
   input->setText(shown_text_);
   input->setFocus();
   input->selectAll();
-  ShowLimits(Text(InputValueText(DisplayMin, IntegerOnly, Precision)) + " .. " +
+  ShowLimits(Text(InputValueText(DisplayMin, IntegerOnly, Precision)),
              Text(InputValueText(DisplayMax, IntegerOnly, Precision)));
   Cancelled = false;
 }
 
-void TInputDlg::ShowLimits(const QString& limits) {
+void TInputDlg::ShowLimits(const QString& min, const QString& max) {
+  const QString limits = min + " .. " + max;
   setWindowTitle(limits);
   // A window manager's title bar, in its own font and with its buttons, cuts the
   // limits short in a dialog this narrow: the label shows them whole, the dialog
-  // as wide as they need within the screen.
+  // as wide as they need within the screen, and on two lines when one line is
+  // wider than the screen. Whole pixels up, so no fraction of a glyph is cut.
   QLabel* label = form_->LimitsLabel;
   const int margin = label->x();
-  int w = std::max(form_width_, label->fontMetrics().horizontalAdvance(limits) + 2 * margin);
-  if (const QScreen* s = screen()) w = std::min(w, s->availableGeometry().width());
-  label->setText(label->fontMetrics().elidedText(limits, Qt::ElideMiddle, w - 2 * margin));
-  label->resize(w - 2 * margin, label->height());
-  form_->Input->resize(w - 2 * margin, form_->Input->height());
+  const QFontMetricsF metrics(label->font());
+  const auto width_of = [&metrics](const QString& text) {
+    return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
+  };
+  const int screen_width = screen() != nullptr ? screen()->availableGeometry().width() : 0;
+  QString text = limits;
+  int text_width = width_of(limits);
+  if (screen_width > 0 && text_width + 2 * margin > screen_width) {
+    text = min + " ..\n" + max;
+    text_width = std::max(width_of(min + " .."), width_of(max));
+  }
+  const int lines = text.count('\n') + 1;
+  const int label_height = std::max(form_layout_.label_height,
+                                    static_cast<int>(std::ceil(lines * metrics.lineSpacing())));
+  const int extra_height = label_height - form_layout_.label_height;
+  int w = std::max(form_layout_.width, text_width + 2 * margin);
+  if (screen_width > 0) w = std::min(w, screen_width);
+  label->setText(text);
+  label->setGeometry(margin, label->y(), w - 2 * margin, label_height);
+  QLineEdit* input = form_->Input;
+  input->setGeometry(margin, form_layout_.input_y + extra_height, w - 2 * margin, input->height());
+  QPushButton* ok = form_->OKBtn;
+  ok->move(ok->x(), form_layout_.buttons_y + extra_height);
   QPushButton* cancel = form_->CancelBtn;
-  cancel->move(w - margin - cancel->width(), cancel->y());
-  setFixedSize(w, height());
+  cancel->move(w - margin - cancel->width(), form_layout_.buttons_y + extra_height);
+  setFixedSize(w, form_layout_.height + extra_height);
 }
 
 bool TInputDlg::InputKeyPress(QKeyEvent* event) {

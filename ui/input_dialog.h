@@ -47,10 +47,18 @@ class TInputDlg : public QDialog {
 
  private:
   // The caption and the label above the entry show the limits.
-  void ShowLimits(const QString& limits);
+  void ShowLimits(const QString& min, const QString& max);
 
   std::unique_ptr<Ui::TInputDlg> form_;
-  int form_width_ = 0;  // the form's width, the least the dialog has
+  // The form as designed, which every activation lays out afresh from: its
+  // width is the least the dialog has.
+  struct {
+    int width = 0;
+    int height = 0;
+    int label_height = 0;
+    int input_y = 0;
+    int buttons_y = 0;
+  } form_layout_;
   // The value text as activation showed it: OK on it returns Value untouched
   // when it lies within the limits, not the rounded text read back.
   QString shown_text_;

@@ -1,5 +1,6 @@
 // The value input dialog: its key filter, the reading of the entry on OK, the unit
 // conversion both ways, and the dialog itself driven by keys.
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -236,8 +237,8 @@ class InputDialogTest : public QObject {
         << 255 << 0.f << 90.f << 120.f << false << 90.f << true;
     QTest::newRow("above, its shown text rounds onto the limit")
         << 255 << 100.0004f << 0.f << 100.f << false << 100.f << true;
-    QTest::newRow("above, in the display unit") << 1 << 250.f << 0.f << 200.f << false << 200.f
-                                                << true;
+    QTest::newRow("above, in the display unit")
+        << 1 << 250.f << 0.f << 200.f << false << 200.f << true;
     QTest::newRow("integer only, whole") << 255 << 42.f << 0.f << 1000.f << true << 42.f << false;
     QTest::newRow("integer only, not whole: the integer shown")
         << 255 << 273.9f << 0.f << 1000.f << true << 273.f << false;
@@ -263,8 +264,8 @@ class InputDialogTest : public QObject {
     dlg.FormActivate();
     dlg.OKBtnClick();
     QCOMPARE(std::bit_cast<uint32_t>(dlg.Value), std::bit_cast<uint32_t>(returned));
-    QCOMPARE(beeps_, beep ? std::vector<uint32_t>{platform::kBeepInformation}
-                          : std::vector<uint32_t>{});
+    QCOMPARE(beeps_,
+             beep ? std::vector<uint32_t>{platform::kBeepInformation} : std::vector<uint32_t>{});
   }
 
   void integerText_data() {
@@ -354,27 +355,42 @@ class InputDialogTest : public QObject {
   }
 
   // The title bar may cut the caption short: the label above the entry shows it
-  // whole, and the dialog widens for it, within the screen.
+  // whole, and the dialog widens for it, within the screen. What fits on one
+  // line follows from the font and the screen the test finds; limits wider than
+  // the screen go on two lines, never elided. A font of 22 pixels makes the
+  // largest limits wider than any screen here, so both ways are taken.
   void limitsShownWhole_data() {
     QTest::addColumn<int>("quantity");
     QTest::addColumn<float>("min");
     QTest::addColumn<float>("max");
     QTest::addColumn<bool>("integerOnly");
+    QTest::addColumn<int>("pixelSize");  // 0: the form's font
     QTest::addColumn<QString>("caption");
-    QTest::newRow("widest limits of the pages") << 255 << -1e9f << 1e9f << false << "-1E9 .. 1E9";
-    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << "-273.15 .. 1500";
+    const QString largest =
+        "-300000000549775575777803994281145270272 .. 300000000549775575777803994281145270272";
+    QTest::newRow("widest limits of the pages")
+        << 255 << -1e9f << 1e9f << false << 0 << "-1E9 .. 1E9";
+    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << 0 << "-273.15 .. 1500";
     QTest::newRow("integers of the largest floats")
-        << 255 << -3e38f << 3e38f << true
-        << "-300000000549775575777803994281145270272 .. 300000000549775575777803994281145270272";
+        << 255 << -3e38f << 3e38f << true << 0 << largest;
+    QTest::newRow("largest floats in a large font")
+        << 255 << -3e38f << 3e38f << true << 22 << largest;
   }
   void limitsShownWhole() {
     QFETCH(int, quantity);
     QFETCH(float, min);
     QFETCH(float, max);
     QFETCH(bool, integerOnly);
+    QFETCH(int, pixelSize);
     QFETCH(QString, caption);
     SetUnits(false, 0, 0, 0);
     TInputDlg dlg;
+    if (pixelSize > 0) {
+      QFont font = dlg.font();
+      font.setPixelSize(pixelSize);
+      dlg.setFont(font);
+    }
+    const QSize designed = dlg.size();
     dlg.Precision = 5;
     dlg.Quantity = static_cast<uint8_t>(quantity);
     dlg.MinValue = min;
@@ -382,15 +398,58 @@ class InputDialogTest : public QObject {
     dlg.Value = 0;
     dlg.IntegerOnly = integerOnly;
     dlg.FormActivate();
-    QLabel* label = dlg.Form()->LimitsLabel;
+    Ui::TInputDlg& f = *dlg.Form();
+    QLabel* label = f.LimitsLabel;
     QCOMPARE(dlg.windowTitle(), caption);
-    QCOMPARE(label->text(), caption);
-    QVERIFY(label->fontMetrics().horizontalAdvance(caption) <= label->width());
+
+    const QFontMetricsF metrics(label->font());
+    const auto width_of = [&metrics](const QString& text) {
+      return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
+    };
+    const int screen = dlg.screen()->availableGeometry().width();
+    const bool one_line = width_of(caption) + 2 * label->x() <= screen;
+    if (pixelSize == 22) QVERIFY2(!one_line, "the large font must not fit the screen");
+    const QStringList halves = caption.split(" .. ");
+    const QString expected = one_line ? caption : halves[0] + " ..\n" + halves[1];
+    QCOMPARE(label->text(), expected);
+    int widest = 0;
+    for (const QString& line : expected.split('\n')) {
+      widest = std::max(widest, width_of(line));
+      QVERIFY(width_of(line) <= label->width());
+    }
+    QVERIFY(label->height() >= label->sizeHint().height());
+    QVERIFY(label->geometry().bottom() < f.Input->y());
+    QVERIFY(f.Input->geometry().bottom() < f.OKBtn->y());
+    QCOMPARE(f.CancelBtn->y(), f.OKBtn->y());
     QVERIFY(label->geometry().right() < dlg.width());
-    QVERIFY(dlg.Form()->CancelBtn->geometry().right() < dlg.width());
-    QVERIFY(dlg.width() >= 176);
-    QVERIFY(dlg.width() <= dlg.screen()->availableGeometry().width());
-    QCOMPARE(dlg.width() > 176, label->fontMetrics().horizontalAdvance(caption) > 160);
+    QVERIFY(f.Input->geometry().right() < dlg.width());
+    QVERIFY(f.CancelBtn->geometry().right() < dlg.width());
+    QVERIFY(f.CancelBtn->geometry().bottom() < dlg.height());
+    QVERIFY(dlg.width() >= designed.width());
+    QVERIFY(dlg.width() <= screen);
+    QCOMPARE(dlg.width() > designed.width(), widest > designed.width() - 2 * label->x());
+
+    // The next use with short limits keeps nothing of this one: it is laid
+    // out as in a dialog used for the first time.
+    const auto activate_short = [](TInputDlg& d) {
+      d.MinValue = 0;
+      d.MaxValue = 1;
+      d.IntegerOnly = false;
+      d.FormActivate();
+    };
+    activate_short(dlg);
+    TInputDlg fresh;
+    fresh.setFont(dlg.font());
+    fresh.Precision = 5;
+    fresh.Quantity = 255;
+    activate_short(fresh);
+    QCOMPARE(label->text(), QString("0 .. 1"));
+    QCOMPARE(dlg.size(), fresh.size());
+    const Ui::TInputDlg& g = *fresh.Form();
+    QCOMPARE(label->geometry(), g.LimitsLabel->geometry());
+    QCOMPARE(f.Input->geometry(), g.Input->geometry());
+    QCOMPARE(f.OKBtn->geometry(), g.OKBtn->geometry());
+    QCOMPARE(f.CancelBtn->geometry(), g.CancelBtn->geometry());
   }
 
   // The dialog as the operator uses it: shown modally, keys typed, OK or Escape.

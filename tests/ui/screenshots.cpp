@@ -28,25 +28,37 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "devicelink/device_data.h"
 #include "devicelink/link_state.h"
 #include "platform/clock.h"
+#include "platform/ini_file.h"
 #include "platform/main_thread.h"
+#include "platform/port_names.h"
+#include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/data_folders.h"
 #include "services/port_failure.h"
 #include "services/port_opening.h"
+#include "services/settings_file.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "tests/ui/form_access.h"
+#include "tools/flowsim/device_map.h"
+#include "tools/flowsim/port_link.h"
+#include "tools/flowsim/pty_device.h"
+#include "tools/flowsim/simulator.h"
 #include "ui/about_box.h"
 #include "ui/chart_window.h"
 #include "ui/com_select_form.h"
@@ -66,6 +78,7 @@
 #include "ui/table_editor.h"
 #include "ui_chart_window.h"
 #include "ui_main_window.h"
+#include "ui_password_dialog.h"
 #include "ui_sat_table_editor.h"
 #include "ui_settings_dialog.h"
 #include "ui_table_editor.h"
@@ -100,20 +113,32 @@ void SaveOnScreen(QWidget& w, const QString& name) {
   std::cout << file.toStdString() << "\n";
 }
 
-// The value dialog with the longest limits the pages give, on the screen.
+// The value dialog with the longest limits the pages give, on the screen; the
+// integers of the largest floats (a table editor's axis cell) on one line, and in
+// a font of 30 pixels, too wide for the screen on one line, on two.
 void ShootValueDialog(const QString& lang) {
   struct Limits {
     uint8_t quantity;
     float min, max;
+    bool integer_only;
+    int pixel_size;  // 0: the form's font
     const char* name;
   };
-  const Limits cases[] = {{255, -1e9f, 1e9f, "widest"}, {0, -273.15f, 1500, "temperature"}};
+  const Limits cases[] = {{255, -1e9f, 1e9f, false, 0, "widest"},
+                          {0, -273.15f, 1500, false, 0, "temperature"},
+                          {255, -3e38f, 3e38f, true, 0, "largest"},
+                          {255, -3e38f, 3e38f, true, 30, "largest-large-font"}};
+  const QFont form_font = ui::InputDlg->font();
   for (const Limits& l : cases) {
     ui::InputDlg->Precision = 5;
     ui::InputDlg->Quantity = l.quantity;
     ui::InputDlg->MinValue = l.min;
     ui::InputDlg->MaxValue = l.max;
     ui::InputDlg->Value = 0;
+    ui::InputDlg->IntegerOnly = l.integer_only;
+    QFont font = form_font;
+    if (l.pixel_size > 0) font.setPixelSize(l.pixel_size);
+    ui::InputDlg->setFont(font);
     ui::SetModalHook([&](QDialog& d) {
       d.show();
       Settle(400);  // a window manager frames it meanwhile
@@ -124,6 +149,8 @@ void ShootValueDialog(const QString& lang) {
     });
     ui::ExecModal(*ui::InputDlg);
   }
+  ui::InputDlg->IntegerOnly = false;
+  ui::InputDlg->setFont(form_font);
   ui::SetModalHook(nullptr);
 }
 
@@ -293,6 +320,207 @@ void ShootTableEditors(const QString& lang) {
   ui::SetModalHook(nullptr);
 }
 
+// ---- The status bar in the states the program reaches by itself
+
+// Waits for the window to hear of what happened at its port (a device that went
+// away is told through the event loop), at most 3 s.
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 300 && !done(); ++i) Settle(10);
+  return done();
+}
+
+// The status bar takes its new height, one layout after the other.
+void SaveStatus(ui::Tfrm_Main& w, const QString& name) {
+  for (int i = 0; i < 4; ++i) QApplication::processEvents();
+  if (ui::FormOf(w).Label_Online->text() != "OFFLINE") {
+    std::cerr << name.toStdString() << ": the program is not offline\n";
+  }
+  Save(w, name);
+}
+
+// The operator goes online (or offline) at port com through the settings
+// dialog; a selection of another port is cancelled, the password dialog gets
+// password. A failed connect leaves the settings open: they are cancelled.
+void Connect(ui::Tfrm_Main& w, bool online, uint32_t com, const QString& password = {}) {
+  ui::SetModalHook([&](QDialog& d) {
+    d.show();
+    if (d.objectName() == "TEinst") {
+      auto& e = static_cast<ui::TEinst&>(d);
+      e.Form()->Zustand_Grp->SetItemIndex(online ? 1 : 0);
+      e.Form()->Com_Grp->SetItemIndex(static_cast<int>(com) - 1);
+      e.Form()->BtnOk->click();
+    } else if (d.objectName() == "TPasswordDlg") {
+      auto& p = static_cast<ui::TPasswordDlg&>(d);
+      p.SetText(password);
+      p.Form()->mrOk->click();
+    }
+    if (d.isVisible()) d.reject();
+    return d.result();
+  });
+  w.mnu_EinstellungenClick();
+  ui::SetModalHook(nullptr);
+}
+
+// The picture of a failed connect when it failed for the reason wanted. A
+// reason this machine cannot give (no access to a port as root, a built-in
+// port of every number) is shown through the note the failure would leave,
+// the program being offline from the connect before.
+void SavePortFailure(ui::Tfrm_Main& w, const QString& name, services::TPortFailure wanted,
+                     bool tried) {
+  const services::TPortFailure& got = services::PortFailure();
+  const std::string text = services::PortFailureText(got);
+  const bool reached = tried && got.kind == wanted.kind && w.StatusPanel(0) == text;
+  if (!reached) {
+    std::cerr << name.toStdString() << ": not reached on this machine, its note shown by hand\n";
+    if (devicelink::DeviceOnline) Connect(w, false, 1);
+    services::ShowStatusNote(services::TStatusNote::PortFailed(wanted));
+  }
+  SaveStatus(w, name);
+}
+
+// A COM number without a link whose built-in port passes the check.
+std::optional<uint32_t> BuiltInPort(const std::function<bool(const std::string&)>& check) {
+  for (uint32_t n = 3; n <= services::kPortChoices; ++n) {
+    if (std::filesystem::symlink_status(platform::PortLinkPath(n)).type() !=
+        std::filesystem::file_type::not_found) {
+      continue;
+    }
+    if (check("/dev/ttyS" + std::to_string(n - 1))) return n;
+  }
+  return std::nullopt;
+}
+
+// A simulated device of the program's own, linked as COM2.
+struct OwnDevice {
+  explicit OwnDevice(flowsim::SimulatorOptions options = {}) : sim(std::move(options)), pty(sim) {
+    pty.Start();
+    link = std::make_unique<flowsim::PortLink>(platform::PortsFolder(), 2, pty.SlavePath());
+  }
+  ~OwnDevice() { GoAway(); }
+  // As an unplugged adapter: the device and its link are gone.
+  void GoAway() {
+    link.reset();
+    pty.Stop();
+  }
+  flowsim::FlowSimulator sim;
+  flowsim::PtyDevice pty;
+  std::unique_ptr<flowsim::PortLink> link;
+};
+
+// Each reason a connect fails for, the wrong password and the lost link, each
+// reached as the operator reaches it; the device of COM1 online again after.
+void ShootStatusBar(ui::Tfrm_Main& w, const QString& lang) {
+  using services::TPortFailureKind;
+  namespace fs = std::filesystem;
+  const QString prefix = lang + "-status-";
+  {
+    // Another program holds the port.
+    OwnDevice device;
+    serial::TSioComPort other;
+    other.SetComNumber(2);
+    other.SetOpen(true);
+    Connect(w, true, 2);
+    SavePortFailure(w, prefix + "port-in-use", {TPortFailureKind::kInUse, 2, {}, true, {}}, true);
+  }
+  {
+    // The link of an adapter that is not plugged in.
+    const std::string adapter = "/dev/serial/by-id/usb-Serial_Adapter_A50285BI-if00-port0";
+    const bool absent = !fs::exists(adapter);
+    const fs::path link = platform::PortLinkPath(4);
+    fs::create_directories(link.parent_path());
+    fs::remove(link);
+    fs::create_symlink(adapter, link);
+    if (absent) Connect(w, true, 4);
+    SavePortFailure(w, prefix + "port-unplugged",
+                    {TPortFailureKind::kNoSuchDevice, 4, adapter, true, {}}, absent);
+    fs::remove(link);
+  }
+  {
+    // No link and no built-in port of that number.
+    const auto missing = BuiltInPort([](const std::string& path) { return !fs::exists(path); });
+    if (missing) Connect(w, true, *missing);
+    SavePortFailure(w, prefix + "port-missing",
+                    {TPortFailureKind::kNoSuchDevice, 3, "/dev/ttyS2", false, {}},
+                    missing.has_value());
+  }
+  {
+    // A built-in port this user may not open.
+    const auto denied = BuiltInPort([](const std::string& path) {
+      return fs::exists(path) && ::access(path.c_str(), R_OK | W_OK) != 0;
+    });
+    if (denied) Connect(w, true, *denied);
+    SavePortFailure(w, prefix + "port-denied",
+                    {TPortFailureKind::kPermissionDenied, 1, "/dev/ttyS0", false, {}},
+                    denied.has_value());
+  }
+  {
+    // A device whose password is in force, given a wrong one.
+    OwnDevice device;
+    device.sim.EnablePassword("geheim");
+    Connect(w, true, 2, "falsch");
+    if (w.StatusPanel(0) != services::GetText(48)) {
+      std::cerr << "password-wrong: the panel says " << w.StatusPanel(0) << "\n";
+    }
+    SaveStatus(w, prefix + "device-password-wrong");
+  }
+  {
+    // Online, then the device goes away.
+    OwnDevice device;
+    Connect(w, true, 2);
+    if (!devicelink::DeviceOnline) std::cerr << "link-lost: the device did not connect\n";
+    w.RefreshShownPage();  // values to be shown from before the loss
+    device.GoAway();
+    if (!WaitFor([&] { return w.LinkLostSince().has_value(); })) {
+      std::cerr << "link-lost: the program did not notice\n";
+    }
+    SaveStatus(w, prefix + "link-lost");
+  }
+  Connect(w, true, 1);
+  if (!devicelink::DeviceOnline) std::cerr << "COM1 did not connect again\n";
+}
+
+// The status bar at start, in both languages, with a device that says no: its
+// password in force, or an identification of neither model. Each is a start of
+// its own with the settings online at COM2; the settings are as before after.
+void ShootStartStates() {
+  const std::string settings = services::SettingsFileName();
+  std::string kept;
+  {
+    std::ifstream in(settings, std::ios::binary);
+    kept.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  for (const bool locked : {true, false}) {
+    OwnDevice device;
+    if (locked) {
+      device.sim.EnablePassword("geheim");
+    } else {
+      const std::string other = "XX-ABC7 ";
+      device.sim.WriteMemory(flowsim::map::kIdentification,
+                             std::vector<uint8_t>(other.begin(), other.end()));
+    }
+    for (const int language : {0, 1}) {
+      {
+        platform::TIniFile ini(settings, false, platform::FileKind::kSettingsFile);
+        ini.WriteInteger("Einstellungen", "Online", 1);
+        ini.WriteInteger("Einstellungen", "Anschlu\xC3\x9F", 1);
+        ini.WriteInteger("System", "Sprache", language);
+        ini.UpdateFile();
+      }
+      ui::TProgram program;
+      if (program.Start()) {
+        std::cerr << "a start with the settings at COM2 ended at once\n";
+        continue;
+      }
+      ui::Tfrm_Main& w = *program.MainWindow();
+      w.RefreshTimer()->stop();
+      SaveStatus(w, QString(language == 0 ? "de" : "en") + "-status-device-" +
+                        (locked ? "locked" : "unknown"));
+      w.close();
+    }
+  }
+  platform::WriteFileAtomically(settings, kept, platform::FileKind::kSettingsFile);
+}
+
 void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   auto* f = &ui::FormOf(w);
   f->Notebook->setCurrentWidget(f->TabBetrieb);
@@ -446,39 +674,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   ShootTableEditors(lang);
   ShootValueDialog(lang);
   ShootQtDialogs(w, lang);
-  // The status bar when the port cannot be opened, for each reason.
-  using services::TPortFailureKind;
-  const std::pair<services::TPortFailure, const char*> failures[] = {
-      {{TPortFailureKind::kPermissionDenied, 1, "/dev/ttyS0", false, {}}, "denied"},
-      {{TPortFailureKind::kInUse, 2, "/dev/ttyUSB0", true, {}}, "in-use"},
-      {{TPortFailureKind::kNoSuchDevice, 3, "/dev/ttyS2", false, {}}, "missing"},
-      {{TPortFailureKind::kNoSuchDevice, 4,
-        "/dev/serial/by-id/usb-Serial_Adapter_A50285BI-if00-port0", true, {}},
-       "unplugged"},
-  };
-  for (const auto& [failure, name] : failures) {
-    w.SetStatusPanel(0, services::PortFailureText(failure));
-    // The status bar takes its new height, one layout after the other.
-    for (int i = 0; i < 4; ++i) QApplication::processEvents();
-    Save(w, lang + "-status-port-" + name);
-  }
-  // A device whose password is in force, at start and after a wrong password.
-  const std::pair<uint16_t, const char*> locked[] = {{services::kDeviceLockedText, "locked"},
-                                                     {48, "password-wrong"}};
-  for (const auto& [text, name] : locked) {
-    w.SetStatusPanel(0, services::GetText(text));
-    for (int i = 0; i < 4; ++i) QApplication::processEvents();
-    Save(w, lang + "-status-device-" + name);
-  }
-  // A device of neither model at start.
-  w.SetStatusPanel(0, services::kUnknownDeviceText);
-  for (int i = 0; i < 4; ++i) QApplication::processEvents();
-  Save(w, lang + "-status-device-unknown");
-  // The link lost with its adapter.
-  w.SetStatusPanel(0, services::LinkLostText(platform::Now()));
-  for (int i = 0; i < 4; ++i) QApplication::processEvents();
-  Save(w, lang + "-status-link-lost");
-  w.SetStatusPanel(0, "");
+  ShootStatusBar(w, lang);
   // The splash as it shows over the window.
   w.AboutBox()->show();
   Save(*w.AboutBox(), lang + "-splash");
@@ -518,6 +714,7 @@ int main(int argc, char** argv) {
     w.mnu_SpracheClick(FormOf(w).mnu_Deutsch);
     w.close();
   }
+  if (!steam) ShootStartStates();
   platform::SetMainThread(nullptr);
   return code;
 }

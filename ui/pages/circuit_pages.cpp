@@ -3,8 +3,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QStyle>
+
+#include <cmath>
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
@@ -60,7 +64,14 @@ TCircuitPages::TCircuitPages(TPageContext& context) : TPage(context) {
       const int row = list->sizeHintForRow(0);
       list->clear();
       const int frame = 2 * list->frameWidth();
-      list->setFixedSize(chars_rows.width() * QFontMetrics(list->font()).horizontalAdvance('0') + frame + 6,
+      // A whole line measured, not a rounded advance times its characters: that
+      // is 7 pixels too wide at 38 characters, and both columns wider than the
+      // page. The style keeps a margin on either side of an item's text.
+      const double line =
+          QFontMetricsF(list->font()).horizontalAdvance(QString(chars_rows.width(), QChar('0')));
+      const int text_margins =
+          2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+      list->setFixedSize(static_cast<int>(std::ceil(line)) + text_margins + frame,
                          chars_rows.height() * row + frame + 2);
       // A double-click anywhere in the list, between lines too.
       list->viewport()->installEventFilter(this);

@@ -35,6 +35,9 @@ QString Text(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// Room around a button's caption, on either side and above and below together.
+constexpr int kButtonPadding = 8;
+
 }  // namespace
 
 TInputDlg* InputDlg = nullptr;
@@ -42,8 +45,13 @@ TInputDlg* InputDlg = nullptr;
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
   UseDialogFrame(*this);
-  form_layout_ = {width(), height(), form_->LimitsLabel->height(), form_->Input->y(),
-                  form_->OKBtn->y()};
+  form_layout_ = {width(),
+                  height(),
+                  form_->LimitsLabel->height(),
+                  form_->Input->y(),
+                  form_->OKBtn->y(),
+                  form_->OKBtn->size(),
+                  form_->CancelBtn->size()};
   form_->Input->setValidator(new TUpperCase(form_->Input));
   form_->Input->installEventFilter(this);
   connect(form_->OKBtn, &QPushButton::clicked, this, &TInputDlg::OKBtnClick);
@@ -100,11 +108,23 @@ void TInputDlg::ShowLimits(const QString& min, const QString& max) {
   label->setGeometry(margin, label->y(), w - 2 * margin, label_height);
   QLineEdit* input = form_->Input;
   input->setGeometry(margin, form_layout_.input_y + extra_height, w - 2 * margin, input->height());
+  // The buttons as large as their captions need in the font in force.
   QPushButton* ok = form_->OKBtn;
-  ok->move(ok->x(), form_layout_.buttons_y + extra_height);
   QPushButton* cancel = form_->CancelBtn;
+  int button_growth = 0;
+  for (auto [b, designed] : {std::pair{ok, form_layout_.ok_size},
+                             std::pair{cancel, form_layout_.cancel_size}}) {
+    // A caption the designed button holds keeps the designed size.
+    const QFontMetrics caption(b->font());
+    const QSize need = QSize(caption.horizontalAdvance(b->text()) + 2 * kButtonPadding,
+                             caption.height() + kButtonPadding)
+                           .expandedTo(designed);
+    button_growth = std::max(button_growth, need.height() - designed.height());
+    b->resize(need);
+  }
+  ok->move(ok->x(), form_layout_.buttons_y + extra_height);
   cancel->move(w - margin - cancel->width(), form_layout_.buttons_y + extra_height);
-  setFixedSize(w, form_layout_.height + extra_height);
+  setFixedSize(w, form_layout_.height + extra_height + button_growth);
 }
 
 bool TInputDlg::InputKeyPress(QKeyEvent* event) {

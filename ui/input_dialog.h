@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <QKeyEvent>
 
 #include <cstdint>
@@ -58,6 +59,8 @@ class TInputDlg : public QDialog {
     int label_height = 0;
     int input_y = 0;
     int buttons_y = 0;
+    QSize ok_size;
+    QSize cancel_size;
   } form_layout_;
   // The value text as activation showed it: OK on it returns Value untouched
   // when it lies within the limits, not the rounded text read back.

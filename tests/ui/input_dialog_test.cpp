@@ -425,6 +425,12 @@ class InputDialogTest : public QObject {
     QVERIFY(f.Input->geometry().right() < dlg.width());
     QVERIFY(f.CancelBtn->geometry().right() < dlg.width());
     QVERIFY(f.CancelBtn->geometry().bottom() < dlg.height());
+    // The buttons show their captions whole in the font in force.
+    for (const QPushButton* b : {f.OKBtn, f.CancelBtn}) {
+      const QFontMetrics caption(b->font());
+      QVERIFY(b->width() > caption.horizontalAdvance(b->text()) &&
+              b->height() > caption.height());
+    }
     QVERIFY(dlg.width() >= designed.width());
     QVERIFY(dlg.width() <= screen);
     QCOMPARE(dlg.width() > designed.width(), widest > designed.width() - 2 * label->x());

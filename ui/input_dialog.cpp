@@ -112,8 +112,8 @@ void TInputDlg::ShowLimits(const QString& min, const QString& max) {
   QPushButton* ok = form_->OKBtn;
   QPushButton* cancel = form_->CancelBtn;
   int button_growth = 0;
-  for (auto [b, designed] : {std::pair{ok, form_layout_.ok_size},
-                             std::pair{cancel, form_layout_.cancel_size}}) {
+  for (auto [b, designed] :
+       {std::pair{ok, form_layout_.ok_size}, std::pair{cancel, form_layout_.cancel_size}}) {
     // A caption the designed button holds keeps the designed size.
     const QFontMetrics caption(b->font());
     const QSize need = QSize(caption.horizontalAdvance(b->text()) + 2 * kButtonPadding,

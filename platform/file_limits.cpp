@@ -69,11 +69,15 @@ std::string TechnicalText(FileFault fault, const std::string& path, int code, bo
          std::system_category().message(code);
 }
 
+FileError NotRegular(FileKind kind, const std::string& path, bool writing, mode_t mode) {
+  const NodeKind node = NodeOf(mode);
+  return FileError(FileFault::kNotRegular, kind, path,
+                   node == NodeKind::kDirectory ? EISDIR : EINVAL, writing, node);
+}
+
 [[noreturn]] void ThrowNotRegular(FileKind kind, const std::string& path, bool writing,
                                   mode_t mode) {
-  const NodeKind node = NodeOf(mode);
-  throw FileError(FileFault::kNotRegular, kind, path,
-                  node == NodeKind::kDirectory ? EISDIR : EINVAL, writing, node);
+  throw NotRegular(kind, path, writing, mode);
 }
 
 [[noreturn]] void ThrowTooLarge(FileKind kind, const std::string& path) {
@@ -316,11 +320,7 @@ int OpenForWriting(const std::string& path, FileKind kind, bool append) {
   };
   struct stat st;
   if (::fstat(fd, &st) != 0) fail(FileError(FileFault::kUnwritable, kind, path, errno, true));
-  if (!S_ISREG(st.st_mode)) {
-    const NodeKind node = NodeOf(st.st_mode);
-    fail(FileError(FileFault::kNotRegular, kind, path,
-                   node == NodeKind::kDirectory ? EISDIR : EINVAL, true, node));
-  }
+  if (!S_ISREG(st.st_mode)) fail(NotRegular(kind, path, true, st.st_mode));
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   if (!append && ::ftruncate(fd, 0) != 0) {

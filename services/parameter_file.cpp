@@ -305,12 +305,12 @@ struct TSetSection {
 };
 // clang-format off
 constexpr TSetSection kSetSections[] = {
-    {kTempSection, 2, 0},     {kPressureSection, 2, 0},       {kFlowSection, 2, 0},
-    {kDiffPressureSection, 2, 0}, {kMediumSection, 2, 0},     {kGasSection, 0, 0},
-    {kSupplySection, 2, 0},   {kPulseSection, 2, 0},          {kAlarmSection, 2, 0},
-    {kOutputSection, 4, 0},   {kSwitchesSection, 0, 0},       {kUserUnitSection, kUserUnitEntries, 0},
-    {kTrendSection, 0, 0},    {kCorrectionSection, 2, 1},     {kLimitSection, 0, 0},
-    {kSystemSection, 0, 0},   {kPresetSection, 0, 0},         {kDisplaySection, 0, 0},
+    {kTempSection, 2, 0},        {kPressureSection, 2, 0},  {kFlowSection, 2, 0},
+    {kDiffPressureSection, 2, 0}, {kMediumSection, 2, 0},   {kGasSection, 0, 0},
+    {kSupplySection, 2, 0},      {kPulseSection, 2, 0},     {kAlarmSection, 2, 0},
+    {kOutputSection, 4, 0},      {kSwitchesSection, 0, 0},  {kUserUnitSection, kUserUnitEntries, 0},
+    {kTrendSection, 0, 0},       {kCorrectionSection, 2, 1}, {kLimitSection, 0, 0},
+    {kSystemSection, 0, 0},      {kPresetSection, 0, 0},    {kDisplaySection, 0, 0},
     {kMemoSection, 0, 0},
 };
 // clang-format on

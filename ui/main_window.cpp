@@ -430,15 +430,13 @@ void Tfrm_Main::Guarded(const std::function<void()>& body) {
 }
 
 void Tfrm_Main::OperatorEvent(const std::function<void()>& body) {
-  // A click during a refresh or another edit would have its writes refused by
-  // the waiting exchange, and the refresh would then overwrite the edit.
-  if (CommBusy != 0 || devicelink::ExchangeRunning() || queue_->Closing()) return;
-  Guarded([&] {
-    TBusyScope busy;
+  FileCommand([&] {
     if (PageShowsDeviceValues()) body();
   });
 }
 
+// A click during a refresh or another edit would have its writes refused by
+// the waiting exchange, and the refresh would then overwrite the edit.
 void Tfrm_Main::FileCommand(const std::function<void()>& body) {
   if (CommBusy != 0 || devicelink::ExchangeRunning() || queue_->Closing()) return;
   Guarded([&] {

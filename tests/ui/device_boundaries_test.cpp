@@ -44,6 +44,13 @@ void PutPressure(flowsim::FlowSimulator& sim, uint16_t at, const TPressureBlock&
   PutDeviceFloat(sim, at + 20, p.konst);
 }
 
+// The lines a list shows of the records as they are.
+QStringList RecordLines(const std::vector<std::string>& lines) {
+  QStringList out;
+  for (const std::string& l : lines) out << QString::fromStdString(l);
+  return out;
+}
+
 int WritesTo(flowsim::FlowSimulator& sim, uint16_t address) {
   int n = 0;
   for (const TraceLine& l : Trace(sim.Requests())) n += l.write && l.address == address;
@@ -121,11 +128,7 @@ class DeviceBoundariesTest : public QObject {
     QCOMPARE(int(p.Kind), 2);
     QCOMPARE(p.Hyd, 95.0f);
     QCOMPARE(p.Max, 777.0f);
-    QCOMPARE(Lines(f.ListePD2), [] {
-      QStringList lines;
-      for (const std::string& l : PressureLines(1)) lines << QString::fromStdString(l);
-      return lines;
-    }());
+    QCOMPARE(Lines(f.ListePD2), RecordLines(PressureLines(1)));
 
     const std::vector<uint8_t> before = com2.ReadMemory(block, 32);
     com1.ClearRequests();
@@ -142,11 +145,7 @@ class DeviceBoundariesTest : public QObject {
     std::memcpy(&bits, &max, 4);
     for (int i = 0; i < 4; ++i) expected[12 + i] = uint8_t(bits >> (24 - 8 * i));
     QCOMPARE(com2.ReadMemory(block, 32), expected);
-    QCOMPARE(Lines(f.ListePD2), [] {
-      QStringList lines;
-      for (const std::string& l : PressureLines(1)) lines << QString::fromStdString(l);
-      return lines;
-    }());
+    QCOMPARE(Lines(f.ListePD2), RecordLines(PressureLines(1)));
   }
 
   // A page showing what the device did not report (the port opened again, a

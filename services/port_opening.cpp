@@ -13,6 +13,7 @@
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
+#include "services/status_note.h"
 
 namespace services {
 
@@ -150,7 +151,7 @@ void IdentifyDevice() {
       } else {
         devicelink::DeviceOnline = false;
         g_unknown_device = true;
-        if (HasAppWindow()) AppWindow().SetStatusPanel(0, kUnknownDeviceText);
+        ShowStatusNote(TStatusNote::Text(kUnknownDeviceText));
         ClosePortQuietly(Port());
       }
       // A device whose password is in force connects only through the settings

@@ -329,7 +329,7 @@ bool Tfrm_Main::FormCreate() {
       if (services::PortFailure().kind != services::TPortFailureKind::kNone) {
         services::ShowStatusNote(services::TStatusNote::PortFailed(services::PortFailure()));
       } else if (services::UnknownDevice()) {
-        SetStatusPanel(0, services::kUnknownDeviceText);
+        services::ShowStatusNote(services::TStatusNote::Text(services::kUnknownDeviceText));
       } else if (services::DeviceLocked()) {
         // A device whose password is in force is connected through the settings.
         services::ShowStatusNote(services::TStatusNote::Text(services::kDeviceLockedText));
@@ -423,7 +423,7 @@ void Tfrm_Main::Guarded(const std::function<void()>& body) {
   } catch (const std::exception& e) {
     ShowError(e.what());
   } catch (...) {
-    ShowError("unknown error");
+    ShowError(services::ProgramText(services::text_id::kUnknownError));
   }
   --handler_depth_;
   AfterHandler();

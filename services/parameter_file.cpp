@@ -662,10 +662,9 @@ void SaveParameterFile() {
     // A device, FIFO or folder of that name is no file to overwrite: refused
     // before the question.
     platform::CheckWriteTarget(name, platform::FileKind::kParameterFile);
-    if (FileExists(name) &&
-        window.MessageBox(ProgramText(text_id::kOverwriteQuestion),
-                          ProgramText(text_id::kWarningCaption),
-                          kMbOkCancel | kMbIconWarning) != kIdOk) {
+    if (FileExists(name) && window.MessageBox(ProgramText(text_id::kOverwriteQuestion),
+                                              ProgramText(text_id::kWarningCaption),
+                                              kMbOkCancel | kMbIconWarning) != kIdOk) {
       return;
     }
     // Changes stay in memory and replace the file in one rename at the end.

@@ -1,8 +1,8 @@
 #include "ui/input_dialog.h"
 
 #include <QFontMetricsF>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>

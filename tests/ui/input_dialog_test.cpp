@@ -375,8 +375,8 @@ class InputDialogTest : public QObject {
         "-300000000549775575777803994281145270272 .. 300000000549775575777803994281145270272";
     QTest::newRow("widest limits of the pages")
         << 255 << -1e9f << 1e9f << false << 0 << "-1E9 .. 1E9" << false;
-    QTest::newRow("temperature")
-        << 0 << -273.15f << 1500.f << false << 0 << "-273.15 .. 1500" << false;
+    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << 0 << "-273.15 .. 1500"
+                                 << false;
     QTest::newRow("integers of the largest floats")
         << 255 << -3e38f << 3e38f << true << 0 << largest << false;
     QTest::newRow("largest floats in a large font")
@@ -447,8 +447,8 @@ class InputDialogTest : public QObject {
     // As wide as the designed form, the limits or the buttons need, no wider.
     const int buttons = f.OKBtn->width() + kButtonGap + f.CancelBtn->width();
     QVERIFY(dlg.width() <= screen);
-    QCOMPARE(dlg.width(), std::max({designed.width(), widest + 2 * label->x(),
-                                    buttons + 2 * label->x()}));
+    QCOMPARE(dlg.width(),
+             std::max({designed.width(), widest + 2 * label->x(), buttons + 2 * label->x()}));
 
     // The next use with short limits keeps nothing of this one: it is laid
     // out as in a dialog used for the first time.

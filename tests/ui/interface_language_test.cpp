@@ -5,8 +5,8 @@
 // A German word is one the German texts use (the German modules, the program's
 // own German wording, the forms' built-in captions) and the English ones do not;
 // an English word the reverse.
-#include <QAbstractItemView>
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QChart>
 #include <QChartView>
@@ -230,8 +230,7 @@ class InterfaceLanguageTest : public QObject {
       seen->Add("message box", QString::fromStdString(text));
       seen->Add("message box caption", QString::fromStdString(caption));
       const uint32_t buttons = flags & 0x0F;
-      return buttons == services::kMbYesNo || buttons == 0x03 ? services::kIdYes
-                                                              : services::kIdOk;
+      return buttons == services::kMbYesNo || buttons == 0x03 ? services::kIdYes : services::kIdOk;
     });
     SetFileDialogHook([this](const TFileRequest& r) {
       seen->Add("file dialog", QString::fromStdString(r.caption));
@@ -418,8 +417,7 @@ class InterfaceLanguageTest : public QObject {
     Tfrm_Main& again = *world->Main();
     for (const int shown : {language, 1 - language}) {
       if (shown != language) {
-        again.mnu_SpracheClick(shown == 1 ? FormOf(again).mnu_Englisch
-                                          : FormOf(again).mnu_Deutsch);
+        again.mnu_SpracheClick(shown == 1 ? FormOf(again).mnu_Englisch : FormOf(again).mnu_Deutsch);
       }
       seen = std::make_unique<Collector>();
       seen->Add("status panel 0", QString::fromStdString(again.StatusPanel(0)));

@@ -160,6 +160,20 @@ constexpr TBuiltIn kBuiltIn[] = {
      "The value is outside the allowed range."},
     {text_id::kTableEditorMessages + 11, "Der Achsenwert ist keine ganze Zahl.",
      "The axis value is not a whole number."},
+    {text_id::kClosingAfterTransfer,
+     "Das Programm wird beendet, sobald die Übertragung zum Gerät abgeschlossen ist.",
+     "The program closes once the transfer to the device has finished."},
+    {text_id::kNotSentAtClose,
+     "Beim Beenden möglicherweise nicht zum Gerät gelangt: %1. Bitte erneut senden.",
+     "When the program closed, these may not have reached the device: %1. Please send them "
+     "again."},
+    {text_id::kBlockPreset, "Vorgabewert %1", "Preset value %1"},
+    {text_id::kBlockDisplayEnable, "Anzeigefreigabe", "Display enable"},
+    {text_id::kBlockClock, "Datum / Uhrzeit", "Date / time"},
+    {text_id::kBlockOther, "Block %1", "Block %1"},
+    {text_id::kUnreportedBlock,
+     "Nichts gesendet: %1 wurde nicht von diesem Gerät gelesen.",
+     "Nothing sent: %1 was not read from this device."},
 };
 // clang-format on
 

@@ -91,6 +91,14 @@ inline constexpr uint16_t kPasswordCaption = 188;
 inline constexpr uint16_t kUnknownError = 189;  // an error that carries no words
 // The table editors' questions and messages, 14336 .. 14347.
 inline constexpr uint16_t kTableEditorMessages = 14336;
+// The close and the runs of exchanges.
+inline constexpr uint16_t kClosingAfterTransfer = 190;
+inline constexpr uint16_t kNotSentAtClose = 191;  // %1 the blocks
+inline constexpr uint16_t kBlockPreset = 192;     // %1 number
+inline constexpr uint16_t kBlockDisplayEnable = 193;
+inline constexpr uint16_t kBlockClock = 194;
+inline constexpr uint16_t kBlockOther = 195;       // %1 address
+inline constexpr uint16_t kUnreportedBlock = 196;  // %1 the block
 }  // namespace text_id
 
 // The text, with %1 .. %9 replaced by the arguments in one pass (a mark inside an

@@ -947,9 +947,9 @@ TEST_F(ParameterFileTest, ALoadedSetHoldsNothingTheDeviceReported) {
   }
   dl::MarkReported(0x8100, true);  // circuit 1's temperature block
   EXPECT_FALSE(Load(bad));
-  EXPECT_TRUE(dl::Reported(&dl::TempParams[0]));
+  EXPECT_TRUE(dl::Reported(dl::BlockAddressOf(dl::TempParams[0])));
   ASSERT_TRUE(Load(good));
-  EXPECT_FALSE(dl::Reported(&dl::TempParams[0]));
+  EXPECT_FALSE(dl::Reported(dl::BlockAddressOf(dl::TempParams[0])));
 }
 
 // A file that holds none of the parameter sections is refused, whatever else it

@@ -662,7 +662,8 @@ void SaveParameterFile() {
     // A device, FIFO or folder of that name is no file to overwrite: refused
     // before the question.
     platform::CheckWriteTarget(name, platform::FileKind::kParameterFile);
-    if (FileExists(name) && window.MessageBox("Datei überschreiben ?", "Warnung",
+    if (FileExists(name) && window.MessageBox(ProgramText(text_id::kOverwriteQuestion),
+                                              ProgramText(text_id::kWarningCaption),
                                               kMbOkCancel | kMbIconWarning) != kIdOk) {
       return;
     }

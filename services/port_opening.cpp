@@ -14,6 +14,7 @@
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
+#include "services/status_note.h"
 
 namespace services {
 
@@ -153,7 +154,7 @@ void IdentifyDevice() {
       } else {
         devicelink::DeviceOnline = false;
         g_unknown_device = true;
-        if (HasAppWindow()) AppWindow().SetStatusPanel(0, kUnknownDeviceText);
+        ShowStatusNote(TStatusNote::Text(kUnknownDeviceText));
         ClosePortQuietly(Port());
       }
       // A device whose password is in force connects only through the settings

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "services/port_failure.h"
+#include "services/program_texts.h"
 
 namespace services {
 
@@ -37,9 +38,9 @@ bool DeviceLocked();
 constexpr uint16_t kDeviceLockedText = 50;
 
 // True when the last IdentifyDevice left the program offline because the device
-// answered with an identification of neither model; kUnknownDeviceText says so
-// in status panel 0.
+// answered with an identification of neither model; the note kUnknownDeviceText
+// (a program text) says so in status panel 0.
 bool UnknownDevice();
-inline constexpr const char* kUnknownDeviceText = "Kein GAS- oder DAMPF Rechner";
+inline constexpr uint16_t kUnknownDeviceText = text_id::kUnknownDevice;
 
 }  // namespace services

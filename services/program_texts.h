@@ -1,8 +1,9 @@
-// The texts of the program's own messages (files, the port, the link), ids 100 to
-// 199 of the text modules. Each comes from the module of the current Medium and
-// Language; where the module lacks it, or cannot be read at all, the program's
-// own wording in that language stands in, so that even a text module that cannot
-// be read is reported in words.
+// The texts of the program's own messages (files, the port, the link) and of the
+// captions the forms fix in German, ids 100 to 199 of the text modules, and the
+// table editors' messages of block 14336. Each comes from the module of the
+// current Medium and Language; where the module lacks it, or cannot be read at
+// all, the program's own wording in that language stands in, so that even a
+// text module that cannot be read is reported in words.
 //
 // A text may hold the marks %1 .. %9 for the arguments given.
 #pragma once
@@ -66,6 +67,30 @@ inline constexpr uint16_t kSelectPortLine2 = 162;
 inline constexpr uint16_t kSelectPortOk = 163;
 inline constexpr uint16_t kSelectPortCancel = 164;
 inline constexpr uint16_t kSelectPortRefused = 165;
+// Captions and messages the forms and the program fix in German, here in both
+// languages.
+inline constexpr uint16_t kCancel = 170;
+inline constexpr uint16_t kDateTime = 171;               // the clock group of the system page
+inline constexpr uint16_t kChartButton = 172;            // the trend page's button to the chart
+inline constexpr uint16_t kChartCaption = 173;           // the chart window
+inline constexpr uint16_t kPrintItem = 174;              // the charts' context menu
+inline constexpr uint16_t kSaveItem = 175;               // the error list's context menu
+inline constexpr uint16_t kTrendListCircuit = 176;       // %1 the circuit, heads a trend list line
+inline constexpr uint16_t kUnknownDevice = 177;          // a device of neither model
+inline constexpr uint16_t kOverwriteQuestion = 178;      // before a file is saved over
+inline constexpr uint16_t kWarningCaption = 179;         // of the overwrite question
+inline constexpr uint16_t kPrinterCannotPrint = 180;     // a printout that cannot begin
+inline constexpr uint16_t kPrintFailed = 181;            // a printout that cannot end
+inline constexpr uint16_t kTextFileFilter = 182;         // the file dialog's, in Qt's form
+inline constexpr uint16_t kCompressibilityTables = 183;  // file types of the table editors
+inline constexpr uint16_t kDensityTables = 184;
+inline constexpr uint16_t kEnthalpyTables = 185;
+inline constexpr uint16_t kSaturationTables = 186;
+inline constexpr uint16_t kPrintPreviewCaption = 187;
+inline constexpr uint16_t kPasswordCaption = 188;
+inline constexpr uint16_t kUnknownError = 189;  // an error that carries no words
+// The table editors' questions and messages, 14336 .. 14347.
+inline constexpr uint16_t kTableEditorMessages = 14336;
 // The close and the runs of exchanges.
 inline constexpr uint16_t kClosingAfterTransfer = 190;
 inline constexpr uint16_t kNotSentAtClose = 191;  // %1 the blocks

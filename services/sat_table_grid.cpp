@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "services/program_texts.h"
+
 namespace services {
 namespace {
 
@@ -33,7 +35,7 @@ const char* TSatGrid::Heading(int column) {
 }
 
 TTableFileKind TSatGrid::FileKind() const {
-  return {".STB", "STB", "Satt. Tabellen (*.STB *.stb)|*.STB;*.stb"};
+  return {".STB", "STB", ProgramText(text_id::kSaturationTables) + " (*.STB *.stb)|*.STB;*.stb"};
 }
 
 const TGridCell& TSatGrid::Cell(int column, int row) const {

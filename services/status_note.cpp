@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "services/app_window.h"
-#include "services/text_modules.h"
+#include "services/program_texts.h"
 
 namespace services {
 namespace {
@@ -46,7 +46,7 @@ std::string StatusNoteText(const TStatusNote& note) {
     case TStatusNote::Kind::kText:
       break;
   }
-  return GetText(note.text);
+  return ProgramText(note.text);
 }
 
 void ShowStatusNote(const TStatusNote& note) {

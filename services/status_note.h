@@ -18,7 +18,7 @@ struct TStatusNote {
   Kind kind = Kind::kText;
   TPortFailure failure;             // kPortFailure
   platform::LocalDateTime since{};  // kLinkLost
-  uint16_t text = 0;                // kText: id of the text module
+  uint16_t text = 0;                // kText: id of the text module or a program text
 
   static TStatusNote PortFailed(const TPortFailure& failure);
   static TStatusNote LinkLost(const platform::LocalDateTime& since);

@@ -44,11 +44,12 @@ struct TCellInput {
 enum class TPasteResult { kChanged, kUnchanged, kRefused };
 
 // The file type of a table: extension with its dot, the dialogs' default
-// extension and their filter ("description|patterns", both spellings).
+// extension and their filter ("description|patterns", both spellings, the
+// description in the current language).
 struct TTableFileKind {
   const char* extension;
   const char* default_ext;
-  const char* filter;
+  std::string filter;
 };
 
 // A table editor's working copy. Nothing here changes a cell whose text the

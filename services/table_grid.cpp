@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "services/program_texts.h"
+
 namespace services {
 namespace {
 
@@ -26,10 +28,13 @@ TPropertyGrid::TPropertyGrid(int32_t medium, int32_t tag) : medium_(medium), tag
 
 TTableFileKind TPropertyGrid::FileKind() const {
   if (medium_ == 1) {
-    if (tag_ != 0) return {".ETB", "ETB", "Enthalpie Tabellen (*.ETB *.etb)|*.ETB;*.etb"};
-    return {".DTB", "DTB", "Dichte Tabellen (*.DTB *.dtb)|*.DTB;*.dtb"};
+    if (tag_ != 0) {
+      return {".ETB", "ETB", ProgramText(text_id::kEnthalpyTables) + " (*.ETB *.etb)|*.ETB;*.etb"};
+    }
+    return {".DTB", "DTB", ProgramText(text_id::kDensityTables) + " (*.DTB *.dtb)|*.DTB;*.dtb"};
   }
-  return {".KTB", "KTB", "Kompr. Tabellen (*.KTB *.ktb)|*.KTB;*.ktb"};
+  return {".KTB", "KTB",
+          ProgramText(text_id::kCompressibilityTables) + " (*.KTB *.ktb)|*.KTB;*.ktb"};
 }
 
 TTableCellKind TPropertyGrid::Kind(int column, int row) {

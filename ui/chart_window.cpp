@@ -26,6 +26,7 @@
 #include "devicelink/device_data.h"
 #include "devicelink/window_scopes.h"
 #include "services/app_window.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "ui/chart_rules.h"
 #include "ui/dialog_hooks.h"
@@ -168,7 +169,7 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
 
     auto* menu = new QMenu(view);
     menu->setObjectName("PopupMenu" + n);
-    QAction* print = menu->addAction("Drucken...");
+    QAction* print = menu->addAction(QString());
     print->setObjectName("mnu_Print" + n);
     popup_menus_[static_cast<size_t>(i)] = menu;
     print_items_[static_cast<size_t>(i)] = print;
@@ -184,6 +185,7 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
   }
   form_->Panel2->installEventFilter(this);
   pressed_ = form_->SpeedButton1;
+  LoadTexts();
   ClearCharts();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
@@ -193,6 +195,13 @@ Tfrm_Grafik::Tfrm_Grafik(const TTrendSource* source, QWidget* parent)
 
 Tfrm_Grafik::~Tfrm_Grafik() {
   if (frm_Grafik == this) frm_Grafik = nullptr;
+}
+
+void Tfrm_Grafik::LoadTexts() {
+  setWindowTitle(Q(services::ProgramText(services::text_id::kChartCaption)));
+  for (QAction* print : print_items_) {
+    print->setText(Q(services::ProgramText(services::text_id::kPrintItem)));
+  }
 }
 
 QChart* Tfrm_Grafik::Chart(int i) const {
@@ -419,9 +428,13 @@ void Tfrm_Grafik::PrintChart(int i) {
   printer.setPageOrientation(QPageLayout::Landscape);
   if (!ExecPrintDialog(this, printer, PrintFileName("Grafik" + std::to_string(i + 1)))) return;
   QPainter painter;
-  if (!painter.begin(&printer)) throw std::runtime_error("Der Drucker kann nicht drucken.");
+  if (!painter.begin(&printer)) {
+    throw std::runtime_error(services::ProgramText(services::text_id::kPrinterCannotPrint));
+  }
   ChartView(i)->render(&painter, QRectF(), QRect(), Qt::KeepAspectRatio);
-  if (!painter.end()) throw std::runtime_error("Der Druck ist fehlgeschlagen.");
+  if (!painter.end()) {
+    throw std::runtime_error(services::ProgramText(services::text_id::kPrintFailed));
+  }
 }
 
 }  // namespace ui

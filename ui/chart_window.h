@@ -51,12 +51,14 @@ class Tfrm_Grafik : public QWidget {
 
   // Back to the empty charts with the clearing button pressed.
   void ResetCharts();
+  // The caption and the print items in the current language.
+  void LoadTexts();
 
  public slots:
   // Handler of the three buttons: the clearing one empties the charts, "CH 1"
   // and "CH 2" show the records of their circuit.
   void SpeedButton1Click(QAbstractButton* sender);
-  // Handler of the four "Drucken..." items: prints the chart of its menu.
+  // Handler of the four print items: prints the chart of its menu.
   void mnu_Print1Click(QAction* sender);
   void FormResize();
 

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -13,6 +14,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "services/program_texts.h"
 #include "services/unit_tables.h"
 #include "ui/dialog_frame.h"
 #include "ui/input_dialog_logic.h"
@@ -45,13 +47,8 @@ TInputDlg* InputDlg = nullptr;
 TInputDlg::TInputDlg(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TInputDlg>()) {
   form_->setupUi(this);
   UseDialogFrame(*this);
-  form_layout_ = {width(),
-                  height(),
-                  form_->LimitsLabel->height(),
-                  form_->Input->y(),
-                  form_->OKBtn->y(),
-                  form_->OKBtn->size(),
-                  form_->CancelBtn->size()};
+  designed_ = {form_->LimitsLabel->minimumSize(), form_->OKBtn->minimumSize(),
+               form_->CancelBtn->minimumSize()};
   form_->Input->setValidator(new TUpperCase(form_->Input));
   form_->Input->installEventFilter(this);
   connect(form_->OKBtn, &QPushButton::clicked, this, &TInputDlg::OKBtnClick);
@@ -73,6 +70,7 @@ void TInputDlg::FormActivate() {
   input->setText(shown_text_);
   input->setFocus();
   input->selectAll();
+  form_->CancelBtn->setText(Text(services::ProgramText(services::text_id::kCancel)));
   ShowLimits(Text(InputValueText(DisplayMin, IntegerOnly, Precision)),
              Text(InputValueText(DisplayMax, IntegerOnly, Precision)));
   Cancelled = false;
@@ -82,11 +80,12 @@ void TInputDlg::ShowLimits(const QString& min, const QString& max) {
   const QString limits = min + " .. " + max;
   setWindowTitle(limits);
   // A window manager's title bar, in its own font and with its buttons, cuts the
-  // limits short in a dialog this narrow: the label shows them whole, the dialog
-  // as wide as they need within the screen, and on two lines when one line is
-  // wider than the screen. Whole pixels up, so no fraction of a glyph is cut.
+  // limits short in a dialog this narrow: the label shows them whole, as wide as
+  // they need within the screen, and on two lines when one line is wider than
+  // the screen. Whole pixels up, so no fraction of a glyph is cut.
   QLabel* label = form_->LimitsLabel;
-  const int margin = label->x();
+  const QMargins frame = layout()->contentsMargins();
+  const int margins = frame.left() + frame.right();
   const QFontMetricsF metrics(label->font());
   const auto width_of = [&metrics](const QString& text) {
     return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
@@ -94,37 +93,28 @@ void TInputDlg::ShowLimits(const QString& min, const QString& max) {
   const int screen_width = screen() != nullptr ? screen()->availableGeometry().width() : 0;
   QString text = limits;
   int text_width = width_of(limits);
-  if (screen_width > 0 && text_width + 2 * margin > screen_width) {
+  if (screen_width > 0 && text_width + margins > screen_width) {
     text = min + " ..\n" + max;
     text_width = std::max(width_of(min + " .."), width_of(max));
   }
   const int lines = text.count('\n') + 1;
-  const int label_height = std::max(form_layout_.label_height,
-                                    static_cast<int>(std::ceil(lines * metrics.lineSpacing())));
-  const int extra_height = label_height - form_layout_.label_height;
-  int w = std::max(form_layout_.width, text_width + 2 * margin);
-  if (screen_width > 0) w = std::min(w, screen_width);
+  int label_width = std::max(designed_.label.width(), text_width);
+  if (screen_width > 0) label_width = std::min(label_width, screen_width - margins);
   label->setText(text);
-  label->setGeometry(margin, label->y(), w - 2 * margin, label_height);
-  QLineEdit* input = form_->Input;
-  input->setGeometry(margin, form_layout_.input_y + extra_height, w - 2 * margin, input->height());
-  // The buttons as large as their captions need in the font in force.
-  QPushButton* ok = form_->OKBtn;
-  QPushButton* cancel = form_->CancelBtn;
-  int button_growth = 0;
+  label->setMinimumSize(label_width,
+                        std::max(designed_.label.height(),
+                                 static_cast<int>(std::ceil(lines * metrics.lineSpacing()))));
+  // The buttons as large as their captions need in the font in force; a caption
+  // the designed button holds keeps the designed size. Side by side in the
+  // layout, they widen the dialog when the limits leave too little room.
   for (auto [b, designed] :
-       {std::pair{ok, form_layout_.ok_size}, std::pair{cancel, form_layout_.cancel_size}}) {
-    // A caption the designed button holds keeps the designed size.
+       {std::pair{form_->OKBtn, designed_.ok}, std::pair{form_->CancelBtn, designed_.cancel}}) {
     const QFontMetrics caption(b->font());
-    const QSize need = QSize(caption.horizontalAdvance(b->text()) + 2 * kButtonPadding,
-                             caption.height() + kButtonPadding)
-                           .expandedTo(designed);
-    button_growth = std::max(button_growth, need.height() - designed.height());
-    b->resize(need);
+    b->setFixedSize(QSize(caption.horizontalAdvance(b->text()) + 2 * kButtonPadding,
+                          caption.height() + kButtonPadding)
+                        .expandedTo(designed));
   }
-  ok->move(ok->x(), form_layout_.buttons_y + extra_height);
-  cancel->move(w - margin - cancel->width(), form_layout_.buttons_y + extra_height);
-  setFixedSize(w, form_layout_.height + extra_height + button_growth);
+  layout()->activate();
 }
 
 bool TInputDlg::InputKeyPress(QKeyEvent* event) {

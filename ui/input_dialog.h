@@ -47,21 +47,18 @@ class TInputDlg : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  // The caption and the label above the entry show the limits.
+  // The caption and the label above the entry show the limits; the label and
+  // the buttons take the room their texts need, and the layout the dialog's.
   void ShowLimits(const QString& min, const QString& max);
 
   std::unique_ptr<Ui::TInputDlg> form_;
-  // The form as designed, which every activation lays out afresh from: its
-  // width is the least the dialog has.
+  // The least sizes of the form as designed, which every activation starts
+  // from afresh.
   struct {
-    int width = 0;
-    int height = 0;
-    int label_height = 0;
-    int input_y = 0;
-    int buttons_y = 0;
-    QSize ok_size;
-    QSize cancel_size;
-  } form_layout_;
+    QSize label;
+    QSize ok;
+    QSize cancel;
+  } designed_;
   // The value text as activation showed it: OK on it returns Value untouched
   // when it lies within the limits, not the rounded text read back.
   QString shown_text_;

@@ -341,7 +341,7 @@ bool Tfrm_Main::StartUp() {
       if (services::PortFailure().kind != services::TPortFailureKind::kNone) {
         services::ShowStatusNote(services::TStatusNote::PortFailed(services::PortFailure()));
       } else if (services::UnknownDevice()) {
-        SetStatusPanel(0, services::kUnknownDeviceText);
+        services::ShowStatusNote(services::TStatusNote::Text(services::kUnknownDeviceText));
       } else if (services::DeviceLocked()) {
         // A device whose password is in force is connected through the settings.
         services::ShowStatusNote(services::TStatusNote::Text(services::kDeviceLockedText));
@@ -432,7 +432,7 @@ void Tfrm_Main::ShowCommandError(std::exception_ptr error) {
   } catch (const std::exception& e) {
     text = e.what();
   } catch (...) {
-    text = "unknown error";
+    text = services::ProgramText(services::text_id::kUnknownError);
   }
   // After the close no box opens: the error goes to the terminal, if any.
   if (gate_->Closing()) {

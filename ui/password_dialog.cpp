@@ -2,8 +2,10 @@
 
 #include <QShowEvent>
 
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "ui/dialog_frame.h"
+#include "ui/qt_text.h"
 #include "ui_password_dialog.h"
 
 namespace ui {
@@ -38,8 +40,11 @@ void TPasswordDlg::showEvent(QShowEvent* event) {
 }
 
 void TPasswordDlg::FormActivate() {
-  // The label and buttons in the current language where the module has them;
-  // the caption stays "Paßwort".
+  // The label and buttons in the current language where the module has them,
+  // the caption and Cancel also where it has not. The German caption is the
+  // form's "Paßwort", which block 21600 spells otherwise.
+  setWindowTitle(Q(services::ProgramText(services::text_id::kPasswordCaption)));
+  form_->CancelBtn->setText(Q(services::ProgramText(services::text_id::kCancel)));
   services::TextBlock t;
   if (services::GetTextBlock(21600, 1, t)) {
     if (!t[1].empty()) form_->Label1->setText(QString::fromStdString(t[1]));

@@ -1,7 +1,10 @@
 #include "ui/print_preview.h"
 
 #include <QPixmap>
+#include <QShowEvent>
 
+#include "services/program_texts.h"
+#include "ui/qt_text.h"
 #include "ui_print_preview.h"
 
 namespace ui {
@@ -21,6 +24,11 @@ Tsansicht::Tsansicht(QWidget* parent) : QDialog(parent), form_(std::make_unique<
 void Tsansicht::ShowPage(const QPixmap& page) {
   form_->Image->setPixmap(page);
   form_->Image->resize(page.size());
+}
+
+void Tsansicht::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  setWindowTitle(Q(services::ProgramText(services::text_id::kPrintPreviewCaption)));
 }
 
 Tsansicht::~Tsansicht() {

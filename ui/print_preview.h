@@ -23,6 +23,10 @@ class Tsansicht : public QDialog {
   // The image takes its own copy of the page and the page's size.
   void ShowPage(const QPixmap& page);
 
+ protected:
+  // The caption in the language in force when it opens.
+  void showEvent(QShowEvent* event) override;
+
  private:
   std::unique_ptr<Ui::Tsansicht> form_;
 };

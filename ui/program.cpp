@@ -17,6 +17,7 @@
 #include "serial/sio_errors.h"
 #include "serial/sio_port.h"
 #include "services/app_window.h"
+#include "services/program_texts.h"
 #include "services/settings_file.h"
 #include "ui/chart_window.h"
 #include "ui/close_signals.h"
@@ -68,7 +69,7 @@ std::optional<int> TProgram::Start() {
     } catch (const std::exception& e) {
       text = e.what();
     } catch (...) {
-      text = "unknown error";
+      text = services::ProgramText(services::text_id::kUnknownError);
     }
     platform::GetMainThread().Post([window, text] {
       if (window) window->ShowError(text);

@@ -9,6 +9,7 @@
 #include "serial/sio_port.h"
 #include "services/app_state.h"
 #include "services/connect_sequence.h"
+#include "services/program_texts.h"
 #include "services/status_note.h"
 #include "services/text_modules.h"
 #include "ui/busy_scopes.h"
@@ -57,6 +58,7 @@ void TEinst::Sprache() {
   TRadioGroup* groups[] = {form_->Com_Grp, form_->Bd_Grp, form_->Zustand_Grp, form_->Akt_Grp,
                            form_->Ref_Grp};
   for (size_t i = 0; i < 5; ++i) groups[i]->setTitle(Q(t[i + 1]));
+  form_->BtnCancel->setText(Q(services::ProgramText(services::text_id::kCancel)));
   for (size_t i = 0; i < 5; ++i) {
     if (!services::GetTextBlock(static_cast<uint16_t>(21520 + 16 * i), 1, t)) continue;
     QStringList items;

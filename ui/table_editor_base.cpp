@@ -29,6 +29,7 @@
 #include "services/app_window.h"
 #include "services/data_folders.h"
 #include "services/file_messages.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
@@ -80,7 +81,6 @@ namespace {
 
 constexpr uint16_t kFileMenuTexts = 1280;
 constexpr uint16_t kEditMenuTexts = 1296;
-constexpr uint16_t kEditorMessages = 14336;
 
 enum Message {
   kAskSend = 0,
@@ -95,24 +95,6 @@ enum Message {
   kNotANumber = 9,
   kOutOfRange = 10,
   kNotWhole = 11,
-};
-
-// The German texts of block 14336, for a text module that lacks them.
-const std::array<const char*, 12> kBuiltInMessages = {
-    "Die Tabelle wurde geändert. Soll sie zum Gerät gesendet werden?",
-    "Die Tabelle wurde geändert. Soll sie in einer Datei gespeichert werden?",
-    "Die Tabelle konnte nicht vom Gerät gelesen werden. Die angezeigte Tabelle ist unverändert.",
-    "Die Tabelle konnte nicht vollständig zum Gerät gesendet werden. Die Tabelle im Gerät ist "
-    "möglicherweise nur zum Teil geändert: bitte erneut senden.",
-    "Die Tabelle enthält Änderungen, die noch nicht zum Gerät gesendet wurden. Trotzdem die "
-    "Tabelle des Geräts lesen und die Änderungen verwerfen?",
-    "Die Tabelle enthält Änderungen, die nicht gespeichert sind. Trotzdem verwerfen?",
-    "Die Tabellendatei kann nicht geladen werden:",
-    "Die Tabellendatei kann nicht gespeichert werden:",
-    "Die Datei enthält keine Tabelle dieser Art.",
-    "Der Wert ist keine Zahl.",
-    "Der Wert liegt außerhalb des erlaubten Bereichs.",
-    "Der Achsenwert ist keine ganze Zahl.",
 };
 
 void SetText(QAction* action, const std::string& text) {
@@ -211,10 +193,8 @@ void TTableEditorBase::FormCreate() {
 }
 
 std::string TTableEditorBase::Text(int index) const {
-  services::TextBlock t;
-  services::GetTextBlock(kEditorMessages, 1, t);
-  const std::string& text = t.at(static_cast<size_t>(index));
-  return text.empty() ? kBuiltInMessages.at(static_cast<size_t>(index)) : text;
+  return services::ProgramText(
+      static_cast<uint16_t>(services::text_id::kTableEditorMessages + index));
 }
 
 int TTableEditorBase::Ask(int index, uint32_t buttons) {

@@ -113,7 +113,7 @@ class TTableEditorBase : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // String index of block 14336, with a built-in fallback.
+  // String index of block 14336 in the current language.
   std::string Text(int index) const;
   int Ask(int index, uint32_t buttons);
   void Tell(const std::string& text);

@@ -26,6 +26,8 @@ using ui::TInputDlg;
 namespace {
 
 constexpr int kRefused = -1;
+// The room the form leaves between OK and Cancel.
+constexpr int kButtonGap = 10;
 
 // The user-unit choice of the device data model, as a test case sets it.
 void SetUnits(bool user_units_on, uint8_t kind, uint8_t variant, int32_t medium) {
@@ -358,7 +360,9 @@ class InputDialogTest : public QObject {
   // whole, and the dialog widens for it, within the screen. What fits on one
   // line follows from the font and the screen the test finds; limits wider than
   // the screen go on two lines, never elided. A font of 22 pixels makes the
-  // largest limits wider than any screen here, so both ways are taken.
+  // largest limits wider than any screen here, so both ways are taken. Short
+  // limits in that font leave the buttons, grown to their captions, to set the
+  // width: side by side, apart, inside the dialog.
   void limitsShownWhole_data() {
     QTest::addColumn<int>("quantity");
     QTest::addColumn<float>("min");
@@ -366,15 +370,21 @@ class InputDialogTest : public QObject {
     QTest::addColumn<bool>("integerOnly");
     QTest::addColumn<int>("pixelSize");  // 0: the form's font
     QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("twoLines");  // the font makes the limits wider than the screen
     const QString largest =
         "-300000000549775575777803994281145270272 .. 300000000549775575777803994281145270272";
     QTest::newRow("widest limits of the pages")
-        << 255 << -1e9f << 1e9f << false << 0 << "-1E9 .. 1E9";
-    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << 0 << "-273.15 .. 1500";
+        << 255 << -1e9f << 1e9f << false << 0 << "-1E9 .. 1E9" << false;
+    QTest::newRow("temperature") << 0 << -273.15f << 1500.f << false << 0 << "-273.15 .. 1500"
+                                 << false;
     QTest::newRow("integers of the largest floats")
-        << 255 << -3e38f << 3e38f << true << 0 << largest;
+        << 255 << -3e38f << 3e38f << true << 0 << largest << false;
     QTest::newRow("largest floats in a large font")
-        << 255 << -3e38f << 3e38f << true << 22 << largest;
+        << 255 << -3e38f << 3e38f << true << 22 << largest << true;
+    QTest::newRow("short limits in a large font")
+        << 255 << 0.f << 1.f << false << 22 << "0 .. 1" << false;
+    QTest::newRow("short limits in a larger font")
+        << 255 << 0.f << 1.f << false << 40 << "0 .. 1" << false;
   }
   void limitsShownWhole() {
     QFETCH(int, quantity);
@@ -383,6 +393,7 @@ class InputDialogTest : public QObject {
     QFETCH(bool, integerOnly);
     QFETCH(int, pixelSize);
     QFETCH(QString, caption);
+    QFETCH(bool, twoLines);
     SetUnits(false, 0, 0, 0);
     TInputDlg dlg;
     if (pixelSize > 0) {
@@ -408,7 +419,7 @@ class InputDialogTest : public QObject {
     };
     const int screen = dlg.screen()->availableGeometry().width();
     const bool one_line = width_of(caption) + 2 * label->x() <= screen;
-    if (pixelSize == 22) QVERIFY2(!one_line, "the large font must not fit the screen");
+    if (twoLines) QVERIFY2(!one_line, "the large font must not fit the screen");
     const QStringList halves = caption.split(" .. ");
     const QString expected = one_line ? caption : halves[0] + " ..\n" + halves[1];
     QCOMPARE(label->text(), expected);
@@ -423,17 +434,21 @@ class InputDialogTest : public QObject {
     QCOMPARE(f.CancelBtn->y(), f.OKBtn->y());
     QVERIFY(label->geometry().right() < dlg.width());
     QVERIFY(f.Input->geometry().right() < dlg.width());
-    QVERIFY(f.CancelBtn->geometry().right() < dlg.width());
-    QVERIFY(f.CancelBtn->geometry().bottom() < dlg.height());
-    // The buttons show their captions whole in the font in force.
+    // The buttons show their captions whole in the font in force, apart from
+    // each other, inside the dialog.
     for (const QPushButton* b : {f.OKBtn, f.CancelBtn}) {
       const QFontMetrics caption(b->font());
       QVERIFY(b->width() > caption.horizontalAdvance(b->text()) &&
               b->height() > caption.height());
+      QVERIFY(b->x() >= label->x() && b->geometry().right() < dlg.width() - label->x());
+      QVERIFY(b->geometry().bottom() < dlg.height());
     }
-    QVERIFY(dlg.width() >= designed.width());
+    QVERIFY(f.OKBtn->x() + f.OKBtn->width() + kButtonGap <= f.CancelBtn->x());
+    // As wide as the designed form, the limits or the buttons need, no wider.
+    const int buttons = f.OKBtn->width() + kButtonGap + f.CancelBtn->width();
     QVERIFY(dlg.width() <= screen);
-    QCOMPARE(dlg.width() > designed.width(), widest > designed.width() - 2 * label->x());
+    QCOMPARE(dlg.width(),
+             std::max({designed.width(), widest + 2 * label->x(), buttons + 2 * label->x()}));
 
     // The next use with short limits keeps nothing of this one: it is laid
     // out as in a dialog used for the first time.
@@ -516,7 +531,9 @@ class InputDialogTest : public QObject {
     });
     QCOMPARE(exec(), int(QDialog::Accepted));
     QCOMPARE(dlg.Value, -40.f);
-    QCOMPARE(dlg.size(), QSize(176, 99));
+    QCOMPARE(dlg.height(), 99);
+    QCOMPARE(dlg.width(), std::max(176, 8 + dlg.Form()->OKBtn->width() + kButtonGap +
+                                            dlg.Form()->CancelBtn->width() + 8));
   }
 };
 

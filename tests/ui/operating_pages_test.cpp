@@ -226,6 +226,15 @@ class OperatingPagesTest : public QObject {
     w.OperatingPages().Speichern1Click();
     QCOMPARE(world->boxes.size(), size_t(1));
     QCOMPARE(CommBusy, uint8_t(0));
+
+    // In English as well one blank between the words and the times, the
+    // suffix of an unacknowledged error after the module's non-breaking space;
+    // the shorter word between the times moves the present error's word along.
+    w.mnu_SpracheClick(FormOf(w).mnu_Englisch);
+    const QStringList en = Lines(FormOf(w).ErrorListe);
+    QCOMPARE(en.value(1), DT(e[2].Come) + " to " + DT(e[2].Go) + nbsp + "unacknowledged");
+    QCOMPARE(en.value(8), DT(e[17].Come) + QString(23, ' ') + "still active");
+    QCOMPARE(en.value(8).indexOf("still"), en.value(1).indexOf(nbsp));
   }
 
   void emptyErrorListCannotBeSaved() {

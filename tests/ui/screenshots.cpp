@@ -115,7 +115,8 @@ void SaveOnScreen(QWidget& w, const QString& name) {
 
 // The value dialog with the longest limits the pages give, on the screen; the
 // integers of the largest floats (a table editor's axis cell) on one line, and in
-// a font of 30 pixels, too wide for the screen on one line, on two.
+// a font of 30 pixels, too wide for the screen on one line, on two; short limits
+// in that font, where the buttons set the width.
 void ShootValueDialog(const QString& lang) {
   struct Limits {
     uint8_t quantity;
@@ -127,7 +128,8 @@ void ShootValueDialog(const QString& lang) {
   const Limits cases[] = {{255, -1e9f, 1e9f, false, 0, "widest"},
                           {0, -273.15f, 1500, false, 0, "temperature"},
                           {255, -3e38f, 3e38f, true, 0, "largest"},
-                          {255, -3e38f, 3e38f, true, 30, "largest-large-font"}};
+                          {255, -3e38f, 3e38f, true, 30, "largest-large-font"},
+                          {255, 0, 1, false, 30, "short-large-font"}};
   const QFont form_font = ui::InputDlg->font();
   for (const Limits& l : cases) {
     ui::InputDlg->Precision = 5;
@@ -223,6 +225,11 @@ void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
   w.SetMemoLines({"R = 5 Ω, √(Δp)"});
   RunAnswering([&] { w.mnu_SpeichernClick(); }, {{lang + "-qt-remark-characters", reject}});
   w.SetMemoLines(memo);
+  // A parameter file saved over one that is there.
+  const std::string existing = services::GetDocumentsFolder() + "/Messwerte.PEG";
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return existing; });
+  RunAnswering([&] { w.mnu_SpeichernClick(); }, {{lang + "-qt-overwrite", reject}});
+  ui::SetFileDialogHook(nullptr);
 }
 
 // The parameter report with a page of remarks as a PDF (pdftoppm makes pictures

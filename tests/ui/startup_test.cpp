@@ -236,9 +236,9 @@ class StartupTest : public QObject {
     QCOMPARE(read, expected);
     QVERIFY(!devicelink::DeviceOnline);
     QCOMPARE(FormOf(w).Label_Online->text(), QString("OFFLINE"));
-    const std::string text = device == "unknown"
-                                 ? std::string("Kein GAS- oder DAMPF Rechner")
-                                 : services::GetText(services::kDeviceLockedText);
+    const std::string text = device != "unknown" ? services::GetText(services::kDeviceLockedText)
+                             : language == 0     ? std::string("Kein GAS- oder DAMPF Rechner")
+                                                 : std::string("No GAS or STEAM flow computer");
     QVERIFY(!text.empty());
     QCOMPARE(w.StatusPanel(0), text);
     QCOMPARE(FormOf(w).ListeK1->count(), 0);

@@ -174,7 +174,11 @@ std::vector<std::string> ErrorLogLines() {
     for (int n = 0; n < devicelink::kEntriesPerErrorType; ++n) {
       const devicelink::TErrorLogEntry& e = entry(i);
       if (e.Active != 0) {
-        lines.push_back(DT(e.Come) + std::string(24, ' ') + w[0]);
+        // The word of a present error stands where a past one's suffix does,
+        // after the go time: 24 blanks with " bis ", one fewer with " to ".
+        const std::string come = DT(e.Come);
+        const size_t blanks = platform::Utf8Length(sep) + platform::Utf8Length(come);
+        lines.push_back(come + std::string(blanks, ' ') + w[0]);
       } else if (e.Come.Day != 0) {
         lines.push_back(DT(e.Come) + sep + DT(e.Go) + (e.Flag != 0 ? std::string(12, ' ') : w[1]));
       }

@@ -23,7 +23,9 @@ bool IsSingleCircuitSystem();
 std::vector<std::string> MeasuredValueLines(int c);
 // The status lines that follow, from the device's error status (count, mask).
 std::vector<std::string> StatusLines(int32_t count, uint8_t mask);
-// The error-log page from DeviceErrorLog.
+// The error-log page from DeviceErrorLog. A present error's word stands in the
+// column of a past one's suffix, whatever the length of the word between the
+// come and go times.
 std::vector<std::string> ErrorLogLines();
 // The totalizer list of circuit c from IntegratorHistory.
 std::vector<std::string> IntegratorLines(int c);

@@ -19,6 +19,7 @@
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
 #include "services/data_folders.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 #include "ui/busy_flags.h"
@@ -42,7 +43,7 @@ TOperatingPages::TOperatingPages(TPageContext& context) : TPage(context) {
   Ui::Tfrm_Main& f = Form();
   popup_menu_ = new QMenu(f.ErrorListe);
   popup_menu_->setObjectName("PopupMenu1");
-  speichern_action_ = popup_menu_->addAction("Speichern...");
+  speichern_action_ = popup_menu_->addAction(QString());
   speichern_action_->setObjectName("Speichern1");
   f.ErrorListe->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(f.ErrorListe, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -55,7 +56,6 @@ TOperatingPages::TOperatingPages(TPageContext& context) : TPage(context) {
   SaveDialog_ErrorProt.save = true;
   SaveDialog_ErrorProt.file_name = "ErrorListe";
   SaveDialog_ErrorProt.default_ext = "txt";
-  SaveDialog_ErrorProt.filter = "Text (*.txt);;Alle Dateien (*)";
   SaveDialog_ErrorProt.overwrite_prompt = true;
 }
 
@@ -65,6 +65,8 @@ std::vector<QWidget*> TOperatingPages::Pages() const {
 }
 
 void TOperatingPages::LoadTexts() {
+  speichern_action_->setText(Q(services::ProgramText(services::text_id::kSaveItem)));
+  SaveDialog_ErrorProt.filter = services::ProgramText(services::text_id::kTextFileFilter);
   services::TextBlock t;
   if (!services::GetTextBlock(30720, 1, t)) return;
   Form().GroupInteg1->setTitle(Q(t[0]));

@@ -17,6 +17,7 @@
 #include "services/app_window.h"
 #include "services/bulk_transfer.h"
 #include "services/parameter_edit.h"
+#include "services/program_texts.h"
 #include "services/system_type_sync.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
@@ -115,6 +116,7 @@ void TSystemPages::LoadTrendSettingChoices() {
 
 void TSystemPages::LoadSystemPageTexts() {
   Ui::Tfrm_Main& f = Form();
+  f.GroupDate->setTitle(Q(services::ProgramText(services::text_id::kDateTime)));
   services::TextBlock t;
   if (!services::GetTextBlock(11264, 1, t)) return;
   f.GroupSystem->setTitle(Q(t[0]));

@@ -20,6 +20,7 @@
 #include "platform/text_encoding.h"
 #include "services/bulk_transfer.h"
 #include "services/data_folders.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 #include "ui/busy_flags.h"
@@ -56,7 +57,6 @@ TTrendPage::TTrendPage(TPageContext& context) : TPage(context) {
   SaveTrendDialog.save = true;
   SaveTrendDialog.file_name = "Trenddaten";
   SaveTrendDialog.default_ext = "txt";
-  SaveTrendDialog.filter = "Text (*.txt);;Alle Dateien (*)";
   SaveTrendDialog.overwrite_prompt = true;
 }
 
@@ -67,11 +67,22 @@ std::vector<QWidget*> TTrendPage::Pages() const {
 // The heading in the new language names the units in force now; the values
 // under it follow, so both come from the same unit rows.
 void TTrendPage::LoadTexts() {
+  Ui::Tfrm_Main& f = Form();
+  f.cmd_Grafik->setText(Q(services::ProgramText(services::text_id::kChartButton)));
+  SaveTrendDialog.filter = services::ProgramText(services::text_id::kTextFileFilter);
   if (read_running_) {
     SetupTrendGridHeader();  // the read's end shows the record again
   } else {
+    // The list names the circuits in the new language.
+    for (int line = 0; line < f.ComboTrends->count() && devicelink::TrendStore; ++line) {
+      const int k = devicelink::TrendStore->ListMap.at(static_cast<size_t>(line));
+      if (k < 0) continue;
+      f.ComboTrends->setItemText(
+          line, Q(TrendListLine(devicelink::TrendStore->Records.at(static_cast<size_t>(k)))));
+    }
     ShowSelectedRecord();
   }
+  if (frm_Grafik != nullptr) frm_Grafik->LoadTexts();
 }
 
 // Reached again, the page shows its record in the units in force now (the

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/text_encoding.h"
+#include "services/program_texts.h"
 #include "services/value_format.h"
 
 namespace ui {
@@ -133,8 +134,9 @@ void ComputeTrendStatistics(TTrendRecord& r) {
 }
 
 std::string TrendListLine(const TTrendRecord& r) {
-  return "Kreis " + std::to_string(r.Circuit + 1) + ": " + r.StartText + "  -  " + r.EndText +
-         " [" + platform::ZeroPad(r.Count, 2) + "]";
+  return services::ProgramText(services::text_id::kTrendListCircuit,
+                               {std::to_string(r.Circuit + 1)}) +
+         " " + r.StartText + "  -  " + r.EndText + " [" + platform::ZeroPad(r.Count, 2) + "]";
 }
 
 std::vector<int> TrendListOrder(const devicelink::TTrendStore& store) {

@@ -63,7 +63,8 @@ double TrendColumnValue(const devicelink::TTrendRecord& r, int c, int j);
 // they are.
 void ComputeTrendStatistics(devicelink::TTrendRecord& r);
 
-// "Kreis n: <start>  -  <end> [nn]" from the texts ComputeTrendStatistics left.
+// "Kreis n: <start>  -  <end> [nn]" (in the current language) from the texts
+// ComputeTrendStatistics left.
 std::string TrendListLine(const devicelink::TTrendRecord& r);
 
 // The records the list shows, newest first: from the newest index (taken as 0

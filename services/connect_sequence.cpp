@@ -98,6 +98,12 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
     return outcome;
   }
   const bool was_online = DeviceOnline;
+  // The set as the window shows it: a connect that fails once the device has
+  // changed it (another device's reset, the texts of another medium) puts it
+  // back, so that page, records and a later save or print agree.
+  const TParameterRecords set_before = TParameterRecords::Capture();
+  const std::vector<std::string> memo_before = window.MemoLines();
+  const int32_t medium_before = Medium;
   // The port the values on the pages came from.
   const uint16_t port_before = was_online && ComPort() != nullptr ? ComPort()->ComNumber() : 0;
   // The new rate is written into the device on the open port, so only when the
@@ -195,6 +201,17 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   if (!ReadSystemParams()) {
     LogFailure("ERROR:  Einst, OK, GetSystem_user", true);
     DeviceOnline = false;
+    set_before.Commit();
+    window.SetMemoLines(memo_before);
+    // Offline now: the page shows the set as it is again, in its medium's texts.
+    if (Medium != medium_before) {
+      Medium = medium_before;
+      window.ApplyLanguageTexts();
+    } else {
+      window.RefreshShownPage();
+    }
+    ShowStatusNote(TStatusNote::Text(49));
+    outcome.failure_panel_text = window.StatusPanel(0);
     return outcome;
   }
   PortIndex = outcome.port_index;
@@ -213,6 +230,8 @@ TConnectOutcome RunConnectSequence(const TConnectChoice& choice) {
   } else if (choice.transfer == 1) {
     if (Medium == 0) KeepDeviceReadyFlags();
     WriteAllParameters();
+    // The page shows what the device holds now.
+    window.RefreshShownPage();
   }
   if (choice.refresh == 1 || choice.refresh == 2) window.StartRefreshTimer();
   return outcome;

@@ -174,6 +174,18 @@ constexpr TBuiltIn kBuiltIn[] = {
     {text_id::kUnreportedBlock,
      "Nichts gesendet: %1 wurde nicht von diesem Gerät gelesen.",
      "Nothing sent: %1 was not read from this device."},
+    {text_id::kPageBlocksNotRead,
+     "Seite \"%1\": nicht vom Gerät gelesen, daher ohne Werte: %2. Zum erneuten Lesen den "
+     "Reiter der Seite anklicken.",
+     "Page \"%1\": not read from the device, so shown without values: %2. Click the page's tab "
+     "to read it again."},
+    {text_id::kPageNotRead,
+     "Seite \"%1\": konnte nicht vom Gerät gelesen werden. Zum erneuten Lesen den Reiter der "
+     "Seite anklicken.",
+     "Page \"%1\": could not be read from the device. Click the page's tab to read it again."},
+    {text_id::kTrendReadStopped,
+     "Trendspeicher: %1 von %2 Aufzeichnungen gelesen, dann ist das Lesen abgebrochen.",
+     "Trend memory: %1 of %2 records read, then the read stopped."},
 };
 // clang-format on
 

@@ -99,6 +99,9 @@ inline constexpr uint16_t kBlockDisplayEnable = 193;
 inline constexpr uint16_t kBlockClock = 194;
 inline constexpr uint16_t kBlockOther = 195;       // %1 address
 inline constexpr uint16_t kUnreportedBlock = 196;  // %1 the block
+inline constexpr uint16_t kPageBlocksNotRead = 197;  // %1 page, %2 the blocks
+inline constexpr uint16_t kPageNotRead = 198;        // %1 page
+inline constexpr uint16_t kTrendReadStopped = 199;   // %1 records read, %2 of all
 }  // namespace text_id
 
 // The text, with %1 .. %9 replaced by the arguments in one pass (a mark inside an

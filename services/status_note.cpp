@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "services/app_window.h"
+#include "services/block_names.h"
 #include "services/program_texts.h"
 
 namespace services {
@@ -13,6 +14,7 @@ struct TShownNote {
   std::string text;  // as the panel was given it
 };
 std::optional<TShownNote> g_shown;
+uint64_t g_notes_shown = 0;
 
 }  // namespace
 
@@ -30,10 +32,19 @@ TStatusNote TStatusNote::LinkLost(const platform::LocalDateTime& since) {
   return n;
 }
 
-TStatusNote TStatusNote::Text(uint16_t id) {
+TStatusNote TStatusNote::Text(uint16_t id, std::vector<std::string> args) {
   TStatusNote n;
   n.kind = Kind::kText;
   n.text = id;
+  n.args = std::move(args);
+  return n;
+}
+
+TStatusNote TStatusNote::Unread(std::string page, std::vector<uint16_t> blocks) {
+  TStatusNote n;
+  n.kind = Kind::kUnread;
+  n.page = std::move(page);
+  n.blocks = std::move(blocks);
   return n;
 }
 
@@ -43,16 +54,36 @@ std::string StatusNoteText(const TStatusNote& note) {
       return PortFailureText(note.failure);
     case TStatusNote::Kind::kLinkLost:
       return LinkLostText(note.since);
+    case TStatusNote::Kind::kUnread:
+      if (note.blocks.empty()) return ProgramText(text_id::kPageNotRead, {note.page});
+      return ProgramText(text_id::kPageBlocksNotRead, {note.page, BlockNames(note.blocks)});
     case TStatusNote::Kind::kText:
       break;
   }
-  return ProgramText(note.text);
+  switch (note.args.size()) {
+    case 0:
+      return ProgramText(note.text);
+    case 1:
+      return ProgramText(note.text, {note.args[0]});
+    default:
+      return ProgramText(note.text, {note.args[0], note.args[1]});
+  }
 }
 
 void ShowStatusNote(const TStatusNote& note) {
   if (!HasAppWindow()) return;
   g_shown = TShownNote{note, StatusNoteText(note)};
+  ++g_notes_shown;
   AppWindow().SetStatusPanel(0, g_shown->text);
+}
+
+const TStatusNote* ShownStatusNote() {
+  if (!g_shown || !HasAppWindow() || AppWindow().StatusPanel(0) != g_shown->text) return nullptr;
+  return &g_shown->note;
+}
+
+uint64_t StatusNotesShown() {
+  return g_notes_shown;
 }
 
 void RenewStatusNote() {

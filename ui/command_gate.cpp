@@ -70,8 +70,10 @@ void TCommandGate::Post(std::function<void()> call) {
 }
 
 void TCommandGate::Run(const std::function<void()>& body) {
+  const bool outermost = depth_ == 0;
   ++depth_;
   CommBusy = 1;
+  if (outermost && !closing_ && begins_) begins_();
   {
     devicelink::TRun run;
     if (closing_) run.Stop();
@@ -79,6 +81,13 @@ void TCommandGate::Run(const std::function<void()>& body) {
       body();
     } catch (...) {
       if (error_handler_) error_handler_(std::current_exception());
+    }
+    if (outermost && !closing_ && ended_hook_) {
+      try {
+        ended_hook_();
+      } catch (...) {
+        if (error_handler_) error_handler_(std::current_exception());
+      }
     }
     // A write run the close ended (or that failed after it): what it may not
     // have sent is reported when the program ends.

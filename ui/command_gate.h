@@ -78,6 +78,13 @@ class TCommandGate : public QObject, private TModalGuard {
   // was asked (a write run ended at its first failed block).
   const std::vector<uint16_t>& NotSentAtClose() const { return not_sent_at_close_; }
 
+  // Called before and after every command that runs when nothing else runs
+  // (not after the close is asked).
+  void SetCommandHooks(std::function<void()> begins, std::function<void()> ended) {
+    begins_ = std::move(begins);
+    ended_hook_ = std::move(ended);
+  }
+
   // How an error that ends a command reaches the operator (a message box).
   void SetErrorHandler(std::function<void(std::exception_ptr)> handler) {
     error_handler_ = std::move(handler);
@@ -110,6 +117,8 @@ class TCommandGate : public QObject, private TModalGuard {
   std::function<void()> ended_;
   std::vector<uint16_t> not_sent_at_close_;
   std::function<void(std::exception_ptr)> error_handler_;
+  std::function<void()> begins_;
+  std::function<void()> ended_hook_;
 };
 
 }  // namespace ui

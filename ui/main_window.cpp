@@ -92,6 +92,8 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
   frm_Main = this;
   gate_ = new TCommandGate(this);
   gate_->SetErrorHandler([this](std::exception_ptr error) { ShowCommandError(error); });
+  gate_->SetCommandHooks([this] { notes_before_command_ = services::StatusNotesShown(); },
+                         [this] { ShowWhatTheDeviceReported(); });
   setAttribute(Qt::WA_QuitOnClose, true);
 
   // Fixed-pitch lists: their lines are laid out in columns of characters.
@@ -440,6 +442,44 @@ void Tfrm_Main::ShowCommandError(std::exception_ptr error) {
     return;
   }
   ShowError(text);
+}
+
+// Online, a control of the shown page whose record the device on the open
+// port has not reported shows no values, and the status bar names the page
+// and what it lacks until a read fills it; offline every page shows the set
+// as it is. Run after every command, whatever it did to the page.
+void Tfrm_Main::ShowWhatTheDeviceReported() {
+  if (FormReady != 1) return;
+  QTabWidget* nb = ShownNotebook();
+  QWidget* page = nb->currentWidget();
+  TPage* group = pages_.Owner(page);
+  std::vector<uint16_t> unread;
+  bool failed = false;
+  if (group != nullptr) {
+    for (const auto& [block, control] : group->RecordControls(page)) {
+      if (!devicelink::DeviceOnline || devicelink::Reported(block)) {
+        ShowWithValues(control);
+        continue;
+      }
+      ShowWithoutValues(control);
+      if (std::find(unread.begin(), unread.end(), block) == unread.end()) unread.push_back(block);
+    }
+    failed = devicelink::DeviceOnline && group->ReadFailed(page);
+  }
+  const services::TStatusNote* shown = services::ShownStatusNote();
+  if (unread.empty() && !failed) {
+    if (shown != nullptr && shown->kind == services::TStatusNote::Kind::kUnread) {
+      SetStatusPanel(0, "");
+    }
+    return;
+  }
+  // Why an edit of this command sent nothing says as much: it stays.
+  const bool not_sent = shown != nullptr && shown->kind == services::TStatusNote::Kind::kText &&
+                        (shown->text == services::kNotSentUnread ||
+                         shown->text == services::kNotSentReadAnew);
+  if (not_sent && services::StatusNotesShown() > notes_before_command_) return;
+  const QString caption = nb->tabText(nb->indexOf(page)).remove('&');
+  services::ShowStatusNote(services::TStatusNote::Unread(caption.toStdString(), unread));
 }
 
 // ---- Commands

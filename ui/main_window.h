@@ -160,6 +160,7 @@ class Tfrm_Main : public QMainWindow,
   // What may not have reached the device when the program closed: into the
   // error log, and for a close from the window into one box.
   void ReportNotSentAtClose();
+  void ShowWhatTheDeviceReported();
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -200,6 +201,8 @@ class Tfrm_Main : public QMainWindow,
   unsigned navigations_ = 0;
   // FormClose has run.
   bool closed_ = false;
+  // Status notes shown before the command that runs now.
+  uint64_t notes_before_command_ = 0;
   // The close came from a signal, not from the window.
   bool close_by_signal_ = false;
   std::optional<devicelink::TCursorScope> closing_hourglass_;

@@ -123,7 +123,7 @@ class ConnectTest : public QObject {
         << "unknown"
         << "ERROR:  Einst, OK, GetInitString ?\?(XX-ABC7 )" << false << 0;
     QTest::newRow("system block unreadable") << "system"
-                                             << "ERROR:  Einst, OK, GetSystem_user" << false << 0;
+                                             << "ERROR:  Einst, OK, GetSystem_user" << false << 49;
     QTest::newRow("password block unreadable") << "passwordblock"
                                                << "ERROR:  Einst, OK, GetPassword" << false << 0;
     QTest::newRow("password wrong twice") << "password"

@@ -259,6 +259,26 @@ std::vector<uint16_t> TCircuitPages::Records(QWidget* page) const {
           BlockAddressOf(dl::SupplyValues[c]),     BlockAddressOf(dl::PulseOutputParams[c])};
 }
 
+std::vector<std::pair<uint16_t, QWidget*>> TCircuitPages::RecordControls(QWidget* page) const {
+  const int c = page == Form().TabPar2 ? 1 : 0;
+  const size_t i = static_cast<size_t>(c);
+  const Controls k = Of(c);
+  using dl::BlockAddressOf;
+  return {{BlockAddressOf(dl::TempParams[i]), k.temperature},
+          {BlockAddressOf(dl::TempParams[i]), k.temperature_list},
+          {BlockAddressOf(dl::PressureParams[i]), k.pressure},
+          {BlockAddressOf(dl::PressureParams[i]), k.pressure_list},
+          {BlockAddressOf(dl::FlowParams[i]), k.flow},
+          {BlockAddressOf(dl::FlowParams[i]), k.flow_list},
+          {BlockAddressOf(dl::FlowParams2[i]), k.flow_list},
+          {BlockAddressOf(dl::MediumParams[i]), k.medium},
+          {BlockAddressOf(dl::MediumParams[i]), k.medium_list},
+          {BlockAddressOf(dl::GasCommon), k.medium_list},
+          {BlockAddressOf(dl::SupplyValues[i]), k.supply_list},
+          {BlockAddressOf(dl::PulseOutputParams[i]), k.pulse},
+          {BlockAddressOf(dl::PulseOutputParams[i]), k.pulse_list}};
+}
+
 // ---- Lists
 
 void TCircuitPages::ShowTemperatureParams() {

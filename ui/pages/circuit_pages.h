@@ -31,6 +31,7 @@ class TCircuitPages : public TPage {
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
   std::vector<uint16_t> Records(QWidget* page) const override;
+  std::vector<std::pair<uint16_t, QWidget*>> RecordControls(QWidget* page) const override;
 
   // Loaders of the choice lists (blocks 2048, 3072, 4096, 5120, 6144).
   void LoadTemperatureChoices();

@@ -105,6 +105,7 @@ void TOperatingPages::ClearDeviceValues() {
        {f.ListeK1, f.ListeK2, f.ErrorListe, f.ListeIntegrator1, f.ListeIntegrator2}) {
     list->clear();
   }
+  failed_.clear();
 }
 
 void TOperatingPages::Enter(QWidget* page) {
@@ -121,6 +122,9 @@ void TOperatingPages::TabKreis1Enter(QWidget* page) {
 void TOperatingPages::RefreshCircuitValues(int circuit) {
   if (circuit < 0 || circuit > 1) throw std::out_of_range("circuit index");
   Ui::Tfrm_Main& f = Form();
+  // Counted as failed until the last read is done.
+  QWidget* page = circuit == 1 ? f.TabKreis2 : f.TabKreis1;
+  NoteRead(page, false);
   devicelink::TProgressScope progress;
   services::StartProgress(8);
   if (!devicelink::ReadDeviceClock()) return;
@@ -145,7 +149,21 @@ void TOperatingPages::RefreshCircuitValues(int circuit) {
   } else {
     (circuit == 0 ? f.ListeK1 : f.ListeK2)->clear();
   }
+  NoteRead(page, true);
   services::StepProgress();
+}
+
+// Only a read the device could have answered counts: offline nothing is read.
+void TOperatingPages::NoteRead(const QWidget* page, bool ok) {
+  if (ok || !devicelink::DeviceOnline) {
+    failed_.erase(page);
+  } else {
+    failed_.insert(page);
+  }
+}
+
+bool TOperatingPages::ReadFailed(QWidget* page) const {
+  return failed_.count(page) != 0;
 }
 
 // The list of the circuit read, whatever page the operator has gone to while
@@ -169,7 +187,9 @@ void TOperatingPages::ShowErrorLog() {
   devicelink::TProgressScope progress;
   services::StartProgress(16);
   f.ErrorListe->clear();
-  if (devicelink::ReadErrorLog()) AddLines(f.ErrorListe, ErrorLogLines());
+  const bool read = devicelink::ReadErrorLog();
+  if (read) AddLines(f.ErrorListe, ErrorLogLines());
+  NoteRead(f.TabFehler, read);
   platform::ProcessMessages();
 }
 
@@ -179,7 +199,9 @@ void TOperatingPages::ShowIntegrators() {
   f.ListeIntegrator2->clear();
   devicelink::TProgressScope progress;
   services::StartProgress(16);
-  if (!devicelink::ReadIntegratorHistory()) return;
+  const bool read = devicelink::ReadIntegratorHistory();
+  NoteRead(f.TabIntegrator, read);
+  if (!read) return;
   AddLines(f.ListeIntegrator1, IntegratorLines(0));
   AddLines(f.ListeIntegrator2, IntegratorLines(1));
 }

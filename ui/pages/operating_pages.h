@@ -2,6 +2,7 @@
 // log with its export, the totalizers, and the "SET" button of the device clock.
 #pragma once
 
+#include <set>
 #include <vector>
 
 #include "ui/dialog_hooks.h"
@@ -26,6 +27,7 @@ class TOperatingPages : public TPage {
   void Tick(QWidget* page) override;
   TNavigation Navigate(QWidget* page) override;
   void ClearDeviceValues() override;
+  bool ReadFailed(QWidget* page) const override;
 
   // Reads circuit c (clock, system block, live values, circuit parameters,
   // output currents, unit switches and user units), stopping at the first
@@ -46,6 +48,9 @@ class TOperatingPages : public TPage {
   void cmd_SetDateTimeClick();
 
  private:
+  // A read of the page ended (ok) or failed; the pages whose last read failed.
+  void NoteRead(const QWidget* page, bool ok);
+  std::set<const QWidget*> failed_;
   QMenu* popup_menu_;
   QAction* speichern_action_;
 };

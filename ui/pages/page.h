@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -83,6 +84,14 @@ class TPage : public QObject {
   // each must hold what the device reported; the page is read first when one
   // does not.
   virtual std::vector<uint16_t> Records(QWidget* /*page*/) const { return {}; }
+  // The controls of the page that show the record of each of its blocks: while
+  // the device on the open port has not reported a block, they show no values.
+  virtual std::vector<std::pair<uint16_t, QWidget*>> RecordControls(QWidget* /*page*/) const {
+    return {};
+  }
+  // A page of values read as a whole (the operating display): its last read
+  // failed, so what it shows is not what the device holds now.
+  virtual bool ReadFailed(QWidget* /*page*/) const { return false; }
 
  protected:
   TPageContext& Context() const { return context_; }

@@ -138,6 +138,32 @@ void TOperatorChoice::Restore() const {
   }
 }
 
+void ShowWithoutValues(QWidget* control) {
+  if (auto* list = qobject_cast<QListWidget*>(control)) {
+    list->clear();
+  } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    combo->setCurrentIndex(-1);
+  } else if (auto* group = qobject_cast<TRadioGroup*>(control)) {
+    const QSignalBlocker quiet(group);
+    group->SetItemIndex(-1);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    edit->clear();
+  } else if (auto* grid = qobject_cast<QTableWidget*>(control)) {
+    // The first column names the points; the second holds the values.
+    for (int r = 0; r < grid->rowCount(); ++r) {
+      if (QTableWidgetItem* item = grid->item(r, 1)) item->setText(QString());
+    }
+  } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+    box->setTristate(true);
+    box->setCheckState(Qt::PartiallyChecked);
+  }
+}
+
+void ShowWithValues(QWidget* control) {
+  auto* box = qobject_cast<QCheckBox*>(control);
+  if (box != nullptr && box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
+}
+
 void SetFixedFont(QWidget* widget) {
   QFont fixed("Courier New");
   fixed.setStyleHint(QFont::TypeWriter);

@@ -63,6 +63,13 @@ class TOperatorChoice {
   int value_ = -1;
 };
 
+// A control whose record the device has not reported shows no values: a list
+// no lines, a choice no entry, a radio group no button, an edit no text, a
+// grid's values column no numbers, a check box neither mark. Shown with
+// values again, a check box takes back its two states.
+void ShowWithoutValues(QWidget* control);
+void ShowWithValues(QWidget* control);
+
 // The fixed-pitch font of the lists: their lines stand in columns of characters.
 void SetFixedFont(QWidget* widget);
 

@@ -136,6 +136,29 @@ std::vector<uint16_t> TRelayOutputPages::Records(QWidget* page) const {
   return blocks;
 }
 
+std::vector<std::pair<uint16_t, QWidget*>> TRelayOutputPages::RecordControls(
+    QWidget* page) const {
+  Ui::Tfrm_Main& f = Form();
+  std::vector<std::pair<uint16_t, QWidget*>> controls;
+  if (page == f.TabParRelais) {
+    for (int a : {0, 1}) {
+      const uint16_t block = dl::BlockAddressOf(dl::AlarmParams.at(static_cast<size_t>(a)));
+      for (QWidget* w : {static_cast<QWidget*>(a == 0 ? f.ComboAlm1 : f.ComboAlm2),
+                         static_cast<QWidget*>(a == 0 ? f.ComboAlmKind1 : f.ComboAlmKind2),
+                         static_cast<QWidget*>(a == 0 ? f.ListeAlm1 : f.ListeAlm2)}) {
+        controls.emplace_back(block, w);
+      }
+    }
+  } else if (page == f.TabParAusgang) {
+    for (int o : {0, 1}) {
+      const uint16_t block = dl::BlockAddressOf(dl::OutputParams.at(static_cast<size_t>(o)));
+      controls.emplace_back(block, o == 0 ? f.ComboAus1 : f.ComboAus2);
+      controls.emplace_back(block, o == 0 ? f.ListeAus1 : f.ListeAus2);
+    }
+  }
+  return controls;
+}
+
 void TRelayOutputPages::ShowAlarm(int a) {
   Ui::Tfrm_Main& f = Form();
   const dl::TAlarmSettings& alarm = dl::AlarmParams.at(static_cast<size_t>(a));

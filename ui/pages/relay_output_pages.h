@@ -18,6 +18,7 @@ class TRelayOutputPages : public TPage {
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
   std::vector<uint16_t> Records(QWidget* page) const override;
+  std::vector<std::pair<uint16_t, QWidget*>> RecordControls(QWidget* page) const override;
   // The second output group only on a device with two circuits.
   TNavigation Navigate(QWidget* page) override;
 

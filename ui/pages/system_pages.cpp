@@ -189,6 +189,28 @@ std::vector<uint16_t> TSystemPages::Records(QWidget* page) const {
   return blocks;
 }
 
+std::vector<std::pair<uint16_t, QWidget*>> TSystemPages::RecordControls(QWidget* page) const {
+  Ui::Tfrm_Main& f = Form();
+  using dl::BlockAddressOf;
+  if (page == f.TabParTrend) {
+    const uint16_t trend = BlockAddressOf(dl::TrendSettings);
+    return {{trend, f.ComboTrend}, {trend, f.ComboTrendinterval}};
+  }
+  if (page == f.TabParKorrektur) {
+    return {{BlockAddressOf(dl::CorrectionFactors[0]), f.FlowKorr1},
+            {BlockAddressOf(dl::CorrectionFactors[1]), f.FlowKorr2}};
+  }
+  if (page != f.TabParSystem) return {};
+  const uint16_t system = BlockAddressOf(dl::SystemParams);
+  std::vector<std::pair<uint16_t, QWidget*>> controls = {
+      {system, f.Combosystem}, {system, f.AnzahlMU}, {system, f.ed_SystemFaktor},
+      {BlockAddressOf(dl::LimitValues), f.RG_Grenzen}};
+  for (const float& preset : dl::PresetValues) {
+    controls.emplace_back(BlockAddressOf(preset), f.ListeVorgaben);
+  }
+  return controls;
+}
+
 void TSystemPages::RefreshSystemPage() {
   const bool online = dl::DeviceOnline;
   if (online) {

@@ -19,6 +19,7 @@ class TSystemPages : public TPage {
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
   std::vector<uint16_t> Records(QWidget* page) const override;
+  std::vector<std::pair<uint16_t, QWidget*>> RecordControls(QWidget* page) const override;
   // A device without trend memory shows circuit 1 for the trend settings; the
   // system group and the second correction group only where the device has
   // them.

@@ -11,6 +11,7 @@
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "devicelink/trend_reader.h"
@@ -21,6 +22,7 @@
 #include "services/bulk_transfer.h"
 #include "services/data_folders.h"
 #include "services/program_texts.h"
+#include "services/status_note.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 #include "ui/busy_flags.h"
@@ -243,9 +245,20 @@ void TTrendPage::ReadTrends(bool exporting) {
   }
   platform::ProcessMessages();
   bool complete = true;
+  int read = 0;
   for (int k = 0; k < devicelink::kTrendRecords && complete; ++k) {
     complete = devicelink::ReadTrendBlock(k);
-    if (complete) services::StepProgress();
+    if (complete) {
+      ++read;
+      services::StepProgress();
+    }
+  }
+  // A read the device broke off says so (the grid keeps the records read);
+  // one the program's close ended says nothing.
+  if (!complete && !devicelink::RunEnded()) {
+    services::ShowStatusNote(services::TStatusNote::Text(
+        services::text_id::kTrendReadStopped,
+        {std::to_string(read), std::to_string(devicelink::kTrendRecords)}));
   }
 
   // The file only after a complete read, written at once when the list is built.

@@ -125,6 +125,17 @@ std::vector<uint16_t> TUnitsPage::Records(QWidget* /*page*/) const {
   return blocks;
 }
 
+std::vector<std::pair<uint16_t, QWidget*>> TUnitsPage::RecordControls(QWidget* /*page*/) const {
+  std::vector<std::pair<uint16_t, QWidget*>> controls = {
+      {dl::BlockAddressOf(dl::UnitSwitches), Form().CheckUserEinheiten}};
+  if (dl::UnitSwitches.Einheiten != 0) {
+    for (size_t k = 0; k < groups_.size(); ++k) {
+      controls.emplace_back(dl::BlockAddressOf(dl::UserUnits.at(k)), groups_[k]);
+    }
+  }
+  return controls;
+}
+
 // ---- Handlers
 
 void TUnitsPage::Radio_E_TempClick(TRadioGroup* sender) {

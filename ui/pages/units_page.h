@@ -21,6 +21,7 @@ class TUnitsPage : public TPage {
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
   std::vector<uint16_t> Records(QWidget* page) const override;
+  std::vector<std::pair<uint16_t, QWidget*>> RecordControls(QWidget* page) const override;
 
   // Each unit group chooses the variant its user-unit record holds; runs no
   // handler.

@@ -21,7 +21,10 @@ TCommandGate::~TCommandGate() {
 
 bool TCommandGate::Command(const void* key, std::function<void()> body) {
   if (closing_) return false;
-  if (!Busy() && kept_.empty()) {
+  // Chosen when nothing runs, it runs now; what was kept (a page change
+  // settling) follows it.
+  if (!Busy()) {
+    Drop(key);
     Run(body);
     return true;
   }

@@ -36,10 +36,10 @@ class TCommandGate : public QObject, private TModalGuard {
   explicit TCommandGate(QObject* parent);
   ~TCommandGate() override;
 
-  // An operator's command, keyed by its control: runs now when nothing runs;
-  // while something runs it is kept until nothing does (a key kept already
-  // keeps its first command); dropped once the close is asked. False when it
-  // was dropped.
+  // An operator's command, keyed by its control: runs now when nothing runs
+  // (the same command kept for later is then this one); while something runs
+  // it is kept until nothing does (a key kept already keeps its first
+  // command); dropped once the close is asked. False when it was dropped.
   bool Command(const void* key, std::function<void()> body);
   // As Command, but run in a later round of the event loop even when nothing
   // runs now (a page change settles before the page is read).

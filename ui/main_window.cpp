@@ -595,7 +595,6 @@ void Tfrm_Main::RequestNavigation() {
 // The navigation itself: now when nothing runs (a navigation kept for later
 // is this one), else once whatever runs has ended.
 void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
-  if (!gate_->Busy()) gate_->Drop(form_->Notebook);
   gate_->Command(form_->Notebook, [this] { Navigate(); });
 }
 

@@ -47,6 +47,9 @@
 #include "platform/main_thread.h"
 #include "platform/port_names.h"
 #include "serial/sio_port.h"
+#include "devicelink/block_commands.h"
+#include "services/program_texts.h"
+#include "services/block_names.h"
 #include "services/app_state.h"
 #include "services/data_folders.h"
 #include "services/port_failure.h"
@@ -486,6 +489,59 @@ void ShootStatusBar(ui::Tfrm_Main& w, const QString& lang) {
   if (!devicelink::DeviceOnline) std::cerr << "COM1 did not connect again\n";
 }
 
+// What the window says of a run of exchanges: a page the device did not
+// report (a device on COM2 whose circuit-1 temperature block does not answer),
+// a trend read the device breaks off, the close waiting for a set to go out,
+// and the reports of blocks that may not have reached the device.
+void ShootRunStates(ui::Tfrm_Main& w, const QString& lang) {
+  auto* f = &ui::FormOf(w);
+  const QString prefix = lang + "-status-";
+  {
+    OwnDevice device;
+    device.sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::kTempParams,
+                             flowsim::kEveryFrame);
+    device.sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, flowsim::map::TrendBlock(3),
+                             flowsim::kEveryFrame);
+    f->Notebook->setCurrentWidget(f->TabParameter);
+    f->NBParameter->setCurrentWidget(f->TabPar1);
+    Connect(w, true, 2);
+    devicelink::TransferTimeout = 300;
+    w.NotebookMouseDown(f->NBParameter);
+    Save(w, prefix + "page-not-read");
+    f->Notebook->setCurrentWidget(f->TabBetrieb);
+    f->NBBetrieb->setCurrentWidget(f->TabTrend);
+    w.NotebookMouseDown(f->NBBetrieb);
+    w.TrendPage().cmd_ReadTrendsClick(f->cmd_ReadTrends);
+    Save(w, prefix + "trend-read-stopped");
+    f->NBBetrieb->setCurrentWidget(f->TabKreis1);
+  }
+  Connect(w, true, 1);
+  if (!devicelink::DeviceOnline) std::cerr << "COM1 did not connect again\n";
+  // Set by hand: the close itself would end the program.
+  const std::string panel = w.StatusPanel(0);
+  w.SetStatusPanel(0, services::ProgramText(services::text_id::kClosingAfterTransfer));
+  Save(w, prefix + "closing-waits");
+  w.SetStatusPanel(0, panel);
+  const std::string blocks = services::BlockNames(
+      {devicelink::BlockAddressOf(devicelink::TempParams[1]),
+       devicelink::BlockAddressOf(devicelink::AlarmParams[1]),
+       devicelink::BlockAddressOf(devicelink::OutputParams[2])});
+  const auto close_box = [](QWidget& d) {
+    if (auto* dialog = qobject_cast<QDialog*>(&d)) dialog->reject();
+  };
+  std::string not_sent = services::GetText(13314);
+  not_sent.replace(not_sent.find('#'), 1, blocks);
+  RunAnswering([&] { ui::ShowMessageBox(&w, not_sent, "vandrel2", services::kMbOk); },
+               {{lang + "-box-not-sent", close_box}});
+  RunAnswering(
+      [&] {
+        ui::ShowMessageBoxAfterClose(
+            &w, services::ProgramText(services::text_id::kNotSentAtClose, {blocks}), "vandrel2",
+            services::kMbOk | services::kMbIconWarning);
+      },
+      {{lang + "-box-not-sent-at-close", close_box}});
+}
+
 // The status bar at start, in both languages, with a device that says no: its
 // password in force, or an identification of neither model. Each is a start of
 // its own with the settings online at COM2; the settings are as before after.
@@ -682,6 +738,7 @@ void Shoot(ui::Tfrm_Main& w, const QString& lang) {
   ShootValueDialog(lang);
   ShootQtDialogs(w, lang);
   ShootStatusBar(w, lang);
+  ShootRunStates(w, lang);
   // The splash as it shows over the window.
   w.AboutBox()->show();
   Save(*w.AboutBox(), lang + "-splash");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +34,7 @@
 #include "services/param_ini_file.h"
 #include "services/text_modules.h"
 #include "services/unit_tables.h"
+#include "tests/platform/child_run.h"
 #include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
@@ -1112,31 +1116,59 @@ TEST_F(ParameterFileTest, WhatIsNoParameterFileIsRefusedAtOnceInTheOperatorsLang
   EXPECT_EQ(window.proposed, std::vector<std::string>{own});
 }
 
-// A save aimed at something that is no regular file is refused before the
-// overwrite question and leaves it as it was; through a link to a parameter file
-// that file is written and the link stays.
-TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
+// Every kind of save target: written, or refused before the overwrite question
+// with a message that says why and that nothing changed; the old file, and what
+// stands at the name, as they were.
+TEST_F(ParameterFileTest, SaveTargets) {
   namespace t = platform::testing;
+  const std::string old = "[T_User0]\r\nMin=5\r\n";
   const std::string device = t::OwnCharDevice(dir);
   t::MakeFifo(Path("fifo"));
   ASSERT_EQ(::mkdir(Path("ordner.PEG").c_str(), 0700), 0);
-  WriteBytes(Path("echt.PEG"), "[T_User0]\r\nMin=5\r\n");
+  WriteBytes(Path("echt.PEG"), old);
+  WriteBytes(Path("regulaer.PEG"), old);
+  WriteBytes(Path("schreibgeschuetzt.PEG"), old);
+  ASSERT_EQ(::chmod(Path("schreibgeschuetzt.PEG").c_str(), 0444), 0);
   t::MakeLink(device, Path("geraet.PEG"));
   t::MakeLink(Path("fifo"), Path("fifo.PEG"));
   t::MakeLink(Path("echt.PEG"), Path("link.PEG"));
+  t::MakeLink("neu/ziel.PEG", Path("verwaist.PEG"));
+  ASSERT_EQ(::mkdir(Path("neu").c_str(), 0700), 0);
+  t::MakeLink("schleife2.PEG", Path("schleife.PEG"));
+  t::MakeLink("schleife.PEG", Path("schleife2.PEG"));
   // Before any save aims at the device.
   ASSERT_THROW(platform::CheckWriteTarget(Path("geraet.PEG"), platform::FileKind::kParameterFile),
                platform::FileError);
   struct Case {
     const char* name;
-    const char* refused;  // a word of the message; nullptr: written
+    const char* file;     // the regular file behind the name, written or kept
+    const char* refused;  // the reason in the message; nullptr: written
+    bool asked;           // written: the overwrite question came first
   };
   t::FifoRelease release({Path("fifo")});
-  for (const Case& c :
-       {Case{"geraet.PEG", "zeichenorientiertes Gerät"}, Case{"fifo.PEG", "FIFO (benannte Pipe)"},
-        Case{"ordner.PEG", "ein Verzeichnis"}, Case{"link.PEG", nullptr}}) {
+  const Case cases[] = {
+      {"regulaer.PEG", "regulaer.PEG", nullptr, true},
+      {"link.PEG", "echt.PEG", nullptr, true},
+      {"verwaist.PEG", "neu/ziel.PEG", nullptr, false},
+      {"schreibgeschuetzt.PEG", "schreibgeschuetzt.PEG",
+       "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde nichts geschrieben.",
+       false},
+      {"geraet.PEG", nullptr,
+       "Das ist keine gewöhnliche Datei, sondern ein zeichenorientiertes Gerät. Es bleibt, wie es "
+       "ist; es wurde nichts geschrieben.",
+       false},
+      {"fifo.PEG", nullptr, "sondern eine FIFO (benannte Pipe). Es bleibt, wie es ist", false},
+      {"ordner.PEG", nullptr, "sondern ein Verzeichnis. Es bleibt, wie es ist", false},
+      {"schleife.PEG", nullptr,
+       "Die Datei kann nicht geschrieben werden: zu viele Links hintereinander. Eine vorhandene "
+       "Datei ist unverändert.",
+       false},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = Path(c.name);
+    std::error_code ec;
+    const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
     window.errors.clear();
     window.boxes.clear();
     window.box_answers = {kIdOk};
@@ -1144,25 +1176,94 @@ TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
     ParameterSetFile = "vorher.PEG";
     dl::TempParams[0].Min = 7.5f;
     Save(path);
+    EXPECT_EQ(std::filesystem::read_symlink(path, ec), link);  // a link stays a link
     if (c.refused != nullptr) {
       ASSERT_EQ(window.errors.size(), 1u);
-      EXPECT_EQ(window.errors[0].rfind("Parameterdatei \"" + path + "\": ", 0), 0u)
-          << window.errors[0];
+      EXPECT_EQ(window.errors[0].rfind("Parameterdatei \"" + path + "\": ", 0), 0u);
       EXPECT_NE(window.errors[0].find(c.refused), std::string::npos) << window.errors[0];
       EXPECT_TRUE(window.boxes.empty());  // not asked to overwrite it
+      if (c.file != nullptr) {
+        EXPECT_EQ(ReadBytes(Path(c.file)), old);
+      }
       EXPECT_EQ(ParameterSetFile, "vorher.PEG");
       EXPECT_EQ(window.panels[0], "vorher");
     } else {
       EXPECT_TRUE(window.errors.empty());
-      ASSERT_EQ(window.boxes.size(), 1u);
-      EXPECT_EQ(platform::TIniFile(Path("echt.PEG")).ReadString("T_User0", "Min", ""), "7.5");
-      EXPECT_EQ(std::filesystem::read_symlink(path).string(), Path("echt.PEG"));
+      EXPECT_EQ(window.boxes.size(), c.asked ? 1u : 0u);
+      EXPECT_EQ(platform::TIniFile(Path(c.file)).ReadString("T_User0", "Min", ""), "7.5");
       EXPECT_EQ(ParameterSetFile, path);
     }
   }
+  struct stat st;
+  ASSERT_EQ(::stat(Path("schreibgeschuetzt.PEG").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
   EXPECT_TRUE(t::IsCharDevice(device));
   EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
   EXPECT_TRUE(std::filesystem::is_empty(Path("ordner.PEG")));
+  for (const std::string& name : dir.List()) EXPECT_NE(name.front(), '.') << name;
+}
+
+// The same as an ordinary user, whom the folder lets replace any file by a
+// rename: his own set of mode 0444 is refused before the overwrite question.
+TEST_F(ParameterFileTest, AnOrdinaryUsersWriteProtectedSetIsKept) {
+  namespace t = platform::testing;
+  const std::string old = "[T_User0]\r\nMin=5\r\n";
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  const std::string path = Path("kunde.PEG");
+  WriteBytes(path, old);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), t::kOrdinaryUid, t::kOrdinaryGid), 0);
+  }
+  const std::string result = t::AsOrdinaryUser([&] {
+    window.box_answers = {kIdOk};
+    Save(path);
+    return std::to_string(window.boxes.size()) + " questions; " +
+           (window.errors.empty() ? std::string("no error") : window.errors[0]);
+  });
+  EXPECT_EQ(result, "0 questions; Parameterdatei \"" + path +
+                        "\": Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde "
+                        "nichts geschrieben.");
+  EXPECT_EQ(ReadBytes(path), old);
+}
+
+// A full file system: the message says so, the old file stays whole and no
+// temporary file is left. A small file system of its own, mounted in a child
+// with a mount namespace of its own (root only).
+TEST_F(ParameterFileTest, SaveOnAFullFileSystem) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  const std::string folder = Path("klein");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::string result = platform::testing::InChild([&]() -> std::string {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=32k") != 0) {
+      return "skip";
+    }
+    const std::string path = folder + "/voll.PEG";
+    WriteBytes(path, "[T_User0]\r\nMin=5\r\n");
+    // Fill what is left.
+    const int fill = ::open((folder + "/fuellung").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(512, 'x');
+    while (::write(fill, block.data(), block.size()) > 0) {
+    }
+    ::close(fill);
+    window.box_answers = {kIdOk};
+    Save(path);
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      names += e.path().filename().string() + " ";
+    return (window.errors.empty() ? std::string("no error") : window.errors[0]) + " | " +
+           ReadBytes(path) + " | " + names;
+  });
+  if (result == "skip") GTEST_SKIP() << "no mount namespace here";
+  const std::string path = folder + "/voll.PEG";
+  EXPECT_EQ(result.substr(0, result.find(" | ")),
+            "Parameterdatei \"" + path +
+                "\": Die Datei kann nicht geschrieben werden: kein Platz mehr auf dem Datenträger. "
+                "Eine vorhandene Datei ist unverändert.");
+  EXPECT_NE(result.find(" | [T_User0]\r\nMin=5\r\n | "), std::string::npos) << result;
+  EXPECT_TRUE(result.ends_with(" | fuellung voll.PEG ") || result.ends_with(" | voll.PEG fuellung "))
+      << result;
 }
 
 // A saved file holds the sections of the one list and no others, in its order;

@@ -596,7 +596,6 @@ std::vector<std::string> MissingParts(const TParamIniFile& ini, std::string_view
   const platform::TIniFile& whole = WholeSet();
   const TCutLine last = LastLine(bytes);
   std::vector<TMissing> missing;
-  bool remarks_cut = false;
   for (const TSetSection& s : kSetSections) {
     const size_t count = s.count == 0 ? 1 : s.count;
     for (size_t i = 0; i < count; ++i) {
@@ -604,11 +603,14 @@ std::vector<std::string> MissingParts(const TParamIniFile& ini, std::string_view
       const size_t number = s.count == 0 ? 0 : i + 1;
       const bool cut_here = last.cut && !last.header && SameName(last.section, section);
       if (section == kMemoSection) {
-        // A set without remarks has no such section; one cut before it or
-        // inside it has lost them.
-        const bool present = ini.SectionExists(section);
-        remarks_cut = present ? cut_here : (!missing.empty() || last.cut);
-        if (remarks_cut) missing.push_back({s.part, 0, 0, {}, present});
+        // A set without remarks has no such section, one with remarks has their
+        // first line: a file cut before them, right after their header or inside
+        // their last line has lost some.
+        if (ini.ValueExists(section, Indexed(kMemoKey, 1))) {
+          if (cut_here) missing.push_back({s.part, 0, 0, {}, true});
+        } else if (ini.SectionExists(section) || !missing.empty() || last.cut) {
+          missing.push_back({s.part, 0, 0, {}, false});
+        }
         continue;
       }
       std::string keys;

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -914,6 +915,164 @@ TEST_F(ParameterFileTest, OldFormatIsTheExtensionParInAnyCase) {
     EXPECT_EQ(dl::UnitSwitches.First, c.converted ? 11 : 10) << c.name;
     EXPECT_EQ(dl::DisplayEnable[0], c.converted ? 127 : 1) << c.name;
   }
+}
+
+// ---------------------------------------------------------------------------
+// A file that lacks parts of a set
+
+// What a file cut short or damaged lacks, named as the operator knows the parts.
+TEST_F(ParameterFileTest, WhatAFileLacksIsNamed) {
+  const std::string whole_path = Path("ganz.PEG");
+  FillRecords(10, 2.5f);
+  window.memo = {"erste Zeile", "zweite Zeile"};
+  Save(whole_path);
+  const std::string whole = ReadBytes(whole_path);
+  window.memo.clear();
+  Save(Path("ohne.PEG"));
+  const std::string without_remarks = ReadBytes(Path("ohne.PEG"));
+  const auto before = [&](const std::string& text, const std::string& what) {
+    const size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    return text.substr(0, at);
+  };
+  // The text without the key's line in that section, or without the whole section.
+  const auto without = [&](std::string text, const std::string& section, const std::string& key) {
+    const size_t at = text.find("[" + section + "]\r\n");
+    EXPECT_NE(at, std::string::npos) << section;
+    const size_t from = key.empty() ? at : text.find("\r\n" + key + "=", at) + 2;
+    const size_t to = key.empty() ? text.find("\r\n[", at) + 2 : text.find("\r\n", from) + 2;
+    return text.erase(from, to - from);
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> missing;
+  };
+  const std::vector<Case> cases = {
+      {"a whole set", whole, {}},
+      {"a whole set without remarks", without_remarks, {}},
+      {"an unknown section and key besides", whole + "[Fremd]\r\nX=1\r\n", {}},
+      {"cut to its first half",
+       before(whole, "[Alm_User1]"),
+       {"Relais 2", "Analogausgang 1\u20134", "Einheiten", "Anzeigeeinheiten 1\u201316",
+        "Trendwert", "Korrekturfaktoren Kreis 1\u20132", "Stromgrenzwerte", "System",
+        "Vorgabewerte", "Anzeigeschalter", "Bemerkungen"}},
+      {"cut before circuit 2's pressure",
+       before(whole, "[P_User1]"),
+       {"Druck Kreis 2", "Durchfluss Kreis 1\u20132", "Wirkdruck-Auslegung Kreis 1\u20132",
+        "Medium Kreis 1\u20132", "Gasbeschaffenheit", "Vorlaufwerte Kreis 1\u20132",
+        "Impulsausgang Kreis 1\u20132", "Relais 1\u20132", "Analogausgang 1\u20134", "Einheiten",
+        "Anzeigeeinheiten 1\u201316", "Trendwert", "Korrekturfaktoren Kreis 1\u20132",
+        "Stromgrenzwerte", "System", "Vorgabewerte", "Anzeigeschalter", "Bemerkungen"}},
+      // The one cut a file cannot show: the set without remarks looks the same.
+      {"cut right before the remarks", before(whole, "[Bemerkung]"), {}},
+      {"cut inside the header of the remarks", before(whole, "merkung]"), {"Bemerkungen"}},
+      {"cut inside the last remark", whole.substr(0, whole.size() - 4),
+       {"Bemerkungen (letzte Zeile abgeschnitten)"}},
+      {"cut right after the header of the remarks", before(whole, "Zeile 1="), {"Bemerkungen"}},
+      {"cut inside the last value of a set without remarks",
+       without_remarks.substr(0, without_remarks.size() - 3),
+       {"Anzeigeschalter (letzte Zeile abgeschnitten)", "Bemerkungen"}},
+      {"one key missing", without(whole, "P_User0", "Hyd"), {"Druck Kreis 1 (Hyd)"}},
+      {"two keys of one part missing",
+       without(without(whole, "Display", "Enable3"), "Display", "Enable4"),
+       {"Anzeigeschalter (Enable3, Enable4)"}},
+      {"one section missing", without(whole, "Trend_User", ""), {"Trendwert"}},
+      {"the last user unit missing", without(whole, "UserEinheiten15", ""),
+       {"Anzeigeeinheiten 16"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(MissingParameterParts(c.bytes), c.missing);
+  }
+}
+
+// A set cut at any section boundary lacks that section and every one after it
+// (but the remarks, see above).
+TEST_F(ParameterFileTest, ACutAtAnySectionBoundaryIsNamed) {
+  window.memo = {"Zeile"};
+  Save(Path("ganz.PEG"));
+  const std::string whole = ReadBytes(Path("ganz.PEG"));
+  const std::vector<std::string> sections = ParameterFileSections();
+  ASSERT_EQ(sections.back(), "Bemerkung");
+  for (size_t k = 1; k + 1 < sections.size(); ++k) {
+    SCOPED_TRACE(sections[k]);
+    const std::vector<std::string> missing =
+        MissingParameterParts(whole.substr(0, whole.find("[" + sections[k] + "]")));
+    ASSERT_FALSE(missing.empty());
+    EXPECT_EQ(missing.back(), "Bemerkungen");
+    // Each part once: the runs of numbered sections are joined.
+    EXPECT_EQ(std::set<std::string>(missing.begin(), missing.end()).size(), missing.size());
+  }
+}
+
+// Loading such a file asks first, No the default; No leaves the set, its remarks
+// and its file as they were, Yes loads it. An older ".PAR" file is read as ever.
+TEST_F(ParameterFileTest, AFileThatLacksPartsIsLoadedOnlyOnYes) {
+  const std::string cut = Path("halb.PEG");
+  FillRecords(10, 2.5f);
+  window.memo = {"aus der Datei"};
+  Save(cut);
+  WriteBytes(cut, ReadBytes(cut).substr(0, ReadBytes(cut).find("[Alm_User1]")));
+  WriteBytes(Path("alt.PAR"), "[T_User0]\r\nMin=1\r\n");
+  struct Case {
+    const char* what;
+    bool online;
+    std::string file;
+    int answer;  // 0: no question expected
+    bool loaded;
+  };
+  const std::vector<Case> cases = {
+      {"offline, No", false, cut, kIdNo, false},
+      {"offline, closed", false, cut, kIdCancel, false},
+      {"offline, Yes", false, cut, kIdYes, true},
+      {"online, No", true, cut, kIdNo, false},
+      {"online, Yes", true, cut, kIdYes, true},
+      {"older format", false, Path("alt.PAR"), 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FillRecords(100, 7.0f);
+    const Records set = Records::Capture();
+    dl::DeviceOnline = c.online;
+    window.memo = {"bleibt"};
+    window.boxes.clear();
+    window.box_answers.clear();
+    if (c.answer != 0) window.box_answers = {c.answer};
+    ParameterSetFile = "vorher.PEG";
+    EXPECT_EQ(Load(c.file), c.loaded);
+    if (c.answer == 0) {
+      EXPECT_TRUE(window.boxes.empty());
+    } else {
+      ASSERT_EQ(window.boxes.size(), 1u);
+      const FakeAppWindow::Box& box = window.boxes[0];
+      EXPECT_EQ(box.text.rfind("Der Datei fehlen Teile eines Parametersatzes (abgeschnitten oder "
+                               "beschädigt?): Relais 2, Analogausgang 1\u20134, ",
+                               0),
+                0u)
+          << box.text;
+      EXPECT_TRUE(box.text.ends_with(c.online ? "Trotzdem laden und senden?" : "Trotzdem laden?"))
+          << box.text;
+      EXPECT_EQ(box.flags, kMbYesNo | kMbIconWarning | kMbDefButton2);
+    }
+    if (c.loaded) {
+      EXPECT_EQ(ParameterSetFile, c.file);
+    } else {
+      EXPECT_EQ(dl::TempParams[0].Min, 7.0f);
+      EXPECT_EQ(dl::AlarmParams[0].Param, set.AlarmParams[0].Param);
+      EXPECT_EQ(dl::OutputParams[3].Param, set.OutputParams[3].Param);
+      EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+      EXPECT_EQ(ParameterSetFile, "vorher.PEG");
+    }
+  }
+  dl::DeviceOnline = false;
+  // The parts and the question in English.
+  Language = 1;
+  EXPECT_EQ(MissingPartsQuestion(MissingParameterParts(ReadBytes(cut)), false),
+            "The file lacks parts of a parameter set (cut short or damaged?): Relay 2, Analog "
+            "output 1\u20134, Units, Display units 1\u201316, Trend, Correction factors circuit "
+            "1\u20132, Current limits, System, Manual presets, Display switches, Remarks. These "
+            "parts would take the program's defaults. Load anyway?");
 }
 
 // ---------------------------------------------------------------------------

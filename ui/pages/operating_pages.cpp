@@ -57,6 +57,7 @@ TOperatingPages::TOperatingPages(TPageContext& context) : TPage(context) {
   SaveDialog_ErrorProt.default_ext = "txt";
   SaveDialog_ErrorProt.filter = "Text (*.txt);;Alle Dateien (*)";
   SaveDialog_ErrorProt.overwrite_prompt = true;
+  SaveDialog_ErrorProt.write_kind = platform::FileKind::kExportFile;
 }
 
 std::vector<QWidget*> TOperatingPages::Pages() const {

@@ -58,6 +58,7 @@ TTrendPage::TTrendPage(TPageContext& context) : TPage(context) {
   SaveTrendDialog.default_ext = "txt";
   SaveTrendDialog.filter = "Text (*.txt);;Alle Dateien (*)";
   SaveTrendDialog.overwrite_prompt = true;
+  SaveTrendDialog.write_kind = platform::FileKind::kExportFile;
 }
 
 std::vector<QWidget*> TTrendPage::Pages() const {

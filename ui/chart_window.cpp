@@ -405,6 +405,10 @@ void Tfrm_Grafik::mnu_Print1Click(QAction* sender) {
   }
 }
 
+void Tfrm_Grafik::RenderChart(int i, QPainter& painter, const QRectF& page) const {
+  ChartView(i)->render(&painter, page, QRect(), Qt::KeepAspectRatio);
+}
+
 void Tfrm_Grafik::PrintChart(int i) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName("Grafik");
@@ -412,7 +416,7 @@ void Tfrm_Grafik::PrintChart(int i) {
   if (!ExecPrintDialog(this, printer, PrintFileName("Grafik" + std::to_string(i + 1)))) return;
   QPainter painter;
   if (!painter.begin(&printer)) throw std::runtime_error("Der Drucker kann nicht drucken.");
-  ChartView(i)->render(&painter, QRectF(), QRect(), Qt::KeepAspectRatio);
+  RenderChart(i, painter, QRectF(0, 0, printer.width(), printer.height()));
   if (!painter.end()) throw std::runtime_error("Der Druck ist fehlgeschlagen.");
 }
 

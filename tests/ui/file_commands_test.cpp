@@ -646,23 +646,38 @@ class FileCommandsTest : public QObject {
     QCOMPARE(world->boxes[0].text, std::string("Der Ausdruck konnte nicht gestartet werden."));
   }
 
-  // A print file where a FIFO stands is refused and left as it is.
+  // A print file where a FIFO stands, or one nobody may write, is refused and
+  // left as it is.
   void aPrintFileThatIsNoRegularFileIsRefused() {
     Tfrm_Main& w = Start(false);
     const std::string fifo = world->Temp("pipe.pdf");
     QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string locked = world->Temp("gesperrt.pdf");
+    WriteFile(locked, "alt");
+    QCOMPARE(::chmod(locked.c_str(), 0444), 0);
     platform::testing::FifoRelease release({fifo});
-    PrintTo(fifo);
-    QElapsedTimer took;
-    took.start();
-    FormOf(w).mnu_Drucken->trigger();
-    QVERIFY(took.elapsed() < 1000);
-    QCOMPARE(world->boxes.size(), size_t{1});
-    QCOMPARE(world->boxes[0].text,
-             "Druckdatei \"" + fifo +
-                 "\": Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe). Es "
-                 "bleibt, wie es ist; es wurde nichts geschrieben.");
+    struct Case {
+      std::string path;
+      std::string reason;
+    };
+    for (const Case& c :
+         {Case{fifo,
+               "Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe). Es bleibt, wie "
+               "es ist; es wurde nichts geschrieben."},
+          Case{locked,
+               "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde nichts "
+               "geschrieben."}}) {
+      world->boxes.clear();
+      PrintTo(c.path);
+      QElapsedTimer took;
+      took.start();
+      FormOf(w).mnu_Drucken->trigger();
+      QVERIFY(took.elapsed() < 1000);
+      QCOMPARE(world->boxes.size(), size_t{1});
+      QCOMPARE(world->boxes[0].text, "Druckdatei \"" + c.path + "\": " + c.reason);
+    }
     QVERIFY(std::filesystem::is_fifo(fifo));
+    QCOMPARE(ReadFile(locked), std::string("alt"));
   }
 
   // The report's stages let messages through; the print command chosen again

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,7 +116,8 @@ std::string TemporaryPrefix(const std::string& target) {
   const size_t slash = target.rfind('/');
   const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
   std::string base = slash == npos ? target : target.substr(slash + 1);
-  const size_t room = kMaxNameBytes > TemporaryExtraBytes() ? kMaxNameBytes - TemporaryExtraBytes() : 1;
+  const size_t room =
+      kMaxNameBytes > TemporaryExtraBytes() ? kMaxNameBytes - TemporaryExtraBytes() : 1;
   if (base.size() > room) {
     size_t cut = room;
     while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
@@ -210,7 +212,8 @@ std::string FollowLinks(const std::string& path, FileKind kind) {
     }
     if (!S_ISLNK(st.st_mode)) return at;
     if (links == kMaxLinks) throw WriteError(kind, path, ELOOP, at);
-    std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    // st_size is the target's length, 0 for the links of /proc.
+    std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
     const ssize_t n = ::readlink(at.c_str(), to.data(), to.size());
     if (n < 0) throw WriteError(kind, path, errno, at);
     if (static_cast<size_t>(n) >= to.size()) throw WriteError(kind, path, ENAMETOOLONG, at);

@@ -46,11 +46,11 @@ enum class FileKind {
 size_t MaxFileBytes(FileKind kind);
 
 enum class FileFault {
-  kMissing,     // nothing of that name, or a folder on the way is missing
-  kNotRegular,  // a directory, FIFO, device or socket: left as it is
-  kTooLarge,    // more than MaxFileBytes of its kind: refused before it is read whole
-  kUnreadable,  // the system refused to open or read it (Code())
-  kUnwritable,  // the new content could not be written or put in place (Code())
+  kMissing,         // nothing of that name, or a folder on the way is missing
+  kNotRegular,      // a directory, FIFO, device or socket: left as it is
+  kTooLarge,        // more than MaxFileBytes of its kind: refused before it is read whole
+  kUnreadable,      // the system refused to open or read it (Code())
+  kUnwritable,      // the new content could not be written or put in place (Code())
   kWriteProtected,  // a file the user may not write (for root: no write bit at all): kept
 };
 

@@ -523,7 +523,9 @@ const platform::TIniFile& WholeSet() {
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto lower = [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
@@ -541,13 +543,14 @@ std::string_view HeaderName(std::string_view line) {
   line = TrimmedLine(line);
   if (line.empty() || line.front() != '[') return {};
   const size_t close = line.find(']');
-  return close == std::string_view::npos ? std::string_view() : TrimmedLine(line.substr(1, close - 1));
+  return close == std::string_view::npos ? std::string_view()
+                                         : TrimmedLine(line.substr(1, close - 1));
 }
 
 struct TCutLine {
-  bool cut = false;      // the last line has no line end
-  bool header = false;   // ... and it begins a section header
-  std::string section;   // the section the last line belongs to
+  bool cut = false;     // the last line has no line end
+  bool header = false;  // ... and it begins a section header
+  std::string section;  // the section the last line belongs to
 };
 
 TCutLine LastLine(std::string_view bytes) {

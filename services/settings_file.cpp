@@ -47,8 +47,7 @@ platform::FileError NoDataFolder() {
   const std::string folder = GetShellFolderPath(kCsidlLocalAppData) + "/vandrel2";
   struct stat st;
   // A file where the folder or one above it should be.
-  const bool blocked =
-      ::stat(folder.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno == ENOTDIR;
+  const bool blocked = ::stat(folder.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno == ENOTDIR;
   return platform::FileError(platform::FileFault::kUnwritable, platform::FileKind::kSettingsFile,
                              folder + "/vandrel2.ini", blocked ? ENOTDIR : ENOENT, true);
 }
@@ -60,7 +59,8 @@ constexpr const char* kKeys[][2] = {
 
 // A file with content, none of it a setting of the program's.
 bool HoldsNoSetting(const platform::TIniFile& ini) {
-  if (ini.FileContent().empty()) return false;
+  const std::string content = ini.FileContent();
+  if (content.find_first_not_of(" \t\r\n") == std::string::npos) return false;
   for (const auto& [section, key] : kKeys) {
     if (ini.ValueExists(section, key)) return false;
   }
@@ -147,8 +147,9 @@ void WriteSettings() {
     // Opened for appending (created empty when missing) as the check that it can
     // be written at all.
     platform::AppendToFile(name, {}, platform::FileKind::kSettingsFile);
-    platform::TIniFile ini = g_write_whole ? platform::TIniFile(std::string(), false)
-                                           : platform::TIniFile(name, false, platform::FileKind::kSettingsFile);
+    platform::TIniFile ini =
+        g_write_whole ? platform::TIniFile(std::string(), false)
+                      : platform::TIniFile(name, false, platform::FileKind::kSettingsFile);
     ini.WriteInteger(kSettings, "Baudrate", BaudIndex);
     ini.WriteInteger(kSettings, "Anschluß", PortIndex);
     ini.WriteString(kSettings, "Online", devicelink::DeviceOnline ? "1" : "0");

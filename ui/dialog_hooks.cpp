@@ -231,7 +231,8 @@ std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   if (g_file_dialog_hook) {
     // The hook stands for the dialog, which refuses such a name itself.
     std::string name = g_file_dialog_hook(request);
-    if (!name.empty() && request.write_kind && !WriteTargetAccepted(parent, name, *request.write_kind))
+    if (!name.empty() && request.write_kind &&
+        !WriteTargetAccepted(parent, name, *request.write_kind))
       return {};
     return name;
   }

@@ -39,7 +39,8 @@ inline std::string InChild(const std::function<std::string()>& body) {
   ::close(fds[1]);
   std::string out;
   char buffer[4096];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<size_t>(n));
   ::close(fds[0]);
   int status = 0;
   ::waitpid(child, &status, 0);

@@ -40,7 +40,8 @@ TEST(FileMessagesTest, SayWhatHappenedAndWhatBecameOfTheFile) {
        "already there is unchanged."},
       {FileError(FileFault::kUnwritable, FileKind::kExportFile, "/t/e.txt", EEXIST, true,
                  NodeKind::kFifo),
-       false, "dort steht bereits eine FIFO (benannte Pipe)", "a FIFO (named pipe) already stands there"},
+       false, "dort steht bereits eine FIFO (benannte Pipe)",
+       "a FIFO (named pipe) already stands there"},
       {FileError(FileFault::kUnwritable, FileKind::kExportFile, "/t/e.txt", EISDIR, true), false,
        "dort steht ein Verzeichnis", "a directory stands there"},
       // A save that could not even read the file it replaces: it cannot be written.

@@ -1394,7 +1394,8 @@ TEST_F(ParameterFileTest, SaveOnAFullFileSystem) {
   const std::string folder = Path("klein");
   ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
   const std::string result = platform::testing::InChild([&]() -> std::string {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=32k") != 0) {
       return "skip";
     }
@@ -1421,7 +1422,8 @@ TEST_F(ParameterFileTest, SaveOnAFullFileSystem) {
                 "\": Die Datei kann nicht geschrieben werden: kein Platz mehr auf dem Datenträger. "
                 "Eine vorhandene Datei ist unverändert.");
   EXPECT_NE(result.find(" | [T_User0]\r\nMin=5\r\n | "), std::string::npos) << result;
-  EXPECT_TRUE(result.ends_with(" | fuellung voll.PEG ") || result.ends_with(" | voll.PEG fuellung "))
+  EXPECT_TRUE(result.ends_with(" | fuellung voll.PEG ") ||
+              result.ends_with(" | voll.PEG fuellung "))
       << result;
 }
 

@@ -246,9 +246,11 @@ TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {
   EXPECT_EQ(BaudIndex, 3);
   WriteSettings();
   ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text, "Einstellungsdatei \"" + home_.Temp() / "data/vandrel2/vandrel2.ini" +
-                                       "\": Die Datei kann nicht geschrieben werden: ein Teil des "
-                                       "Pfads ist kein Ordner. Eine vorhandene Datei ist unverändert.");
+  const std::string file = home_.Temp() / "data/vandrel2/vandrel2.ini";
+  EXPECT_EQ(window_.boxes[0].text, "Einstellungsdatei \"" + file +
+                                       "\": Die Datei kann nicht geschrieben werden: ein Teil "
+                                       "des Pfads ist kein Ordner. Eine vorhandene Datei ist "
+                                       "unverändert.");
   EXPECT_FALSE(Exists("/vandrel2.ini"));
 }
 

@@ -569,10 +569,10 @@ class FileCommandsTest : public QObject {
       bool online;
       int answer;
     };
-    for (const Case& c : {Case{"offline, No", false, services::kIdNo},
-                          Case{"offline, Yes", false, services::kIdYes},
-                          Case{"online, No", true, services::kIdNo},
-                          Case{"online, Yes", true, services::kIdYes}}) {
+    for (const Case& c :
+         {Case{"offline, No", false, services::kIdNo},
+          Case{"offline, Yes", false, services::kIdYes}, Case{"online, No", true, services::kIdNo},
+          Case{"online, Yes", true, services::kIdYes}}) {
       Tfrm_Main& w = Start(c.online);
       const std::string own = SaveDeviceSet(w, "eigene.PEG");
       w.SetMemoLines({"aus der Datei"});
@@ -608,8 +608,8 @@ class FileCommandsTest : public QObject {
       QVERIFY(question.flags & services::kMbDefButton2);
       for (const std::string& r : sent_before_question) QVERIFY2(r[0] == 'R', qPrintable(what));
       const std::vector<std::string> sent = Trace(world->Device());
-      const bool wrote = std::any_of(sent.begin(), sent.end(),
-                                     [](const std::string& r) { return r[0] == 'W'; });
+      const bool wrote =
+          std::any_of(sent.begin(), sent.end(), [](const std::string& r) { return r[0] == 'W'; });
       if (c.answer == services::kIdNo) {
         QVERIFY2(SetIsMarked(w), qPrintable(what));
         QVERIFY2(!wrote, qPrintable(what));

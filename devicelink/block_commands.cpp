@@ -8,6 +8,7 @@
 
 #include "devicelink/block_codec.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 
@@ -315,8 +316,6 @@ bool Read(TBlock block, T& target, L layout = {}) {
   return true;
 }
 
-int g_whole_set_writes = 0;
-
 // A block goes out as this device reported it, with the operator's change: a
 // record the device did not report (a file's, another device's, one whose last
 // exchange failed) is sent only as part of a whole set. A handler reads it first;
@@ -329,65 +328,92 @@ bool Write(TBlock block, const T& source, L layout = {}) {
   if (f.Data().size() != block.n) {
     throw std::logic_error("device block length differs from its layout");
   }
-  if (DeviceOnline && g_whole_set_writes == 0 &&
+  const TRun* run = CurrentRun();
+  if (DeviceOnline && (run == nullptr || !run->WholeSet()) &&
       CurrentParameters.ReportedBlocks.count(block.address) == 0) {
-    throw std::logic_error("block " + HexAddress(block.address) +
-                           " was not read from this device: nothing was sent");
+    throw TUnreportedBlock(block.address);
   }
   if (WriteDeviceBlock(block.address, f.Data())) return true;
   MarkReported(block.address, false);
   return false;
 }
 
+// Calls f(record, block, kind, index) for every parameter record of the set in
+// force, with its device block.
+template <class F>
+void ForEachParameterBlock(F f) {
+  const auto each = [&](auto& records, TBlock block, TParameterBlockKind kind) {
+    for (size_t i = 0; i < records.size(); ++i) {
+      f(records[i], block.Entry(static_cast<int32_t>(i)), kind, static_cast<int>(i));
+    }
+  };
+  const auto one = [&](auto& r, TBlock block, TParameterBlockKind kind) { f(r, block, kind, 0); };
+  using K = TParameterBlockKind;
+  each(TempParams, kTempParams, K::Temperature);
+  each(PressureParams, kPressureParams, K::Pressure);
+  each(FlowParams, kFlowParams, K::Flow);
+  each(FlowParams2, kFlowParams2, K::Flow2);
+  each(MediumParams, kMediumParams, K::Medium);
+  one(GasCommon, kGasCommon, K::Gas);
+  each(SupplyValues, kSupplyValues, K::Supply);
+  each(PulseOutputParams, kPulseOutputParams, K::PulseOutput);
+  each(AlarmParams, kAlarmParams, K::Relay);
+  each(OutputParams, kOutputParams, K::AnalogOutput);
+  one(UnitSwitches, kUnitSwitches, K::UnitSwitches);
+  each(UserUnits, kUserUnits, K::UserUnit);
+  one(TrendSettings, kTrendSettings, K::Trend);
+  each(CorrectionFactors, kCorrectionFactors, K::Correction);
+  one(LimitValues, kLimitValues, K::Limits);
+  one(SystemParams, kSystemParams, K::System);
+  each(PresetValues, kPresetValues, K::Preset);
+  one(DisplayEnable, kDisplayEnable, K::DisplayEnable);
+  one(OperatingMode, kOperatingMode, K::OperatingMode);
+}
+
 // The block of a parameter record of the set in force, found by where it lies.
 std::optional<TBlock> BlockOf(const void* record) {
   std::optional<TBlock> found;
-  const auto each = [&](const auto& records, TBlock block) {
-    for (size_t i = 0; i < records.size(); ++i) {
-      if (static_cast<const void*>(&records[i]) == record) {
-        found = block.Entry(static_cast<int32_t>(i));
-      }
-    }
-  };
-  const auto one = [&](const auto& r, TBlock block) {
+  ForEachParameterBlock([&](const auto& r, TBlock block, TParameterBlockKind, int) {
     if (static_cast<const void*>(&r) == record) found = block;
-  };
-  each(TempParams, kTempParams);
-  each(PressureParams, kPressureParams);
-  each(FlowParams, kFlowParams);
-  each(FlowParams2, kFlowParams2);
-  each(MediumParams, kMediumParams);
-  one(GasCommon, kGasCommon);
-  each(SupplyValues, kSupplyValues);
-  each(PulseOutputParams, kPulseOutputParams);
-  each(AlarmParams, kAlarmParams);
-  each(OutputParams, kOutputParams);
-  one(UnitSwitches, kUnitSwitches);
-  each(UserUnits, kUserUnits);
-  one(TrendSettings, kTrendSettings);
-  each(CorrectionFactors, kCorrectionFactors);
-  one(LimitValues, kLimitValues);
-  one(SystemParams, kSystemParams);
-  each(PresetValues, kPresetValues);
-  one(DisplayEnable, kDisplayEnable);
-  one(OperatingMode, kOperatingMode);
+  });
   return found;
 }
 
 }  // namespace
 
-bool Reported(const void* record) {
+TUnreportedBlock::TUnreportedBlock(uint16_t block_address)
+    : std::logic_error("block " + HexAddress(block_address) +
+                       " was not read from this device: nothing was sent"),
+      address_(block_address) {}
+
+uint16_t BlockAddressOfRecord(const void* record) {
   const std::optional<TBlock> block = BlockOf(record);
   if (!block) throw std::logic_error("not a parameter record of the set in force");
-  return CurrentParameters.ReportedBlocks.count(block->address) != 0;
+  return block->address;
 }
 
-TWholeSetWrite::TWholeSetWrite() {
-  ++g_whole_set_writes;
+bool Reported(uint16_t block_address) {
+  return CurrentParameters.ReportedBlocks.count(block_address) != 0;
 }
 
-TWholeSetWrite::~TWholeSetWrite() {
-  --g_whole_set_writes;
+std::optional<TParameterBlock> ParameterBlockAt(uint16_t block_address) {
+  std::optional<TParameterBlock> found;
+  ForEachParameterBlock([&](const auto&, TBlock block, TParameterBlockKind kind, int index) {
+    if (block.address == block_address) found = TParameterBlock{kind, index};
+  });
+  return found;
+}
+
+std::string RecordBytes(uint16_t block_address) {
+  std::optional<std::string> bytes;
+  ForEachParameterBlock([&](const auto& r, TBlock block, TParameterBlockKind, int) {
+    if (block.address != block_address) return;
+    TFieldWriter f;
+    TRecordLayout{}(f, r);
+    bytes = f.Data();
+  });
+  if (!bytes) throw std::logic_error("no parameter block at " + HexAddress(block_address));
+  return *bytes;
 }
 
 bool ReadDeviceBlock(uint16_t address, uint8_t n, std::string& data) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace devicelink {
@@ -57,20 +59,43 @@ bool ReadOutputCurrents();
 // values and the four analog outputs, stopping at the first failure.
 bool ReadCircuitParams(int32_t ch);
 
-// Whether a parameter record of the set in force (TempParams[1], GasCommon, ...)
-// holds what the device on the open port reported. Another address raises
-// std::logic_error.
-bool Reported(const void* record);
+// The parameter blocks, as the pages group them.
+enum class TParameterBlockKind {
+  Temperature, Pressure, Flow, Flow2, Medium, Gas, Supply, PulseOutput, Relay, AnalogOutput,
+  UnitSwitches, UserUnit, Trend, Correction, Limits, System, Preset, DisplayEnable,
+  OperatingMode
+};
+struct TParameterBlock {
+  TParameterBlockKind kind;
+  int index;  // circuit, relay, output, unit or preset; 0 for a single block
+};
 
-// While one is open, the writes send records the device did not report: a whole
-// parameter set the operator chose (a file, the defaults). Outside it a write of
-// a record the device did not report raises std::logic_error and sends nothing.
-class TWholeSetWrite {
+// The device address of the block of a parameter record of the set in force
+// (TempParams[1], GasCommon, ...); another record raises std::logic_error.
+uint16_t BlockAddressOfRecord(const void* record);
+template <class R>
+uint16_t BlockAddressOf(const R& record) {
+  return BlockAddressOfRecord(&record);
+}
+// Which parameter block lies at the address; none for another address.
+std::optional<TParameterBlock> ParameterBlockAt(uint16_t block_address);
+// Whether the record of the block holds what the device on the open port
+// reported.
+bool Reported(uint16_t block_address);
+// The record of the block in force as it would be sent (for comparing a set
+// before and after a read); another address raises std::logic_error.
+std::string RecordBytes(uint16_t block_address);
+
+// A write of a record the device on the open port did not report, outside a
+// whole set (TRun::TWholeSet): a fault of the program, raised before anything
+// is sent. The handler reads such a block first.
+class TUnreportedBlock : public std::logic_error {
  public:
-  TWholeSetWrite();
-  ~TWholeSetWrite();
-  TWholeSetWrite(const TWholeSetWrite&) = delete;
-  TWholeSetWrite& operator=(const TWholeSetWrite&) = delete;
+  explicit TUnreportedBlock(uint16_t block_address);
+  uint16_t Address() const { return address_; }
+
+ private:
+  uint16_t address_;
 };
 
 // Shared by the readers of the other device areas: a read of n data bytes (2..240)

@@ -7,6 +7,7 @@
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_link.h"
 #include "devicelink/window_scopes.h"
@@ -120,19 +121,31 @@ bool ExchangeRunning() {
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   // A handler that runs while another exchange waits must not flush that
   // exchange's reply away or take it as its own.
-  if (!DeviceOnline || Stopping() || g_in_exchange || g_port == nullptr || message.empty()) {
+  if (!DeviceOnline || g_in_exchange || g_port == nullptr || message.empty()) {
     return false;
   }
-  ExchangeGuard guard;
   serial::TSioComPort& port = *g_port;
+  const uint8_t command = static_cast<uint8_t>(message[0]);
+  const bool write = command == kWriteRequest;
+  const uint16_t address =
+      message.size() >= 3
+          ? static_cast<uint16_t>(static_cast<uint8_t>(message[1]) << 8 | static_cast<uint8_t>(message[2]))
+          : 0;
+  // The run decides whether its request may still go out: not after the
+  // close ended it, never to a port other than the one it began on.
+  TRun* run = CurrentRun();
+  if (run != nullptr && !run->Admit(port, write, address)) return false;
+  ExchangeGuard guard;
 
   // A device that failed is down, as if the port were closed; its notice may
   // still be on its way.
   if (port.Open() && port.DeviceFailed()) {
     DeviceLost(&port);
+    if (run != nullptr) run->Completed(false, write, address);
     return false;
   }
   if (!port.Open()) port.SetOpen(true);
+  if (run != nullptr) run->Bind(port);
   // Gone from under the exchange (closed by a handler, or the device failed):
   // no further waiting.
   const auto lost = [&port] { return !port.Open() || port.DeviceFailed(); };
@@ -146,7 +159,6 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
     if (!hourglass && platform::GetTickCount() - started > kSignAfterMs) hourglass.emplace();
   };
 
-  const uint8_t command = static_cast<uint8_t>(message[0]);
   if (command == kWriteRequest) {
     AppendChecksum(message, maxLength);
   } else if (command == kReadRequest) {
@@ -303,6 +315,7 @@ bool TransferFrame(std::string& message, size_t maxLength, int32_t expected) {
   } else {
     WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
   }
+  if (run != nullptr) run->Completed(result, write, address);
   return result;
 }
 

@@ -27,8 +27,8 @@ serial::TSioComPort* ComPort();
 // read: echo, data, checksum). For a read the caller passes N + 4 and the checksum
 // bytes are added here; for a write the caller passes 1 and the checksum is
 // appended to the request here. False when offline (nothing sent), when another
-// exchange is already waiting (nothing sent), inside a run a stop has ended
-// (nothing sent, see TStoppableRun), or after four failed attempts.
+// exchange is already waiting (nothing sent), when the run it belongs to may
+// not send it (nothing sent, see TRun), or after four failed attempts.
 bool TransferFrame(std::string& message, size_t maxLength, int32_t expected);
 
 // True while an exchange waits for its reply (a handler running inside that wait

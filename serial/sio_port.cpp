@@ -210,6 +210,7 @@ void TSioCustomComPort::OpenPort() {
     SetPriorityBoost(priority_boost_);
     force_ = false;
     open_ = true;
+    ++open_count_;
     ManageComWindow(true);
     if (restore_triggers_) {
       restore_triggers_ = false;

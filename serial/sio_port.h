@@ -110,6 +110,9 @@ class TSioCustomComPort : public TSioBaseComponent {
   void SetAutoOpen(bool on) { auto_open_ = on; }
   bool Open() const { return open_; }
   void SetOpen(bool value);
+  // Counts the opens of this port object: a run of exchanges knows by it that
+  // the port was closed and opened again (perhaps on another device) meanwhile.
+  uint32_t OpenCount() const { return open_count_; }
   bool DTR() const { return dtr_; }
   void SetDTR(bool on);
   bool RTS() const { return rts_; }
@@ -279,6 +282,7 @@ class TSioCustomComPort : public TSioBaseComponent {
   uint16_t out_size_ = 4096;
   bool auto_open_ = true;
   bool open_ = false;
+  uint32_t open_count_ = 0;
   bool dtr_ = true;
   bool rts_ = true;
   THWFlowOptionSet hw_flow_options_;

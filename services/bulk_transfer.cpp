@@ -1,9 +1,11 @@
 #include "services/bulk_transfer.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_link.h"
 #include "devicelink/window_scopes.h"
@@ -26,18 +28,22 @@ class FailureCount {
   void operator()(bool ok) {
     if (!ok) ++failed_;
   }
-  // A transfer with failures must not look like success because its last
-  // exchange happened to work.
-  // A read ended by the program's close is no failure of the device.
-  int32_t Finish() const {
-    if (failed_ > 0 && DeviceOnline && !Stopping()) {
-      WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
-    }
-    return failed_;
-  }
+  int32_t Failed() const { return failed_; }
 
  private:
   int32_t failed_ = 0;
+};
+
+// The run of the command when there is one, else one of its own.
+class TRunOfCommand {
+ public:
+  TRunOfCommand() {
+    if (CurrentRun() == nullptr) own_.emplace();
+  }
+  TRun& operator*() const { return *CurrentRun(); }
+
+ private:
+  std::optional<TRun> own_;
 };
 
 }  // namespace
@@ -70,7 +76,7 @@ void StepProgress() {
 int32_t ReadAllParameters() {
   // Some fifty reads: seconds at the slower rates. A close ends it.
   TCursorScope cursor;
-  TStoppableRun stoppable;
+  TRunOfCommand command;
   FailureCount run;
   for (int32_t c = 0; c < 2; ++c) {
     run(ReadTempParams(c));
@@ -95,7 +101,13 @@ int32_t ReadAllParameters() {
   run(ReadSystemParams());
   for (int32_t i = 0; i < 8; ++i) run(ReadPresetValue(i));
   run(ReadDisplayEnable());
-  return run.Finish();
+  // A read with failures must not look like success because its last exchange
+  // happened to work; one ended by the program's close is no failure of the
+  // device.
+  if (run.Failed() > 0 && DeviceOnline && !(*command).Ended()) {
+    WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
+  }
+  return run.Failed();
 }
 
 int32_t WriteAllParameters() {
@@ -104,7 +116,8 @@ int32_t WriteAllParameters() {
   // the operator chose goes out whole, a close waiting for its end.
   TCursorScope cursor;
   TProgressScope progress;
-  TWholeSetWrite whole_set;
+  TRunOfCommand command;
+  TRun::TWholeSet whole_set(*command);
   StartProgress(kWriteAllSteps);
   FailureCount run;
 
@@ -112,6 +125,11 @@ int32_t WriteAllParameters() {
   // limited to them.
   const TSystemSettings copy = SystemParams;
   run(ReadSystemParams());
+  // Closed before anything was sent: the device keeps its set whole.
+  if ((*command).Ended()) {
+    SystemParams = copy;
+    return run.Failed();
+  }
   StepProgress();
   WaitMs(kBlockPauseMs);
   const uint8_t mask = SystemParams.KindMask;
@@ -171,7 +189,11 @@ int32_t WriteAllParameters() {
   const bool mode_read = ReadOperatingMode();
   run(mode_read);
   OperatingMode[0] = static_cast<uint8_t>(BaudIndex);
-  if (mode_read) run(WriteOperatingMode());
+  if (mode_read) {
+    run(WriteOperatingMode());
+  } else {
+    (*command).AddNotSent(BlockAddressOf(OperatingMode));
+  }
   WaitMs(kBlockPauseMs);
   StepProgress();
 
@@ -183,7 +205,8 @@ int32_t WriteAllParameters() {
   write(WriteDisplayEnable());
   StepProgress();
   WaitMs(kBlockPauseMs);
-  return run.Finish();
+  // The online label shows the link as the last exchange found it.
+  return run.Failed();
 }
 
 }  // namespace services

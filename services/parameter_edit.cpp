@@ -1,7 +1,11 @@
 #include "services/parameter_edit.h"
 
+#include <algorithm>
+#include <string>
+
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
 #include "services/bulk_transfer.h"
@@ -63,10 +67,34 @@ TEditResult WriteWithoutReadBack(const std::function<bool()>& write) {
   return RunEditSteps({WriteStep(write), PauseStep(kEditPauseMs), ProgressStep()});
 }
 
-bool ReportedOrRead(const void* record, const std::function<bool()>& read) {
-  if (!devicelink::DeviceOnline || devicelink::Reported(record) || read()) return true;
-  if (!devicelink::Stopping()) ShowStatusNote(TStatusNote::Text(kNotSentUnread));
+bool ReportedOrRead(uint16_t block_address, const std::function<bool()>& read) {
+  if (!devicelink::DeviceOnline || devicelink::Reported(block_address) || read()) return true;
+  if (!devicelink::RunEnded()) ShowStatusNote(TStatusNote::Text(kNotSentUnread));
   return false;
+}
+
+TActedOn ActedOnDeviceValues(const std::vector<uint16_t>& blocks,
+                             const std::function<void()>& read_page) {
+  const auto reported = [&] {
+    return std::all_of(blocks.begin(), blocks.end(),
+                       [](uint16_t b) { return devicelink::Reported(b); });
+  };
+  if (!devicelink::DeviceOnline || reported()) return TActedOn::kDeviceValues;
+  std::vector<std::string> before;
+  for (uint16_t b : blocks) before.push_back(devicelink::RecordBytes(b));
+  read_page();
+  if (devicelink::RunEnded()) return TActedOn::kEnded;
+  if (!reported()) {
+    ShowStatusNote(TStatusNote::Text(kNotSentUnread));
+    return TActedOn::kUnread;
+  }
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    if (devicelink::RecordBytes(blocks[i]) != before[i]) {
+      ShowStatusNote(TStatusNote::Text(kNotSentReadAnew));
+      return TActedOn::kReadAnew;
+    }
+  }
+  return TActedOn::kDeviceValues;
 }
 
 }  // namespace services

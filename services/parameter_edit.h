@@ -78,6 +78,22 @@ constexpr uint16_t kNotSentReadAnew = 25;
 // the port was opened or read now by read; false when that read failed, and then
 // nothing may be sent from the record and status panel 0 says why. Offline
 // nothing is read or sent: true.
-bool ReportedOrRead(const void* record, const std::function<bool()>& read);
+bool ReportedOrRead(uint16_t block_address, const std::function<bool()>& read);
+
+// How an operator's event on a page stands to what the device reported.
+enum class TActedOn {
+  kDeviceValues,  // the page's records hold what the device reported: go on
+  kUnread,        // a record could not be read from the device: nothing is sent
+  kReadAnew,      // read now, the device holds other values than those shown
+  kEnded,         // the run ended during the read (the program closes)
+};
+// An event on a page acts on the device's values only: online, when a block
+// of the page is not reported by the device on the open port, read_page reads
+// (and shows) the page, and the event may go on only when every block is then
+// reported and its record is what it was before the read, byte for byte. What
+// is compared are the records, never what the widgets show. Status panel 0
+// says why when the event may not go on. Offline: kDeviceValues.
+TActedOn ActedOnDeviceValues(const std::vector<uint16_t>& blocks,
+                             const std::function<void()>& read_page);
 
 }  // namespace services

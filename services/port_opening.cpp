@@ -4,6 +4,7 @@
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_link.h"
@@ -102,8 +103,10 @@ void OpenComPort(uint32_t comNumber, uint32_t baudIndex) {
   port.SetComNumber(static_cast<uint16_t>(comNumber));
   if (baudIndex < BaudRates.size()) port.SetBaud(BaudRates[baudIndex]);
   devicelink::DeviceOnline = false;
-  // Whatever answers on the port from now on may be another device.
+  // Whatever answers on the port from now on may be another device. The run
+  // that opens the port (the connect, the start) goes on with it.
   devicelink::ForgetReported();
+  if (devicelink::TRun* run = devicelink::CurrentRun()) run->Rebind();
   g_port_failure = {};
   try {
     if (!port.Open()) {

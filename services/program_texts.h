@@ -66,6 +66,14 @@ inline constexpr uint16_t kSelectPortLine2 = 162;
 inline constexpr uint16_t kSelectPortOk = 163;
 inline constexpr uint16_t kSelectPortCancel = 164;
 inline constexpr uint16_t kSelectPortRefused = 165;
+// The close and the runs of exchanges.
+inline constexpr uint16_t kClosingAfterTransfer = 190;
+inline constexpr uint16_t kNotSentAtClose = 191;  // %1 the blocks
+inline constexpr uint16_t kBlockPreset = 192;     // %1 number
+inline constexpr uint16_t kBlockDisplayEnable = 193;
+inline constexpr uint16_t kBlockClock = 194;
+inline constexpr uint16_t kBlockOther = 195;       // %1 address
+inline constexpr uint16_t kUnreportedBlock = 196;  // %1 the block
 // Files: write protection, what stands where a file was to be made, a settings
 // file without a setting, and a parameter file that lacks parts of a set.
 inline constexpr uint16_t kWriteProtected = 13344;

@@ -8,8 +8,7 @@ namespace ui {
 
 // 1 once start-up has made the buffers and shown the window.
 extern uint8_t FormReady;
-// 1 while one of the guarded handlers (refresh and clock timers, page entry,
-// notebook click, load, a parameter edit) runs; the others then do nothing.
+// 1 while a command runs (see command_gate.h, which alone sets it).
 extern uint8_t CommBusy;
 
 }  // namespace ui

@@ -1,27 +1,12 @@
-// The busy flag of the guarded handlers and the blocked input of a window
-// during a long run, put back however a handler ends.
+// The blocked input of a window during a long run, put back however a
+// handler ends.
 #pragma once
 
 #include <QObject>
 
-#include <cstdint>
-
 #include "devicelink/window_scopes.h"
-#include "ui/busy_flags.h"
 
 namespace ui {
-
-// Sets CommBusy and restores the value it found, so scopes nest.
-class TBusyScope {
- public:
-  TBusyScope() : saved_(CommBusy) { CommBusy = 1; }
-  ~TBusyScope() { CommBusy = saved_; }
-  TBusyScope(const TBusyScope&) = delete;
-  TBusyScope& operator=(const TBusyScope&) = delete;
-
- private:
-  uint8_t saved_;
-};
 
 // While it lives, the operator's mouse and keyboard input to the window (its
 // menus, tabs and controls) is dropped: a long run that keeps the window alive

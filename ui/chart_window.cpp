@@ -29,6 +29,7 @@
 #include "services/text_modules.h"
 #include "ui/chart_rules.h"
 #include "ui/dialog_hooks.h"
+#include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui_chart_window.h"
 
@@ -399,9 +400,16 @@ void Tfrm_Grafik::FitToTimeRange(int i) {
   SetMarks(x, from, to, TimeAxisTicks(from, to, kTimeTicks, &room), &TTimeTick::x);
 }
 
+// A command of the program as any other: it waits for a running one (the
+// trend read) and does not start once the program closes.
 void Tfrm_Grafik::mnu_Print1Click(QAction* sender) {
   for (int i = 0; i < 4; ++i) {
-    if (sender == print_items_[static_cast<size_t>(i)]) Handle(this, [&] { PrintChart(i); });
+    if (sender != print_items_[static_cast<size_t>(i)]) continue;
+    if (frm_Main != nullptr) {
+      frm_Main->Gate().Command(sender, [this, i] { PrintChart(i); });
+    } else {
+      Handle(this, [&] { PrintChart(i); });
+    }
   }
 }
 

@@ -32,6 +32,7 @@
 namespace ui {
 
 namespace {
+TModalGuard* g_modal_guard = nullptr;
 TMessageBoxHook g_message_box_hook;
 TModalHook g_modal_hook;
 TFileDialogHook g_file_dialog_hook;
@@ -143,8 +144,55 @@ class TPrintDialog : public QPrintDialog {
     QPrintDialog::accept();
   }
 };
+// A modal window's time, told to the guard however it ends.
+class TModalTime {
+ public:
+  explicit TModalTime(std::function<void()> dismiss) {
+    if (g_modal_guard != nullptr) g_modal_guard->ModalBegins(std::move(dismiss));
+  }
+  ~TModalTime() {
+    if (g_modal_guard != nullptr) g_modal_guard->ModalEnds();
+  }
+  TModalTime(const TModalTime&) = delete;
+  TModalTime& operator=(const TModalTime&) = delete;
+};
+
+// The answer of a box closed with Escape or its close box.
+int EscapeAnswer(uint32_t flags) {
+  switch (flags & 0x0F) {
+    case services::kMbYesNo:
+      return services::kIdNo;
+    case services::kMbOkCancel:
+    case services::kMbYesNoCancel:
+      return services::kIdCancel;
+    default:
+      return services::kIdOk;
+  }
+}
+
+int ShowBox(QWidget* parent, const std::string& text, const std::string& caption,
+            uint32_t flags);
 
 }  // namespace
+
+void SetModalGuard(TModalGuard* guard) {
+  g_modal_guard = guard;
+}
+
+bool ModalsRefused() {
+  return g_modal_guard != nullptr && g_modal_guard->ModalRefused();
+}
+
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
+                   uint32_t flags) {
+  if (ModalsRefused()) return EscapeAnswer(flags);
+  return ShowBox(parent, text, caption, flags);
+}
+
+int ShowMessageBoxAfterClose(QWidget* parent, const std::string& text,
+                             const std::string& caption, uint32_t flags) {
+  return ShowBox(parent, text, caption, flags);
+}
 
 void SetMessageBoxHook(TMessageBoxHook hook) {
   g_message_box_hook = std::move(hook);
@@ -159,9 +207,14 @@ void SetPrintDialogHook(TPrintDialogHook hook) {
   g_print_dialog_hook = std::move(hook);
 }
 
-int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
-                   uint32_t flags) {
-  if (g_message_box_hook) return g_message_box_hook(text, caption, flags);
+namespace {
+
+int ShowBox(QWidget* parent, const std::string& text, const std::string& caption,
+            uint32_t flags) {
+  if (g_message_box_hook) {
+    TModalTime time(nullptr);
+    return g_message_box_hook(text, caption, flags);
+  }
   QMessageBox box(parent);
   box.setWindowTitle(Q(caption.empty() ? std::string("vandrel2") : caption));
   box.setText(Q(text));
@@ -206,31 +259,35 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
   if ((flags & services::kMbDefButton2) != 0 && buttons.size() >= 2) {
     box.setDefaultButton(static_cast<QPushButton*>(buttons[1].first));
   }
-  box.exec();
+  {
+    TModalTime time([&box] { box.reject(); });
+    box.exec();
+  }
   for (auto& [button, id] : buttons) {
     if (box.clickedButton() == button) return id;
   }
   // Closed with Escape or the close box.
-  switch (flags & 0x0F) {
-    case services::kMbYesNo:
-      return services::kIdNo;
-    case services::kMbOkCancel:
-    case services::kMbYesNoCancel:
-      return services::kIdCancel;
-    default:
-      return services::kIdOk;
-  }
+  return EscapeAnswer(flags);
 }
 
+}  // namespace
+
 int ExecModal(QDialog& dialog) {
+  if (ModalsRefused()) return QDialog::Rejected;
+  TModalTime time([&dialog] { dialog.reject(); });
   if (g_modal_hook) return g_modal_hook(dialog);
   return dialog.exec();
 }
 
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
+  if (ModalsRefused()) return {};
   if (g_file_dialog_hook) {
+    std::string name;
+    {
+      TModalTime time(nullptr);
+      name = g_file_dialog_hook(request);
+    }
     // The hook stands for the dialog, which refuses such a name itself.
-    std::string name = g_file_dialog_hook(request);
     if (!name.empty() && request.write_kind &&
         !WriteTargetAccepted(parent, name, *request.write_kind))
       return {};
@@ -252,11 +309,17 @@ std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   if (request.save && !request.overwrite_prompt) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  bool chosen;
+  {
+    TModalTime time([&dialog] { dialog.reject(); });
+    chosen = dialog.exec() == QDialog::Accepted;
+  }
+  if (!chosen || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }
 
 bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file_name) {
+  if (ModalsRefused()) return false;
   const bool start_name = !file_name.empty() && printer.outputFileName().isEmpty();
   // Without a printer queue only a file can be printed to. A printer that writes a
   // file takes the name at once; for a queue the dialog's field of its "print to
@@ -268,7 +331,12 @@ bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file
     printer.setOutputFileName(Q(file_name));
   }
   if (g_print_dialog_hook) {
-    return g_print_dialog_hook(printer) && PrintTargetWritable(parent, printer);
+    bool chosen;
+    {
+      TModalTime time(nullptr);
+      chosen = g_print_dialog_hook(printer);
+    }
+    return chosen && PrintTargetWritable(parent, printer);
   }
   TDialogLocaleScope locale;
   TPrintDialog dialog(&printer, parent);
@@ -280,7 +348,12 @@ bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file
     field->setMinimumWidth(std::clamp(wanted, metrics.horizontalAdvance(QString(40, QChar('x'))),
                                       metrics.horizontalAdvance(QString(100, QChar('x')))));
   }
-  return dialog.exec() == QDialog::Accepted && PrintTargetWritable(parent, printer);
+  bool chosen;
+  {
+    TModalTime time([&dialog] { dialog.reject(); });
+    chosen = dialog.exec() == QDialog::Accepted;
+  }
+  return chosen && PrintTargetWritable(parent, printer);
 }
 
 std::string PrintFileName(const std::string& name) {

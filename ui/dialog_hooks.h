@@ -42,6 +42,21 @@ using TFileDialogHook = std::function<std::string(const TFileRequest& request)>;
 // file); true to print, false for cancel.
 using TPrintDialogHook = std::function<bool(QPrinter& printer)>;
 
+// What learns of every modal window the calls below show (the gate of
+// commands): whether none may open now, and each one's time, with how to
+// close it as Cancel would.
+class TModalGuard {
+ public:
+  virtual ~TModalGuard() = default;
+  virtual bool ModalRefused() const = 0;
+  virtual void ModalBegins(std::function<void()> dismiss) = 0;
+  virtual void ModalEnds() = 0;
+};
+void SetModalGuard(TModalGuard* guard);
+// Once the program closes nothing opens: a message box answers as Escape would
+// (No, Cancel or OK), a dialog as cancelled, without showing anything.
+bool ModalsRefused();
+
 void SetMessageBoxHook(TMessageBoxHook hook);
 void SetModalHook(TModalHook hook);
 void SetFileDialogHook(TFileDialogHook hook);
@@ -49,6 +64,9 @@ void SetPrintDialogHook(TPrintDialogHook hook);
 
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
                    uint32_t flags);
+// The one box the close may still show: what may not have reached the device.
+int ShowMessageBoxAfterClose(QWidget* parent, const std::string& text,
+                             const std::string& caption, uint32_t flags);
 int ExecModal(QDialog& dialog);
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request);
 // The print dialog on the printer; true when the user chose to print. Printing to

@@ -11,10 +11,12 @@
 
 #include "devicelink/block_commands.h"
 #include "devicelink/device_data.h"
+#include "devicelink/device_run.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
 #include "services/app_state.h"
+#include "services/block_names.h"
 #include "services/bulk_transfer.h"
 #include "services/data_folders.h"
 #include "services/parameter_file.h"
@@ -37,11 +39,11 @@ constexpr uint16_t kPrintAnyway = 13313;
 constexpr uint16_t kNotSent = 13314;
 constexpr uint16_t kPrintFailed = 13315;
 
-// A text of the module with "#" replaced by a count.
-std::string Counted(uint16_t id, int count) {
+// A text of the module with "#" replaced by what it counts or names.
+std::string Counted(uint16_t id, const std::string& what) {
   std::string text = services::GetText(id);
   const size_t mark = text.find('#');
-  if (mark != std::string::npos) text.replace(mark, 1, std::to_string(count));
+  if (mark != std::string::npos) text.replace(mark, 1, what);
   return text;
 }
 
@@ -79,21 +81,27 @@ bool Tfrm_Main::ReadDeviceSet(uint16_t question) {
     dl::TCursorScope cursor;
     failed = services::ReadAllParameters();
   }
+  if (dl::RunEnded()) return false;
   if (failed == 0) return true;
-  if (dl::StopRequested()) return false;
-  return AskYesNo(Counted(question, failed), services::kMbIconWarning | services::kMbDefButton2);
+  return AskYesNo(Counted(question, std::to_string(failed)),
+                  services::kMbIconWarning | services::kMbDefButton2);
 }
 
+// The blocks that may not have reached the device are named as the pages
+// name them; the device may hold them or not.
 void Tfrm_Main::SendWholeSet() {
-  const int32_t failed = services::WriteAllParameters();
-  if (failed > 0) {
-    MessageBox(Counted(kNotSent, failed), "vandrel2", services::kMbOk | services::kMbIconWarning);
-  }
+  dl::TRun* run = dl::CurrentRun();
+  const size_t before = run != nullptr ? run->NotSent().size() : 0;
+  services::WriteAllParameters();
+  if (run == nullptr || run->NotSent().size() == before) return;
+  const std::vector<uint16_t> blocks(run->NotSent().begin() + static_cast<std::ptrdiff_t>(before),
+                                     run->NotSent().end());
+  MessageBox(Counted(kNotSent, services::BlockNames(blocks)), "vandrel2",
+             services::kMbOk | services::kMbIconWarning);
 }
 
 void Tfrm_Main::mnu_NeuClick() {
-  if (DeferWhileBusy(form_->mnu_Neu, [this] { mnu_NeuClick(); })) return;
-  FileCommand([&] {
+  gate_->Command(form_->mnu_Neu, [this] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline) {
       if (!AskYesNo(services::GetText(kSendAllQuestion), services::kMbIconInformation)) return;
@@ -110,8 +118,7 @@ void Tfrm_Main::mnu_NeuClick() {
 }
 
 void Tfrm_Main::mnu_LadenClick() {
-  if (DeferWhileBusy(form_->mnu_Laden, [this] { mnu_LadenClick(); })) return;
-  FileCommand([&] {
+  gate_->Command(form_->mnu_Laden, [this] {
     if (!dl::CheckDeviceIdent()) return;
     const bool online = dl::DeviceOnline;
     if (online && !AskYesNo(services::GetText(kSendAllQuestion), services::kMbIconInformation)) {
@@ -176,8 +183,7 @@ void Tfrm_Main::mnu_LadenClick() {
 }
 
 void Tfrm_Main::mnu_SpeichernClick() {
-  if (DeferWhileBusy(form_->mnu_Speichern, [this] { mnu_SpeichernClick(); })) return;
-  FileCommand([&] {
+  gate_->Command(form_->mnu_Speichern, [this] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline && !ReadDeviceSet(kSaveAnyway)) return;
     services::SaveParameterFile();
@@ -185,12 +191,11 @@ void Tfrm_Main::mnu_SpeichernClick() {
 }
 
 void Tfrm_Main::mnu_DruckenClick(QAction* sender) {
-  if (DeferWhileBusy(sender, [this, sender] { mnu_DruckenClick(sender); })) return;
   const bool preview = sender == form_->mnu_Seitenansicht;
-  bool show_preview = false;
-  // Busy while it runs: the report's stages let window messages through, and
-  // the command chosen again meanwhile must not start a second report.
-  FileCommand([&] {
+  // One command from the read to the preview's end: the report's stages let
+  // window messages through, and the command chosen again meanwhile must not
+  // start a second report.
+  gate_->Command(sender, [this, preview] {
     if (!dl::CheckDeviceIdent()) return;
     if (dl::DeviceOnline && !ReadDeviceSet(kPrintAnyway)) return;
     QPrinter printer(QPrinter::HighResolution);
@@ -198,13 +203,12 @@ void Tfrm_Main::mnu_DruckenClick(QAction* sender) {
     if (preview) {
       if (sansicht == nullptr) return;
       sansicht->ShowPage(PreviewReport(printer));
-      show_preview = true;
+      ExecModal(*sansicht);
       return;
     }
     if (!ExecPrintDialog(this, printer, ReportFileName())) return;
     if (!PrintReport(printer)) ShowError(services::GetText(kPrintFailed));
   });
-  if (show_preview) Guarded([&] { ExecModal(*sansicht); });
 }
 
 }  // namespace ui

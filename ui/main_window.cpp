@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <clocale>
 #include <fstream>
+#include <iostream>
+#include <memory>
 #include <stdexcept>
 
 #include "devicelink/block_commands.h"
@@ -33,16 +35,19 @@
 #include "platform/text_encoding.h"
 #include "serial/sio_port.h"
 #include "services/app_state.h"
+#include "services/block_names.h"
 #include "services/data_folders.h"
 #include "services/file_messages.h"
 #include "services/parameter_edit.h"
 #include "services/parameter_file.h"
 #include "services/port_opening.h"
+#include "services/program_texts.h"
 #include "services/settings_file.h"
 #include "services/status_note.h"
 #include "services/text_modules.h"
 #include "services/value_format.h"
 #include "ui/about_box.h"
+#include "ui/busy_flags.h"
 #include "ui/busy_scopes.h"
 #include "ui/dialog_hooks.h"
 #include "ui/pages/circuit_pages.h"
@@ -85,8 +90,8 @@ Tfrm_Main::Tfrm_Main(std::string program_folder, QWidget* parent)
       panel_texts_(4) {
   form_->setupUi(this);
   frm_Main = this;
-  devicelink::ClearStop();
-  queue_ = new TCommandQueue(this, [this] { return Busy(); });
+  gate_ = new TCommandGate(this);
+  gate_->SetErrorHandler([this](std::exception_ptr error) { ShowCommandError(error); });
   setAttribute(Qt::WA_QuitOnClose, true);
 
   // Fixed-pitch lists: their lines are laid out in columns of characters.
@@ -246,15 +251,22 @@ void Tfrm_Main::StatusBarDrawPanel(int panel, const QRect& rect) {
 }
 
 bool Tfrm_Main::FormCreate() {
-  // Start-up exchanges with the device like a handler: a close meanwhile waits.
-  struct StartScope {
-    Tfrm_Main& w;
-    explicit StartScope(Tfrm_Main& window) : w(window) { ++w.handler_depth_; }
-    ~StartScope() {
-      --w.handler_depth_;
-      w.AfterHandler();
+  // Start-up exchanges with the device as a command does: a close meanwhile
+  // waits for its end. Its errors end the start as they come.
+  bool started = false;
+  std::exception_ptr error;
+  gate_->RunNow([&] {
+    try {
+      started = StartUp();
+    } catch (...) {
+      error = std::current_exception();
     }
-  } start_scope{*this};
+  });
+  if (error) std::rethrow_exception(error);
+  return started;
+}
+
+bool Tfrm_Main::StartUp() {
   FormReady = 0;
   port_ = std::make_unique<serial::TSioComPort>(this);
   devicelink::SetComPort(port_.get());
@@ -359,125 +371,110 @@ void Tfrm_Main::FormClose() {
     devicelink::TrendStore.reset();
     services::WriteSettings();
   }
+  ReportNotSentAtClose();
+}
+
+void Tfrm_Main::ReportNotSentAtClose() {
+  const std::vector<uint16_t>& blocks = gate_->NotSentAtClose();
+  if (blocks.empty()) return;
+  const std::string text =
+      services::ProgramText(services::text_id::kNotSentAtClose, {services::BlockNames(blocks)});
+  try {
+    services::AppendErrorLog(text);
+  } catch (const std::exception& e) {
+    std::cerr << "vandrel2: " << text << " (" << e.what() << ")\n";
+  }
+  // Nobody may be at the screen after a signal (the session ends).
+  if (!close_by_signal_) {
+    ShowMessageBoxAfterClose(this, text, "vandrel2", services::kMbOk | services::kMbIconWarning);
+  }
+}
+
+void Tfrm_Main::CloseBySignal() {
+  if (!gate_->Closing()) close_by_signal_ = true;
+  close();
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent* event) {
-  if (close_state_ == TCloseState::Closed) {
+  if (closed_) {
     event->accept();
     return;
   }
-  refresh_timer_->stop();
-  system_timer_->stop();
-  // Nothing chosen or posted before runs any more.
-  queue_->Close();
-  if (handler_depth_ > 0 || devicelink::ExchangeRunning()) {
-    // A command is exchanging with the device and uses the buffers: it ends
-    // first, a run of reads at its next exchange, a write run whole, and the
-    // window closes then.
-    devicelink::RequestStop();
+  if (!gate_->Closing()) {
+    refresh_timer_->stop();
+    system_timer_->stop();
+    // Nothing kept starts any more; runs of reads end at their next exchange,
+    // a write run goes on while the device answers; the window closes once
+    // nothing runs.
+    gate_->Close([this] { QTimer::singleShot(0, this, [this] { close(); }); });
+  }
+  if (gate_->Busy()) {
     if (!closing_hourglass_) closing_hourglass_.emplace();
-    close_state_ = TCloseState::Waiting;
-    // An exchange outside any handler calls no AfterHandler: look again.
-    if (handler_depth_ == 0) QTimer::singleShot(50, this, [this] { close(); });
+    SetStatusPanel(0, services::ProgramText(services::text_id::kClosingAfterTransfer));
     event->ignore();
     return;
   }
   FormClose();
-  close_state_ = TCloseState::Closed;
+  closed_ = true;
   closing_hourglass_.reset();
-  devicelink::ClearStop();
   event->accept();
 }
 
-void Tfrm_Main::AfterHandler() {
-  if (handler_depth_ != 0) return;
-  if (close_state_ == TCloseState::Waiting) {
-    QTimer::singleShot(0, this, [this] { close(); });
+void Tfrm_Main::ShowCommandError(std::exception_ptr error) {
+  std::string text;
+  try {
+    std::rethrow_exception(error);
+  } catch (const platform::FileError& e) {
+    text = services::FileErrorText(e);
+  } catch (const devicelink::TUnreportedBlock& e) {
+    text = services::ProgramText(services::text_id::kUnreportedBlock,
+                                 {services::BlockName(e.Address())});
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+    text = "unknown error";
+  }
+  // After the close no box opens: the error goes to the terminal, if any.
+  if (gate_->Closing()) {
+    std::cerr << "vandrel2: " << text << "\n";
     return;
   }
-  queue_->Resume();
+  ShowError(text);
 }
 
-bool Tfrm_Main::Busy() const {
-  return handler_depth_ > 0 || CommBusy != 0 || devicelink::ExchangeRunning();
-}
+// ---- Commands
 
-bool Tfrm_Main::DeferWhileBusy(const QObject* control, std::function<void()> command) {
-  // Chosen while the window closes: dropped.
-  if (queue_->Closing()) return true;
-  if (CommBusy == 0 && !devicelink::ExchangeRunning()) return false;
-  queue_->Keep(control, std::move(command));
-  return true;
-}
-
-// ---- Handlers
-
-// The busy flag, the cursor and the progress bar are put back by the scopes the
-// body opened, as the exception leaves them; no error crosses the event loop.
-void Tfrm_Main::Guarded(const std::function<void()>& body) {
-  ++handler_depth_;
-  try {
-    body();
-  } catch (const platform::FileError& e) {
-    ShowError(services::FileErrorText(e));
-  } catch (const std::exception& e) {
-    ShowError(e.what());
-  } catch (...) {
-    ShowError("unknown error");
-  }
-  --handler_depth_;
-  AfterHandler();
-}
-
-void Tfrm_Main::OperatorEvent(const std::function<void()>& body) {
-  FileCommand([&] {
-    if (PageShowsDeviceValues()) body();
-  });
-}
-
-// A click during a refresh or another edit would have its writes refused by
-// the waiting exchange, and the refresh would then overwrite the edit.
-void Tfrm_Main::FileCommand(const std::function<void()>& body) {
-  if (CommBusy != 0 || devicelink::ExchangeRunning() || queue_->Closing()) return;
-  Guarded([&] {
-    TBusyScope busy;
-    body();
-  });
+bool Tfrm_Main::Command(const QObject* control, std::function<void()> body) {
+  return gate_->Command(control, std::move(body));
 }
 
 // An edit sends its blocks as the device on the open port reported them, with
-// the operator's change. A page showing a record the device did not report (a
-// file loaded and not sent, a failed read, the device before a reconnect) is
-// read first and shown. The edit goes on only when the page then shows what it
-// showed before: the operator acted on the device's values. Otherwise nothing
-// is sent and the status bar says why.
-bool Tfrm_Main::PageShowsDeviceValues() {
-  if (!devicelink::DeviceOnline) return true;
+// the operator's change. The choice as the operator made it (the entry, the
+// button, the line) is kept with the event, since reading the page first, or
+// a command that ran before, draws the page anew.
+bool Tfrm_Main::OperatorEvent(const QObject* control, std::function<void()> body) {
+  // The page the control stands on (the operator reaches only the shown one).
   QWidget* page = form_->NBParameter->currentWidget();
-  TPage* group = pages_.Owner(page);
-  const auto reported = [&] {
-    const std::vector<const void*> records = group->Records(page);
-    return std::all_of(records.begin(), records.end(), devicelink::Reported);
-  };
-  if (group == nullptr || reported()) return true;
-  const QStringList before = ShownValues(page);
-  const TShownSelection selection(page);
-  {
-    devicelink::TStoppableRun stoppable;
-    group->Refresh(page);
-    if (devicelink::Stopping()) return false;
+  const auto* widget = qobject_cast<const QWidget*>(control);
+  for (int i = 0; widget != nullptr && i < form_->NBParameter->count(); ++i) {
+    if (form_->NBParameter->widget(i)->isAncestorOf(widget)) page = form_->NBParameter->widget(i);
   }
-  if (!reported()) {
-    services::ShowStatusNote(services::TStatusNote::Text(services::kNotSentUnread));
-    return false;
-  }
-  if (ShownValues(page) != before) {
-    services::ShowStatusNote(services::TStatusNote::Text(services::kNotSentReadAnew));
-    return false;
-  }
-  // The line or cell the operator chose, as before the lists were drawn again.
-  selection.Restore();
-  return true;
+  auto choice = std::make_shared<TOperatorChoice>(control);
+  auto selection = std::make_shared<TShownSelection>(page);
+  return gate_->Command(control, [this, page, choice, selection, body = std::move(body)] {
+    // The operator has gone to another page meanwhile: the event was the old
+    // page's, whose controls no longer show what it would act on.
+    if (form_->NBParameter->currentWidget() != page) return;
+    TPage* group = pages_.Owner(page);
+    if (group != nullptr) {
+      const services::TActedOn acted =
+          services::ActedOnDeviceValues(group->Records(page), [&] { group->Refresh(page); });
+      if (acted != services::TActedOn::kDeviceValues) return;
+    }
+    choice->Restore();
+    selection->Restore();
+    body();
+  });
 }
 
 int Tfrm_Main::ShownCircuit() const {
@@ -492,20 +489,17 @@ QTabWidget* Tfrm_Main::ShownNotebook() const {
 }
 
 void Tfrm_Main::RefreshTimerTimer() {
-  Guarded([&] {
-    if (CommBusy == 1 || !devicelink::DeviceOnline) return;
-    TBusyScope busy;
+  gate_->Tick([&] {
+    if (!devicelink::DeviceOnline) return;
     if (form_->Notebook->currentWidget() != form_->TabBetrieb) return;
     QWidget* page = form_->NBBetrieb->currentWidget();
-    devicelink::TStoppableRun stoppable;
     if (TPage* group = pages_.Owner(page)) group->Tick(page);
   });
 }
 
 void Tfrm_Main::SystemTimerTimer() {
-  Guarded([&] {
-    if (CommBusy == 1 || !devicelink::DeviceOnline) return;
-    TBusyScope busy;
+  gate_->Tick([&] {
+    if (!devicelink::DeviceOnline) return;
     devicelink::TDeviceClock& clock = devicelink::DeviceClock;
     if (clock.Month == 0 || clock.Day == 0) return;
     const platform::LocalDateTime now = platform::Now();
@@ -537,10 +531,11 @@ void Tfrm_Main::FocusChanged(QWidget* old_widget, QWidget* now) {
     const bool was_inside = page->isAncestorOf(old_widget);
     if (now_inside && !was_inside) {
       // The focus follows a page change; the page change reads the page.
-      queue_->Post([this, page, seen = navigations_] {
-        if (queue_->Keeps(form_->Notebook) || navigations_ != seen) return;
-        devicelink::TStoppableRun stoppable;
-        if (TPage* group = pages_.Owner(page)) group->Enter(page);
+      gate_->Post([this, page, seen = navigations_] {
+        if (gate_->Keeps(form_->Notebook) || navigations_ != seen) return;
+        gate_->Tick([&] {
+          if (TPage* group = pages_.Owner(page)) group->Enter(page);
+        });
       });
     }
   }
@@ -552,74 +547,74 @@ void Tfrm_Main::RequestNavigation() {
   // Start-up chooses and reads its first page itself; a redirect of the handler
   // below is part of the navigation it handles.
   if (navigating_ || FormReady != 1) return;
-  // Inside a running command (a refresh, a trend read, a transfer) every read
-  // would be refused: the page is read when the command has ended.
-  queue_->Keep(form_->Notebook, [this] { NotebookMouseDown(ShownNotebook()); });
+  // Read once the notebooks have settled, and inside a running command (a
+  // refresh, a trend read, a transfer) only once that has ended.
+  gate_->Later(form_->Notebook, [this] { Navigate(); });
 }
 
+// The navigation itself: now when nothing runs (a navigation kept for later
+// is this one), else once whatever runs has ended.
 void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
-  Guarded([&] {
-    if (CommBusy == 1) return;
-    queue_->Drop(form_->Notebook);
-    ++navigations_;
-    devicelink::TCursorScope cursor;
-    TBusyScope busy;
-    QTabWidget* nb = ShownNotebook();
-    QWidget* page = nb->currentWidget();
-    TPage* group = pages_.Owner(page);
-    const TNavigation to = group != nullptr ? group->Navigate(page) : TNavigation{page, true};
-    if (to.show != page) {
-      navigating_ = true;
-      nb->setCurrentWidget(to.show);
-      navigating_ = false;
-    }
-    if (!to.refresh) return;
-    devicelink::TStoppableRun stoppable;
-    if (nb == form_->NBParameter) {
-      RefreshParameterPage();
-    } else if (TPage* shown = pages_.Owner(to.show)) {
-      shown->Refresh(to.show);
-    }
-  });
+  if (!gate_->Busy()) gate_->Drop(form_->Notebook);
+  gate_->Command(form_->Notebook, [this] { Navigate(); });
 }
 
-// Page reads are runs a close may end.
+void Tfrm_Main::Navigate() {
+  gate_->Drop(form_->Notebook);
+  ++navigations_;
+  devicelink::TCursorScope cursor;
+  QTabWidget* nb = ShownNotebook();
+  QWidget* page = nb->currentWidget();
+  TPage* group = pages_.Owner(page);
+  const TNavigation to = group != nullptr ? group->Navigate(page) : TNavigation{page, true};
+  if (to.show != page) {
+    navigating_ = true;
+    nb->setCurrentWidget(to.show);
+    navigating_ = false;
+  }
+  if (!to.refresh) return;
+  if (nb == form_->NBParameter) {
+    RefreshParameterPage();
+  } else if (TPage* shown = pages_.Owner(to.show)) {
+    shown->Refresh(to.show);
+  }
+}
+
 void Tfrm_Main::RefreshShownPage() {
   if (form_->Notebook->currentWidget() != form_->TabBetrieb) {
     RefreshParameterPage();
     return;
   }
-  devicelink::TStoppableRun stoppable;
   QWidget* page = form_->NBBetrieb->currentWidget();
   if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }
 
 void Tfrm_Main::RefreshParameterPage() {
-  devicelink::TStoppableRun stoppable;
   QWidget* page = form_->NBParameter->currentWidget();
   if (TPage* group = pages_.Owner(page)) group->Refresh(page);
 }
 
 // ---- Menus
 
+// The close itself: asked at once, whatever runs.
 void Tfrm_Main::mnu_BeendenClick() {
-  Guarded([&] { close(); });
+  close();
 }
 
 void Tfrm_Main::mnu_EinstellungenClick() {
-  Guarded([&] {
+  gate_->Command(form_->mnu_Einstellungen, [this] {
     if (Einst != nullptr) ExecModal(*Einst);
   });
 }
 
 void Tfrm_Main::mnu_InfoClick() {
-  Guarded([&] {
+  gate_->Command(form_->mnu_Info, [this] {
     if (about_box_ != nullptr) ExecModal(*about_box_);
   });
 }
 
 void Tfrm_Main::mnu_SpracheClick(QAction* sender) {
-  Guarded([&] {
+  gate_->Command(sender, [this, sender] {
     services::Language = sender == form_->mnu_Englisch ? 1 : 0;
     const std::string marker = services::GetText(0);
     if (marker != services::kGasModuleMarker && marker != services::kSteamModuleMarker) {

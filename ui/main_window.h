@@ -11,6 +11,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,7 +23,7 @@
 #include "platform/clock.h"
 #include "services/app_window.h"
 #include "ui/busy_flags.h"
-#include "ui/command_queue.h"
+#include "ui/command_gate.h"
 #include "ui/pages/page.h"
 
 class QCloseEvent;
@@ -67,7 +68,13 @@ class Tfrm_Main : public QMainWindow,
   TAboutBox* AboutBox() const { return about_box_; }
   QTimer* RefreshTimer() const { return refresh_timer_; }
   QTimer* SystemTimer() const { return system_timer_; }
-  bool FormClosed() const { return close_state_ == TCloseState::Closed; }
+  bool FormClosed() const { return closed_; }
+  // The gate every command enters by (see command_gate.h).
+  TCommandGate& Gate() const { return *gate_; }
+  // A signal to end (SIGTERM, SIGHUP, SIGINT) asks for the close as the
+  // window's close button does; what may not have reached the device then
+  // goes into the error log only.
+  void CloseBySignal();
   const TPageTable& PageTable() const { return pages_; }
   TOperatingPages& OperatingPages() const { return *operating_; }
   TTrendPage& TrendPage() const { return *trend_; }
@@ -83,8 +90,8 @@ class Tfrm_Main : public QMainWindow,
 
   // What the pages use of the frame (the form itself only they reach).
   int ShownCircuit() const override;
-  void Guarded(const std::function<void()>& body) override;
-  void OperatorEvent(const std::function<void()>& body) override;
+  bool Command(const QObject* control, std::function<void()> body) override;
+  bool OperatorEvent(const QObject* control, std::function<void()> body) override;
 
   // devicelink::TWindowLink
   void SetOnlineLabel(const std::string& caption, uint32_t colour) override;
@@ -139,23 +146,20 @@ class Tfrm_Main : public QMainWindow,
 
   Ui::Tfrm_Main& Form() const override { return *form_; }
   QWidget* DialogParent() override { return this; }
+  bool StartUp();
   void FormClose();
   void PrepareStatusBar();
   void ConnectHandlers();
   void FocusChanged(QWidget* old_widget, QWidget* now);
-  void AfterHandler();
-  // A handler or an exchange runs, so a command kept for later waits.
-  bool Busy() const;
   // A notebook page reached in any way (click, keyboard, the program): it is
   // refreshed as a click would, once no command is running any more.
   void RequestNavigation();
-  bool DeferWhileBusy(const QObject* control, std::function<void()> command) override;
-  // The parameter page shown holds what the device on the open port reported,
-  // read now when it did not; false when the edit must not go on (see .cpp).
-  bool PageShowsDeviceValues();
-  // A command of the file menu on the whole set, run like an operator's event
-  // on a page but without the page's check.
-  void FileCommand(const std::function<void()>& body);
+  void Navigate();
+  // How an error that ends a command reaches the operator.
+  void ShowCommandError(std::exception_ptr error);
+  // What may not have reached the device when the program closed: into the
+  // error log, and for a close from the window into one box.
+  void ReportNotSentAtClose();
   // Helpers of the file commands.
   bool AskYesNo(const std::string& text, uint32_t flags);
   // Where printing the report to a file starts.
@@ -188,18 +192,16 @@ class Tfrm_Main : public QMainWindow,
   TTrendPage* trend_ = nullptr;
   TUnitsPage* units_ = nullptr;
   TTabRows* parameter_tabs_ = nullptr;
-  int handler_depth_ = 0;
-  // Commands and page changes kept for later, the window's posted calls, and
-  // whether the window closes.
-  TCommandQueue* queue_;
+  // Every command enters by it; it knows whether the program closes.
+  TCommandGate* gate_;
   // The navigation handler's own page switch under way, and the count of
   // handled navigations.
   bool navigating_ = false;
   unsigned navigations_ = 0;
-  // Open; a close asked for while a handler runs, waiting for its end under the
-  // hourglass; closed (FormClose has run).
-  enum class TCloseState { Open, Waiting, Closed };
-  TCloseState close_state_ = TCloseState::Open;
+  // FormClose has run.
+  bool closed_ = false;
+  // The close came from a signal, not from the window.
+  bool close_by_signal_ = false;
   std::optional<devicelink::TCursorScope> closing_hourglass_;
   std::optional<platform::LocalDateTime> link_lost_since_;
 };

@@ -19,6 +19,7 @@
 #include "services/app_window.h"
 #include "services/settings_file.h"
 #include "ui/chart_window.h"
+#include "ui/close_signals.h"
 #include "ui/com_select_form.h"
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
@@ -54,6 +55,10 @@ std::optional<int> TProgram::Start() {
   serial::SetPortSelectionDialog(SelectComPort);
   main_ = new Tfrm_Main(program_folder_);
   new TWheelGuard(main_);
+  // A session's end asks for the close, as the window's close button does.
+  new TCloseSignals(main_, [window = QPointer<Tfrm_Main>(main_)] {
+    if (window) window->CloseBySignal();
+  });
   // An error of the port's own threads or handlers reaches the operator as any
   // handler's error does, in a message box on the interface thread.
   serial::SetExceptionDisplay([window = QPointer<Tfrm_Main>(main_)](std::exception_ptr error) {

@@ -11,6 +11,7 @@
 #include "services/connect_sequence.h"
 #include "services/status_note.h"
 #include "services/text_modules.h"
+#include "ui/busy_scopes.h"
 #include "ui/dialog_frame.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -37,15 +38,16 @@ TEinst::~TEinst() {
 }
 
 // Activation and deactivation belong to this dialog being shown and hidden, not
-// to focus moving to a dialog it opens itself.
+// to focus moving to a dialog it opens itself. Both are part of the command
+// that opened the dialog, and neither exchanges with the device.
 void TEinst::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) main_.Guarded([&] { FormActivate(); });
+  if (!event->spontaneous()) FormActivate();
 }
 
 void TEinst::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
-  if (!event->spontaneous()) main_.Guarded([&] { FormDeactivate(); });
+  if (!event->spontaneous()) FormDeactivate();
 }
 
 void TEinst::Sprache() {
@@ -96,8 +98,11 @@ void TEinst::Ref_GrpClick() {
   if (i >= 0 && i < 3) main_.RefreshTimer()->setInterval(kIntervals[i]);
 }
 
+// The connect is a command of its own inside the dialog's: a click on the
+// dialog meanwhile is dropped.
 void TEinst::BtnOkClick() {
-  main_.Guarded([&] {
+  main_.Gate().DialogCommand([this] {
+    TInputBlockScope input_waits(this);
     failure_panel_text_.clear();
     services::TConnectChoice choice;
     choice.online = form_->Zustand_Grp->ItemIndex() == 1;

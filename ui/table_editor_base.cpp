@@ -20,6 +20,7 @@
 #include <array>
 #include <filesystem>
 
+#include "devicelink/device_run.h"
 #include "devicelink/link_state.h"
 #include "devicelink/window_scopes.h"
 #include "platform/clock.h"
@@ -29,9 +30,9 @@
 #include "services/data_folders.h"
 #include "services/file_messages.h"
 #include "services/text_modules.h"
-#include "ui/busy_scopes.h"
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
+#include "ui/main_window.h"
 #include "ui/qt_text.h"
 
 namespace ui {
@@ -127,9 +128,9 @@ std::string WithExtension(const std::string& path, const char* default_ext) {
 
 }  // namespace
 
-// A transfer from start to end: commands are ignored, the main window's
-// timers stay away from the port, the hourglass shows; a close asked for
-// meanwhile is carried out afterwards.
+// A transfer from start to end: commands are ignored, the hourglass shows; a
+// close of the editor asked for meanwhile is carried out afterwards. (The main
+// window's commands wait anyway: the editor is part of one of them.)
 class TTransferScope {
  public:
   explicit TTransferScope(TTableEditorBase& editor) : e_(editor) { e_.transfer_running_ = true; }
@@ -146,7 +147,6 @@ class TTransferScope {
 
  private:
   TTableEditorBase& e_;
-  TBusyScope busy_;
   devicelink::TCursorScope cursor_;
 };
 
@@ -258,7 +258,17 @@ bool TTableEditorBase::SelectCell(int column, int row) {
 void TTableEditorBase::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;  // restored from the task bar, not a new opening
-  FormActivate();
+  AsCommand([this] { FormActivate(); });
+}
+
+// The editor's commands are commands of the one that opened it: one at a
+// time, none once the program closes.
+void TTableEditorBase::AsCommand(const std::function<void()>& body) {
+  if (frm_Main != nullptr) {
+    frm_Main->Gate().DialogCommand(body);
+  } else {
+    body();
+  }
 }
 
 void TTableEditorBase::FormActivate() {
@@ -285,9 +295,8 @@ void TTableEditorBase::Receive() {
   {
     // The window's close ends a read; what the grid holds stays as it was.
     TTransferScope transfer(*this);
-    devicelink::TStoppableRun stoppable;
     ok = ReadFromDevice();
-    stopped = devicelink::Stopping();
+    stopped = devicelink::RunEnded();
   }
   RefreshGrid();
   if (!ok && !stopped) Tell(Text(kReadFailed));
@@ -315,9 +324,11 @@ void TTableEditorBase::done(int result) {
     return;
   }
   close_pending_ = false;
-  if (isVisible()) {
+  // The program closes: no question may be asked, and the editor goes.
+  if (isVisible() && !ModalsRefused()) {
     closing_ = true;
-    const bool may_close = FormDeactivate();
+    bool may_close = false;
+    AsCommand([&] { may_close = FormDeactivate(); });
     closing_ = false;
     if (!may_close) return;
   }
@@ -376,13 +387,19 @@ bool TTableEditorBase::DiscardUnsaved() {
 }
 
 void TTableEditorBase::mnu_NeuClick() {
-  if (transfer_running_ || !DiscardUnsaved()) return;
-  devicelink::TCursorScope cursor;
-  Grid().New();
-  RefreshGrid();
+  AsCommand([this] {
+    if (transfer_running_ || !DiscardUnsaved()) return;
+    devicelink::TCursorScope cursor;
+    Grid().New();
+    RefreshGrid();
+  });
 }
 
 void TTableEditorBase::mnu_LoadClick() {
+  AsCommand([this] { LoadFile(); });
+}
+
+void TTableEditorBase::LoadFile() {
   if (transfer_running_ || !DiscardUnsaved()) return;
   const services::TTableFileKind kind = Grid().FileKind();
   TFileRequest request;
@@ -414,16 +431,17 @@ void TTableEditorBase::mnu_LoadClick() {
 }
 
 void TTableEditorBase::mnu_Store1Click() {
-  if (transfer_running_) return;
-  SaveAs();
+  AsCommand([this] {
+    if (!transfer_running_) SaveAs();
+  });
 }
 
 void TTableEditorBase::mnu_ReceiveClick() {
-  Receive();
+  AsCommand([this] { Receive(); });
 }
 
 void TTableEditorBase::mnu_TransmitClick() {
-  Transmit();
+  AsCommand([this] { Transmit(); });
 }
 
 void TTableEditorBase::mnu_KopierenClick() {
@@ -456,9 +474,11 @@ std::optional<std::pair<int, int>> TTableEditorBase::NextEntryCell(int, int) con
 }
 
 void TTableEditorBase::TabGridDblClick() {
-  const auto cell = SelectedCell();
-  if (transfer_running_ || !cell || !Grid().HoldsValue(cell->first, cell->second)) return;
-  EditCell(cell->first, cell->second);
+  AsCommand([this] {
+    const auto cell = SelectedCell();
+    if (transfer_running_ || !cell || !Grid().HoldsValue(cell->first, cell->second)) return;
+    EditCell(cell->first, cell->second);
+  });
 }
 
 void TTableEditorBase::EditCell(int column, int row) {

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -118,6 +119,8 @@ class TTableEditorBase : public QDialog {
   void Tell(const std::string& text);
   // The device's table into the grid; asks first when that drops unsent changes.
   void Receive();
+  void LoadFile();
+  void AsCommand(const std::function<void()>& body);
   bool Transmit();
   bool SaveAs();
   bool DiscardUnsaved();

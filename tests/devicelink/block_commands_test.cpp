@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <array>
 #include <functional>
 
@@ -75,7 +77,7 @@ TEST_F(BlockCommandsTest, ReadRequestsOnTheWire) {
 }
 
 TEST_F(BlockCommandsTest, WriteTempParamsSendsHeaderDataAndChecksum) {
-  TWholeSetWrite own_set;  // records set by the test, not read from the device
+  testing::TOwnSet own_set;
   TempParams[1] = {1, 2, 3, 4, 10.5f, 20.25f, 0, 1, 2, 3, 0};
   ASSERT_TRUE(WriteTempParams(1));
   auto requests = Requests();
@@ -92,7 +94,7 @@ TEST_F(BlockCommandsTest, WriteTempParamsSendsHeaderDataAndChecksum) {
 
 // Every writable block: set the record, write it, spoil the record, read it back.
 TEST_F(BlockCommandsTest, EveryWritableBlockRoundTrips) {
-  TWholeSetWrite own_set;  // records set by the test, not read from the device
+  testing::TOwnSet own_set;
   struct Case {
     const char* name;
     std::function<void()> fill;
@@ -260,7 +262,7 @@ std::string Singles(int from, int to) {
 // Every write, header and data bytes in the device's field order. Each record holds
 // distinct values in its declaration order, so a layout that swaps two fields shows.
 TEST_F(BlockCommandsTest, WritesSendTheFieldsInDeviceOrder) {
-  TWholeSetWrite own_set;  // records set by the test, not read from the device
+  testing::TOwnSet own_set;
   const std::string bytes = "01 02 03 04";
   struct Case {
     const char* name;
@@ -465,7 +467,7 @@ TEST_F(BlockCommandsTest, MediumReplyForAnotherAddressIsRefused) {
 }
 
 TEST_F(BlockCommandsTest, DeviceTextsAndSpareBytes) {
-  TWholeSetWrite own_set;  // records set by the test, not read from the device
+  testing::TOwnSet own_set;
   // Two letters and fourteen zero bytes.
   std::vector<uint8_t> serial(16, 0);
   serial[0] = 'A';
@@ -515,11 +517,11 @@ TEST_F(BlockCommandsTest, CircuitParamsStopAtTheFirstFailure) {
 // until a failed exchange of that block or a new set of records; a copy of the
 // set carries its marks along.
 TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
-  const void* pulse1 = &PulseOutputParams[0];
+  const uint16_t pulse1 = BlockAddressOf(PulseOutputParams[0]);
   EXPECT_FALSE(Reported(pulse1));
   ASSERT_TRUE(ReadPulseOutputParams(0));
   EXPECT_TRUE(Reported(pulse1));
-  EXPECT_FALSE(Reported(&PulseOutputParams[1]));
+  EXPECT_FALSE(Reported(BlockAddressOf(PulseOutputParams[1])));
   ASSERT_TRUE(WritePulseOutputParams(0));
   EXPECT_TRUE(Reported(pulse1));
 
@@ -554,20 +556,58 @@ TEST_F(BlockCommandsTest, RecordsReportedByTheDevice) {
     ASSERT_TRUE(ReadTempParams(1));
     r.replace();
     EXPECT_FALSE(Reported(pulse1));
-    EXPECT_FALSE(Reported(&TempParams[1]));
+    EXPECT_FALSE(Reported(BlockAddressOf(TempParams[1])));
   }
-  EXPECT_THROW(Reported(&LiveValues[0]), std::logic_error);
+  EXPECT_THROW(BlockAddressOf(LiveValues[0]), std::logic_error);
+}
+
+// Every parameter record is found at its block and encodes as it is sent.
+TEST_F(BlockCommandsTest, ParameterBlocksByAddress) {
+  const struct {
+    uint16_t address;
+    TParameterBlockKind kind;
+    int index;
+  } cases[] = {
+      {BlockAddressOf(TempParams[1]), TParameterBlockKind::Temperature, 1},
+      {BlockAddressOf(AlarmParams[1]), TParameterBlockKind::Relay, 1},
+      {BlockAddressOf(OutputParams[3]), TParameterBlockKind::AnalogOutput, 3},
+      {BlockAddressOf(UserUnits[15]), TParameterBlockKind::UserUnit, 15},
+      {BlockAddressOf(PresetValues[7]), TParameterBlockKind::Preset, 7},
+      {BlockAddressOf(OperatingMode), TParameterBlockKind::OperatingMode, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    const std::optional<TParameterBlock> b = ParameterBlockAt(c.address);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->kind, c.kind);
+    EXPECT_EQ(b->index, c.index);
+  }
+  EXPECT_FALSE(ParameterBlockAt(0xF800));  // live values: no parameter block
+  // The bytes of a record as a write sends them: what the device then holds.
+  PressureParams[1].Max = 777.0f;
+  {
+    testing::TOwnSet own_set;
+    ASSERT_TRUE(WritePressureParams(1));
+  }
+  EXPECT_EQ(RecordBytes(BlockAddressOf(PressureParams[1])),
+            std::string(reinterpret_cast<const char*>(sim_->ReadMemory(0x81A0, 32).data()), 32));
+  EXPECT_THROW(RecordBytes(0xF800), std::logic_error);
 }
 
 // Online, a block goes out only from a record the device reported, or as part
 // of a whole set: else nothing is sent and the program's fault shows.
 TEST_F(BlockCommandsTest, AnUnreportedRecordIsSentOnlyWithAWholeSet) {
-  EXPECT_THROW(WriteTempParams(1), std::logic_error);
-  EXPECT_THROW(WritePresetValue(3), std::logic_error);
+  EXPECT_THROW(WriteTempParams(1), TUnreportedBlock);
+  EXPECT_THROW(WritePresetValue(3), TUnreportedBlock);
   EXPECT_EQ(sim_->RequestCount(), 0u);
   {
-    TWholeSetWrite whole_set;
-    EXPECT_TRUE(WriteTempParams(1));
+    TRun run;
+    EXPECT_THROW(WriteTempParams(1), TUnreportedBlock);  // a run is no set
+    {
+      TRun::TWholeSet whole_set(run);
+      EXPECT_TRUE(WriteTempParams(1));
+    }
+    EXPECT_THROW(WriteTempParams(1), TUnreportedBlock);  // the set ended
   }
   ASSERT_TRUE(ReadPresetValue(3));
   PresetValues[3] = 7.5f;

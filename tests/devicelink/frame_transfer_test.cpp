@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -53,7 +54,7 @@ TEST(Checksum, IsTheSumOfAllBytesHighByteFirst) {
 }
 
 TEST_F(FrameTransferTest, RejectedWritesAreRepeatedButNotCounted) {
-  TWholeSetWrite own_set;  // records set by the test, not read from the device
+  testing::TOwnSet own_set;
   sim_->InjectFault(FaultKind::Reject, 4);
   EXPECT_FALSE(WriteGasCommon());
   EXPECT_EQ(sim_->RequestCount(), 4u);
@@ -191,29 +192,71 @@ TEST_F(FrameTransferTest, AWaitBeyondHalfASecondShowsTheHourglass) {
             (std::vector<TCursorShape>{TCursorShape::HourGlass, TCursorShape::Default}));
 }
 
-// A close asked for: inside a run that may stop, the next exchange is refused at
-// once, nothing is sent and the link and its label stay as they were; outside
-// one (a write run) the exchanges go on.
-TEST_F(FrameTransferTest, AStopRefusesTheExchangesOfAStoppableRunOnly) {
-  ASSERT_TRUE(ReadGasCommon());
-  sim_->ClearRequests();
-  window_.label = "untouched";
-  RequestStop();
-  bool in_run = true;
-  {
-    TStoppableRun run;
-    EXPECT_TRUE(Stopping());
-    in_run = ReadGasCommon();
+// What a run lets out: a stop ends a run that has not written at its next
+// exchange, and one that writes at its first failure after the stop; a run
+// whose port was opened again sends nothing more, unless it opened the port
+// itself. Refusals send nothing and leave the link and its label alone.
+TEST_F(FrameTransferTest, ARunLetsOutOnlyWhatItMay) {
+  const uint16_t gas = 0x80F0;
+  const uint16_t temperature = 0x8100;
+  const struct {
+    const char* name;
+    std::function<void(TRun&)> before;  // inside the run, before the stop
+    bool stop;
+    bool silent_after;  // the device stops answering after the stop
+    std::function<void(TRun&)> between;  // after the stop (and the silence)
+    std::vector<bool> results;           // gas write or read, then temperature write
+    size_t requests;                     // after before()
+    std::vector<uint16_t> not_sent;
+  } cases[] = {
+      {"reads, stopped", [](TRun&) { ASSERT_TRUE(ReadGasCommon()); }, true, false, nullptr,
+       {false, false}, 0, {}},
+      {"writes, stopped, the device answers",
+       [](TRun&) { ASSERT_TRUE(WriteGasCommon()); }, true, false, nullptr, {true, true}, 2, {}},
+      {"writes, stopped, the device goes silent",
+       [](TRun&) { ASSERT_TRUE(WriteGasCommon()); }, true, true, nullptr, {false, false}, 4,
+       {gas, temperature}},
+      {"writes, not stopped, the device goes silent",
+       [](TRun&) { ASSERT_TRUE(WriteGasCommon()); }, false, true, nullptr, {false, false}, 8,
+       {gas, temperature}},
+      {"the port opened again",
+       [this](TRun&) {
+         ASSERT_TRUE(ReadGasCommon());
+         port_->SetOpen(false);
+         port_->SetOpen(true);
+       },
+       false, false, nullptr, {false, false}, 0, {}},
+      {"the port opened again by the run itself",
+       [this](TRun& run) {
+         ASSERT_TRUE(ReadGasCommon());
+         port_->SetOpen(false);
+         port_->SetOpen(true);
+         run.Rebind();
+       },
+       false, false, nullptr, {true, true}, 2, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_->ClearFaults();
+    testing::TOwnSet own_set;
+    TRun& run = own_set.run;
+    c.before(run);
+    sim_->ClearRequests();
+    window_.label = "untouched";
+    if (c.stop) run.Stop();
+    if (c.silent_after) sim_->InjectFault(FaultKind::NoAnswer, 1000);
+    const bool first = run.Writing() ? WriteGasCommon() : ReadGasCommon();
+    const bool second = WriteTempParams(0);
+    EXPECT_EQ((std::vector<bool>{first, second}), c.results);
+    EXPECT_EQ(sim_->RequestCount(), c.requests);
+    EXPECT_EQ(run.NotSent(), c.not_sent);
+    if (c.requests == 0) {
+      EXPECT_EQ(window_.label, "untouched");
+    }
+    EXPECT_TRUE(DeviceOnline);
   }
-  EXPECT_FALSE(Stopping());
-  EXPECT_EQ(window_.label, "untouched");
-  const bool outside = ReadGasCommon();
-  ClearStop();
-  EXPECT_FALSE(in_run);
-  EXPECT_TRUE(outside);
-  EXPECT_EQ(sim_->RequestCount(), 1u);
-  EXPECT_TRUE(DeviceOnline);
-  TStoppableRun run;
+  sim_->ClearFaults();
+  // Without a run every exchange goes as it always did.
   EXPECT_TRUE(ReadGasCommon());
 }
 

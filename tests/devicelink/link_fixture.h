@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "devicelink/device_run.h"
 #include "devicelink/device_data.h"
 #include "devicelink/frame_transfer.h"
 #include "devicelink/link_state.h"
@@ -50,6 +51,13 @@ class RecordingWindowLink : public TWindowLink {
   int progress_position = 0;
   std::vector<std::string> progress_events;
   std::vector<TCursorShape> cursors;
+};
+
+// A run that sends a whole set: records the test set itself, not read from
+// the device.
+struct TOwnSet {
+  TRun run;
+  TRun::TWholeSet whole{run};
 };
 
 class LinkTest : public ::testing::Test {

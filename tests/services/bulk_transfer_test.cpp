@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "devicelink/device_run.h"
 #include "devicelink/block_commands.h"
 #include "services/app_state.h"
 #include "tests/devicelink/link_fixture.h"
@@ -271,20 +272,26 @@ TEST_F(BulkTransferTest, WriteAllLimitsTheTypeAndKeepsTheDevicesOperatingMode) {
   EXPECT_EQ(devicelink::OperatingMode, (devicelink::TOperatingMode{4, 0x11, 0x22, 0x33}));
 }
 
-TEST_F(BulkTransferTest, WriteAllCountsFailuresAndStaysOffline) {
+// The failures are counted and the blocks that may not have reached the
+// device are the run's: the one the device refused and the one not written
+// for want of the device's own bytes. The label shows the link as the last
+// exchange found it.
+TEST_F(BulkTransferTest, WriteAllCountsFailuresAndNamesTheBlocksNotSent) {
   devicelink::TransferTimeout = 60;
   sim_->WriteMemory(0x80EC, Bytes({3, 0x11, 0x22, 0x33}));
   sim_->InjectFaultAt(flowsim::FaultKind::NoAnswer, 0x80EC, flowsim::kEveryFrame);
   sim_->InjectFaultAt(flowsim::FaultKind::Reject, 0x8100, flowsim::kEveryFrame);
 
+  devicelink::TRun run;
   EXPECT_EQ(WriteAllParameters(), 2);
+  EXPECT_EQ(run.NotSent(), (std::vector<uint16_t>{0x8100, 0x80EC}));
 
   // No operating-mode write without the device's own bytes to keep.
   EXPECT_FALSE(Sent('W', 0x80EC));
   EXPECT_EQ(sim_->ReadMemory(0x80EC, 4), Bytes({3, 0x11, 0x22, 0x33}));
   // The blocks after the failures were still sent, the last one successfully.
   EXPECT_TRUE(Sent('W', 0x9140));
-  EXPECT_EQ(trace_window_.label, "OFFLINE");
+  EXPECT_EQ(trace_window_.label, "ONLINE");
   EXPECT_EQ(trace_window_.progress_events.back(), "hide");
   EXPECT_EQ(trace_window_.cursors.back(), TCursorShape::Default);
 }

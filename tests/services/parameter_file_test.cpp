@@ -956,14 +956,14 @@ TEST_F(ParameterFileTest, WhatAFileLacksIsNamed) {
        before(whole, "[Alm_User1]"),
        {"Relais 2", "Analogausgang 1\u20134", "Einheiten", "Anzeigeeinheiten 1\u201316",
         "Trendwert", "Korrekturfaktoren Kreis 1\u20132", "Stromgrenzwerte", "System",
-        "Vorgabewerte", "Anzeigeschalter", "Bemerkungen"}},
+        "Vorgabewerte", "Anzeigefreigabe", "Bemerkungen"}},
       {"cut before circuit 2's pressure",
        before(whole, "[P_User1]"),
        {"Druck Kreis 2", "Durchfluss Kreis 1\u20132", "Wirkdruck-Auslegung Kreis 1\u20132",
         "Medium Kreis 1\u20132", "Gasbeschaffenheit", "Vorlaufwerte Kreis 1\u20132",
         "Impulsausgang Kreis 1\u20132", "Relais 1\u20132", "Analogausgang 1\u20134", "Einheiten",
         "Anzeigeeinheiten 1\u201316", "Trendwert", "Korrekturfaktoren Kreis 1\u20132",
-        "Stromgrenzwerte", "System", "Vorgabewerte", "Anzeigeschalter", "Bemerkungen"}},
+        "Stromgrenzwerte", "System", "Vorgabewerte", "Anzeigefreigabe", "Bemerkungen"}},
       // The one cut a file cannot show: the set without remarks looks the same.
       {"cut right before the remarks", before(whole, "[Bemerkung]"), {}},
       {"cut inside the header of the remarks", before(whole, "merkung]"), {"Bemerkungen"}},
@@ -972,11 +972,11 @@ TEST_F(ParameterFileTest, WhatAFileLacksIsNamed) {
       {"cut right after the header of the remarks", before(whole, "Zeile 1="), {"Bemerkungen"}},
       {"cut inside the last value of a set without remarks",
        without_remarks.substr(0, without_remarks.size() - 3),
-       {"Anzeigeschalter (letzte Zeile abgeschnitten)", "Bemerkungen"}},
+       {"Anzeigefreigabe (letzte Zeile abgeschnitten)", "Bemerkungen"}},
       {"one key missing", without(whole, "P_User0", "Hyd"), {"Druck Kreis 1 (Hyd)"}},
       {"two keys of one part missing",
        without(without(whole, "Display", "Enable3"), "Display", "Enable4"),
-       {"Anzeigeschalter (Enable3, Enable4)"}},
+       {"Anzeigefreigabe (Enable3, Enable4)"}},
       {"one section missing", without(whole, "Trend_User", ""), {"Trendwert"}},
       {"the last user unit missing", without(whole, "UserEinheiten15", ""),
        {"Anzeigeeinheiten 16"}},
@@ -1071,7 +1071,7 @@ TEST_F(ParameterFileTest, AFileThatLacksPartsIsLoadedOnlyOnYes) {
   EXPECT_EQ(MissingPartsQuestion(MissingParameterParts(ReadBytes(cut)), false),
             "The file lacks parts of a parameter set (cut short or damaged?): Relay 2, Analog "
             "output 1\u20134, Units, Display units 1\u201316, Trend, Correction factors circuit "
-            "1\u20132, Current limits, System, Manual presets, Display switches, Remarks. These "
+            "1\u20132, Current limits, System, Preset values, Display enable, Remarks. These "
             "parts would take the program's defaults. Load anyway?");
 }
 
@@ -1147,9 +1147,9 @@ TEST_F(ParameterFileTest, ALoadedSetHoldsNothingTheDeviceReported) {
   }
   dl::MarkReported(0x8100, true);  // circuit 1's temperature block
   EXPECT_FALSE(Load(bad));
-  EXPECT_TRUE(dl::Reported(&dl::TempParams[0]));
+  EXPECT_TRUE(dl::Reported(dl::BlockAddressOf(dl::TempParams[0])));
   ASSERT_TRUE(Load(good));
-  EXPECT_FALSE(dl::Reported(&dl::TempParams[0]));
+  EXPECT_FALSE(dl::Reported(dl::BlockAddressOf(dl::TempParams[0])));
 }
 
 // A file that holds none of the parameter sections is refused, whatever else it

@@ -337,7 +337,8 @@ class UserUnitWireTest : public devicelink::testing::LinkTest {
 
 // The device converts with the factor it is sent: CF/h must reach it as 35.31467.
 TEST_F(UserUnitWireTest, CubicFeetPerHourReachTheDeviceWithTheActualFactor) {
-  devicelink::TWholeSetWrite own_set;  // records set by the test, not read from the device
+  devicelink::TRun run;
+  devicelink::TRun::TWholeSet own_set(run);  // records set by the test, not read from the device
   const TUnitRow* row = FindUserUnitRow(QK::OperatingVolumeFlow, 6);
   ASSERT_NE(row, nullptr);
   devicelink::UserUnits.at(QK::OperatingVolumeFlow) = UserUnitOf(*row);

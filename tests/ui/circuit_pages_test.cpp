@@ -437,22 +437,30 @@ class CircuitPagesTest : public QObject {
     QCOMPARE(dl::TempParams[0].Konst, 12.f);
     QVERIFY(Lines(f.ListePT1).value(0).contains("12.0000"));
     QVERIFY(!f.Zeitmesser->isVisible());
-    // While another handler runs, an operator's event does nothing.
-    CommBusy = 1;
+    // Chosen while another command runs, an operator's event waits for its
+    // end, then runs once, as chosen, though the page was drawn anew.
     world->modal_count.clear();
-    p.ListePT1DblClick(f.ListePT1);
-    Choose(f.ComboPT1, 1);
-    CommBusy = 0;
-    QCOMPARE(world->modal_count["InputDlg"], 0);
-    QCOMPARE(dl::TempParams[0].Kind, uint8_t(0));
-    // The refused choice is not left standing in the combo.
-    QCOMPARE(f.ComboPT1->currentIndex(), 0);
+    bool waited = false;
+    w.Gate().Command(&w, [&] {
+      p.ListePT1DblClick(f.ListePT1);
+      p.ListePT1DblClick(f.ListePT1);
+      Choose(f.ComboPT1, 1);
+      w.RefreshParameterPage();
+      waited = world->modal_count["InputDlg"] == 0 && dl::TempParams[0].Kind == 0 &&
+               f.ComboPT1->currentIndex() == 0;
+    });
+    QVERIFY(waited);
+    QTRY_COMPARE(f.ComboPT1->currentIndex(), 1);
+    QCOMPARE(world->modal_count["InputDlg"], 1);
+    QCOMPARE(TemperatureChoiceIndex(dl::TempParams[0]), 1);
     // A double-click below the lines edits with no line selected.
+    dl::TempParams[0].Kind = 0;
+    w.RefreshParameterPage();
     Pick(f.ListePT1, -1);
     QWidget* area = f.ListePT1->viewport();
     Answer("21");
     QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(10, area->height() - 3));
-    QCOMPARE(world->modal_count["InputDlg"], 1);
+    QCOMPARE(world->modal_count["InputDlg"], 2);
     QCOMPARE(dl::TempParams[0].Konst, 21.f);
   }
 

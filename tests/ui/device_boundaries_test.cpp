@@ -229,7 +229,7 @@ class DeviceBoundariesTest : public QObject {
       if (run == "new set") {
         f.mnu_Neu->trigger();
       } else if (run == "table send") {
-        w.Guarded([&] { ExecModal(*frm_Tabelle); });
+        w.Gate().Command(frm_Tabelle, [] { ExecModal(*frm_Tabelle); });
       } else if (run == "system type") {
         Choose(f.Combosystem, 1);
       } else if (run == "trend read") {

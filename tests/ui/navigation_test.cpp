@@ -247,21 +247,31 @@ class NavigationTest : public QObject {
     }
   }
 
-  void busyFlagBlocksGuardedHandlers() {
+  // While a command runs, the timers' ticks do nothing and a navigation waits
+  // for its end; then the navigation reads, once.
+  void aRunningCommandHoldsTicksAndNavigation() {
     flowsim::FlowSimulator& sim = world->StartDevice();
     world->WriteSettings(true);
     QCOMPARE(world->Start(), std::nullopt);
     Tfrm_Main& w = *world->Main();
     const size_t before = sim.RequestCount();
-    CommBusy = 1;
-    w.RefreshTimerTimer();
+    size_t during = 0;
+    uint8_t busy = 0;
+    w.Gate().Command(&w, [&] {
+      w.RefreshTimerTimer();
+      w.NotebookMouseDown(FormOf(w).NBBetrieb);
+      w.NotebookMouseDown(FormOf(w).NBBetrieb);
+      during = sim.RequestCount();
+      busy = CommBusy;
+    });
+    QCOMPARE(during, before);
+    QCOMPARE(busy, uint8_t(1));
+    QTRY_COMPARE(CommBusy, uint8_t(0));
+    QTRY_VERIFY(sim.RequestCount() > before);
+    QTest::qWait(200);
+    const size_t once = sim.RequestCount();
     w.NotebookMouseDown(FormOf(w).NBBetrieb);
-    w.OperatingPages().TabKreis1Enter(FormOf(w).TabKreis1);
-    QCOMPARE(sim.RequestCount(), before);
-    QCOMPARE(CommBusy, uint8_t(1));
-    CommBusy = 0;
-    w.OperatingPages().TabKreis1Enter(FormOf(w).TabKreis1);
-    QVERIFY(sim.RequestCount() > before);
+    QCOMPARE(sim.RequestCount() - once, once - before);
   }
 
   void enteringAPageReadsIt() {
@@ -331,11 +341,9 @@ class NavigationTest : public QObject {
     QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:01"));
     QCOMPARE(devicelink::DeviceClock.Year, uint16_t(2025));
 
-    // A busy flag or an offline device leaves it alone.
+    // A running command or an offline device leaves it alone.
     clock.Advance(1000);
-    CommBusy = 1;
-    w.SystemTimerTimer();
-    CommBusy = 0;
+    w.Gate().Command(&w, [&] { w.SystemTimerTimer(); });
     devicelink::DeviceOnline = false;
     w.SystemTimerTimer();
     QCOMPARE(FormOf(w).Ed_DateTime->text(), QString("01.01.2025 00:00:01"));

@@ -10,6 +10,7 @@
 #include "tools/flowsim/device_map.h"
 #include "ui/pages/relay_output_pages.h"
 #include "parameter_page_fixture.h"
+#include "ui/pages/relay_output_rules.h"
 
 using namespace ui;
 using namespace ui::testing;
@@ -217,19 +218,29 @@ class RelayOutputPagesTest : public QObject {
 
   // A choice while another handler exchanges is refused; the choice shows the
   // record again.
-  void busyRefusesTheChoice() {
+  // Chosen while another command runs, a choice waits for its end and then
+  // goes out as the operator made it, though the page was drawn anew from the
+  // records meanwhile; a choice on a page no longer shown goes nowhere.
+  void aChoiceDuringAnotherCommandRunsAfterIt() {
     Tfrm_Main& w = Online();
     Ui::Tfrm_Main& f = FormOf(w);
     ShowPage(w, f.TabParAusgang);
     ShowPage(w, f.TabParRelais);
+    const uint8_t output_before = DeviceByte(Sim(), m::kOutputParams + 16 + 3);
     Sim().ClearRequests();
-    CommBusy = 1;
-    Choose(f.ComboAlm1, 5);
-    Choose(f.ComboAus2, 3);
-    CommBusy = 0;
-    QVERIFY(Sim().Requests().empty());
-    QCOMPARE(f.ComboAlm1->currentIndex(), 1);
-    QCOMPARE(f.ComboAus2->currentIndex(), 4);
+    bool kept = false;
+    w.Gate().Command(&w, [&] {
+      Choose(f.ComboAlm1, 5);
+      Choose(f.ComboAus2, 3);
+      w.RefreshParameterPage();
+      kept = Sim().RequestCount() == 2 && f.ComboAlm1->currentIndex() == 1;
+    });
+    QVERIFY(kept);
+    QTRY_COMPARE(Writes(Sim()), 1);
+    QCOMPARE(TraceOf(Sim()).mid(2), QStringList({"W 8040/16", "R 8040/16"}));
+    QCOMPARE(f.ComboAlm1->currentIndex(), 5);
+    QCOMPARE(DeviceByte(Sim(), m::kAlarmParams + 2), *AlarmCodeOfIndex(5));
+    QCOMPARE(DeviceByte(Sim(), m::kOutputParams + 16 + 3), output_before);
   }
 };
 

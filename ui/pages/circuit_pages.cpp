@@ -250,11 +250,13 @@ void TCircuitPages::Refresh(QWidget* page) {
   ShowPulse(c);
 }
 
-std::vector<const void*> TCircuitPages::Records(QWidget* page) const {
+std::vector<uint16_t> TCircuitPages::Records(QWidget* page) const {
   const size_t c = page == Form().TabPar2 ? 1 : 0;
-  return {&dl::TempParams[c],    &dl::PressureParams[c], &dl::FlowParams[c],
-          &dl::FlowParams2[c],   &dl::MediumParams[c],   &dl::GasCommon,
-          &dl::SupplyValues[c],  &dl::PulseOutputParams[c]};
+  using dl::BlockAddressOf;
+  return {BlockAddressOf(dl::TempParams[c]),       BlockAddressOf(dl::PressureParams[c]),
+          BlockAddressOf(dl::FlowParams[c]),       BlockAddressOf(dl::FlowParams2[c]),
+          BlockAddressOf(dl::MediumParams[c]),     BlockAddressOf(dl::GasCommon),
+          BlockAddressOf(dl::SupplyValues[c]),     BlockAddressOf(dl::PulseOutputParams[c])};
 }
 
 // ---- Lists
@@ -314,44 +316,44 @@ void TCircuitPages::ShowSupply(int c) {
 // ---- Handlers
 
 void TCircuitPages::ComboPT1Click(QComboBox* sender) {
-  Choice([&] { ChooseTemperatureMode(sender); });
+  Choice(sender, [this, sender] { ChooseTemperatureMode(sender); });
 }
 void TCircuitPages::ComboPD1Click(QComboBox* sender) {
-  Choice([&] { ChoosePressureMode(sender); });
+  Choice(sender, [this, sender] { ChoosePressureMode(sender); });
 }
 void TCircuitPages::ComboPG1Click(QComboBox* sender) {
-  Choice([&] { ChooseMedium(sender); });
+  Choice(sender, [this, sender] { ChooseMedium(sender); });
 }
 void TCircuitPages::ComboPF1Click(QComboBox* sender) {
-  Choice([&] { ChooseFlowMode(sender); });
+  Choice(sender, [this, sender] { ChooseFlowMode(sender); });
 }
 void TCircuitPages::ComboIA1Click(QComboBox* sender) {
-  Choice([&] { ChoosePulseSource(sender); });
+  Choice(sender, [this, sender] { ChoosePulseSource(sender); });
 }
-// A choice refused while another handler runs: the combos show the records
-// again, not a mode that was neither stored nor sent.
-void TCircuitPages::Choice(const std::function<void()>& body) {
-  if (Operator(body)) return;
+// A choice dropped as the program closes: the combos show the records again,
+// not a mode that was neither stored nor sent.
+void TCircuitPages::Choice(QComboBox* sender, std::function<void()> body) {
+  if (Operator(sender, std::move(body))) return;
   SelectModeChoices(Context().ShownCircuit());
   SelectPulseChoices();
 }
 void TCircuitPages::ListePT1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditTemperature(sender); });
+  Operator(sender, [this, sender] { EditTemperature(sender); });
 }
 void TCircuitPages::ListePD1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditPressure(sender); });
+  Operator(sender, [this, sender] { EditPressure(sender); });
 }
 void TCircuitPages::ListePG1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditMedium(sender); });
+  Operator(sender, [this, sender] { EditMedium(sender); });
 }
 void TCircuitPages::ListePF1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditFlow(sender); });
+  Operator(sender, [this, sender] { EditFlow(sender); });
 }
 void TCircuitPages::ListeImp1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditPulse(sender); });
+  Operator(sender, [this, sender] { EditPulse(sender); });
 }
 void TCircuitPages::ListeVL1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] { EditSupply(sender); });
+  Operator(sender, [this, sender] { EditSupply(sender); });
 }
 
 namespace {
@@ -364,8 +366,9 @@ template <class Record>
 bool WriteModeChoice(std::array<Record, 2>& records, int c, int i, int n,
                      bool (*write)(int32_t), bool (*read)(int32_t)) {
   const int o = 1 - c;
-  if (TakesOtherCircuit(i, n) && !services::ReportedOrRead(&records.at(static_cast<size_t>(o)),
-                                                           [&] { return read(o); })) {
+  if (TakesOtherCircuit(i, n) &&
+      !services::ReportedOrRead(dl::BlockAddressOf(records.at(static_cast<size_t>(o))),
+                                [&] { return read(o); })) {
     return false;
   }
   std::vector<services::TEditStep> steps;
@@ -437,7 +440,7 @@ void TCircuitPages::ChooseMedium(QComboBox* sender) {
   // Circuit 1's pulse source is sent again with the new medium. That block goes
   // out only as the device reported it: read first when its record is not; when
   // that read fails, nothing of the choice is sent.
-  if (!services::ReportedOrRead(&dl::PulseOutputParams[0],
+  if (!services::ReportedOrRead(dl::BlockAddressOf(dl::PulseOutputParams[0]),
                                 [] { return dl::ReadPulseOutputParams(0); })) {
     SelectModeChoices(c);
     return;

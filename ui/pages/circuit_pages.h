@@ -30,7 +30,7 @@ class TCircuitPages : public TPage {
   TNavigation Navigate(QWidget* page) override;
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
-  std::vector<const void*> Records(QWidget* page) const override;
+  std::vector<uint16_t> Records(QWidget* page) const override;
 
   // Loaders of the choice lists (blocks 2048, 3072, 4096, 5120, 6144).
   void LoadTemperatureChoices();
@@ -106,7 +106,7 @@ class TCircuitPages : public TPage {
   void SelectPulseChoices();
   // The mode and medium combos of circuit c from the records.
   void SelectModeChoices(int c);
-  void Choice(const std::function<void()>& body);
+  void Choice(QComboBox* sender, std::function<void()> body);
   // The value dialog for the row; false when cancelled.
   bool EditValue(const TEditRow& row);
   // True when the line has a row and its dialog ended with OK.

@@ -110,13 +110,11 @@ void TOperatingPages::Enter(QWidget* page) {
   TabKreis1Enter(page);
 }
 
+// Entered as the frame lets the program act by itself: when nothing runs.
 void TOperatingPages::TabKreis1Enter(QWidget* page) {
-  Context().Guarded([&] {
-    if (CommBusy != 0 || FormReady != 1) return;
-    devicelink::TCursorScope cursor;
-    TBusyScope busy;
-    if (devicelink::DeviceOnline) Refresh(page);
-  });
+  if (FormReady != 1) return;
+  devicelink::TCursorScope cursor;
+  if (devicelink::DeviceOnline) Refresh(page);
 }
 
 void TOperatingPages::RefreshCircuitValues(int circuit) {
@@ -190,7 +188,7 @@ void TOperatingPages::PopupMenu1Popup() {
 }
 
 void TOperatingPages::Speichern1Click() {
-  Context().Guarded([&] {
+  Context().Command(speichern_action_, [this] {
     QListWidget* list = Form().ErrorListe;
     if (list->count() == 0) return;
     SaveDialog_ErrorProt.initial_dir = services::GetDocumentsFolder();
@@ -209,7 +207,7 @@ void TOperatingPages::Speichern1Click() {
 }
 
 void TOperatingPages::cmd_SetDateTimeClick() {
-  Context().Guarded([&] {
+  Context().Command(Form().cmd_SetDateTime, [this] {
     if (devicelink::WriteDeviceClock() && devicelink::ReadDeviceClock()) {
       Form().Ed_DateTime->setText(Q(services::DeviceTimeToText(devicelink::DeviceClock)));
     }

@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -29,25 +30,22 @@ class TPageContext {
   // The circuit of the parameter pages: 1 while the parameter notebook shows
   // circuit 2's page, else 0.
   virtual int ShownCircuit() const = 0;
-  // Runs a handler body: an exception ends in a message box; cursor, progress
-  // bar and busy flag come back; a close asked for meanwhile follows afterwards.
-  virtual void Guarded(const std::function<void()>& body) = 0;
-  // An operator's event on a parameter page: does nothing while the busy flag
-  // is set, an exchange waits for its reply or the window closes; otherwise
-  // runs the body guarded, with the busy flag set, so no other handler reads or
-  // writes meanwhile. Online, the shown page's Records() are read first when the
-  // device did not report them, and the body runs only when the page still
-  // shows what it showed (else status panel 0 says why nothing was sent).
-  // Handlers that call each other call their bodies directly.
-  virtual void OperatorEvent(const std::function<void()>& body) = 0;
+  // An operator's command from a control of the window, through the frame's
+  // one gate: run now when nothing runs, kept under the control and run after
+  // whatever runs (chosen twice, once), dropped once the program closes
+  // (false). The body runs later when kept: it captures what it needs by
+  // value. Errors end in a message box; cursor, progress bar and busy state
+  // come back however it ends.
+  virtual bool Command(const QObject* control, std::function<void()> body) = 0;
+  // An operator's event on a parameter page, a Command of its own: when it
+  // runs, the page it was chosen on is still shown (else it is dropped), the
+  // page acts on the device's values (online, the page's Records() are read
+  // first when the device did not report them, and the event goes on only when
+  // the records are then what they were; else status panel 0 says why), and
+  // the control shows the operator's choice as it was made.
+  virtual bool OperatorEvent(const QObject* control, std::function<void()> body) = 0;
   // The shown parameter page read and shown again.
   virtual void RefreshParameterPage() = 0;
-  // True when the caller must not go on now: while the window closes (the
-  // command is dropped), and while a handler or an exchange runs (the command
-  // is kept, under the control as its key, and carried out once nothing runs:
-  // once, however often the control was used meanwhile). False when nothing
-  // runs, and the caller goes on at once.
-  virtual bool DeferWhileBusy(const QObject* control, std::function<void()> command) = 0;
 };
 
 // Where a tab click leads: the page to show (the clicked one or another) and
@@ -80,23 +78,19 @@ class TPage : public QObject {
   // Empties what the pages show of values read from the device, beyond the
   // parameter records (a device no longer accepted).
   virtual void ClearDeviceValues() {}
-  // The parameter records the page shows and its edits send (addresses of
-  // records of devicelink::CurrentParameters). Before an operator's event on
-  // the page each must hold what the device reported; the page is read first
-  // when one does not.
-  virtual std::vector<const void*> Records(QWidget* /*page*/) const { return {}; }
+  // The device blocks of the parameter records the page shows and its edits
+  // send (devicelink::BlockAddressOf). Before an operator's event on the page
+  // each must hold what the device reported; the page is read first when one
+  // does not.
+  virtual std::vector<uint16_t> Records(QWidget* /*page*/) const { return {}; }
 
  protected:
   TPageContext& Context() const { return context_; }
-  // Context().OperatorEvent(body); false when the event was refused (busy), so
-  // a control the operator already changed can be shown from the record again.
-  bool Operator(const std::function<void()>& body) {
-    bool ran = false;
-    context_.OperatorEvent([&] {
-      ran = true;
-      body();
-    });
-    return ran;
+  // Context().OperatorEvent for the control; false when the event was dropped
+  // (the program closes), so a control the operator already changed can be
+  // shown from the record again.
+  bool Operator(const QObject* control, std::function<void()> body) {
+    return context_.OperatorEvent(control, std::move(body));
   }
   Ui::Tfrm_Main& Form() const { return context_.Form(); }
 

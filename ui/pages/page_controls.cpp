@@ -2,10 +2,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QTableWidget>
 
@@ -14,6 +17,7 @@
 #include "ui/dialog_hooks.h"
 #include "ui/input_dialog.h"
 #include "ui/qt_text.h"
+#include "ui/radio_group.h"
 
 namespace ui {
 namespace {
@@ -97,6 +101,40 @@ void TShownSelection::Restore() const {
   }
   for (const auto& [grid, cell] : cells_) {
     if (cell.first >= 0 && cell.second >= 0) grid->setCurrentCell(cell.first, cell.second);
+  }
+}
+
+TOperatorChoice::TOperatorChoice(const QObject* control)
+    : control_(const_cast<QObject*>(control)) {
+  if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+    value_ = combo->currentIndex();
+  } else if (const auto* group = qobject_cast<const TRadioGroup*>(control)) {
+    value_ = group->ItemIndex();
+  } else if (const auto* box = qobject_cast<const QCheckBox*>(control)) {
+    value_ = box->isChecked() ? 1 : 0;
+  } else if (const auto* list = qobject_cast<const QListWidget*>(control)) {
+    value_ = SelectedLine(list);
+  } else if (const auto* spin = qobject_cast<const QSpinBox*>(control)) {
+    value_ = spin->value();
+  }
+}
+
+// Set as the program sets a control: no operator's signal, no handler.
+void TOperatorChoice::Restore() const {
+  QObject* control = control_.data();
+  if (control == nullptr) return;
+  if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    Select(combo, value_);
+  } else if (auto* group = qobject_cast<TRadioGroup*>(control)) {
+    const QSignalBlocker quiet(group);
+    group->SetItemIndex(value_);
+  } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+    box->setChecked(value_ == 1);
+  } else if (auto* list = qobject_cast<QListWidget*>(control)) {
+    if (value_ >= 0 && value_ < list->count()) list->setCurrentRow(value_);
+  } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+    const QSignalBlocker quiet(spin);
+    spin->setValue(value_);
   }
 }
 

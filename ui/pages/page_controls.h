@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -45,6 +46,21 @@ class TShownSelection {
  private:
   std::vector<std::pair<QListWidget*, int>> lines_;
   std::vector<std::pair<QTableWidget*, std::pair<int, int>>> cells_;
+};
+
+// The state of the control the operator has just used, as the event saw it: a
+// combo's entry, a radio group's button, a check box's mark, a list's line, a
+// spin box's value. Put back before the event runs, when the page has been
+// drawn anew meanwhile (read first, or refreshed by a command that ran
+// before the event).
+class TOperatorChoice {
+ public:
+  explicit TOperatorChoice(const QObject* control);
+  void Restore() const;
+
+ private:
+  QPointer<QObject> control_;
+  int value_ = -1;
 };
 
 // The fixed-pitch font of the lists: their lines stand in columns of characters.

@@ -126,12 +126,14 @@ void TRelayOutputPages::Refresh(QWidget* page) {
   }
 }
 
-std::vector<const void*> TRelayOutputPages::Records(QWidget* page) const {
-  if (page == Form().TabParRelais) return {&dl::AlarmParams[0], &dl::AlarmParams[1]};
-  if (page == Form().TabParAusgang) {
-    return {&dl::OutputParams[0], &dl::OutputParams[1], &dl::OutputParams[2], &dl::OutputParams[3]};
+std::vector<uint16_t> TRelayOutputPages::Records(QWidget* page) const {
+  std::vector<uint16_t> blocks;
+  if (page == Form().TabParRelais) {
+    for (const dl::TAlarmSettings& alarm : dl::AlarmParams) blocks.push_back(dl::BlockAddressOf(alarm));
+  } else if (page == Form().TabParAusgang) {
+    for (const dl::TOutputSettings& out : dl::OutputParams) blocks.push_back(dl::BlockAddressOf(out));
   }
-  return {};
+  return blocks;
 }
 
 void TRelayOutputPages::ShowAlarm(int a) {
@@ -189,7 +191,7 @@ void TRelayOutputPages::WriteOutput(int o) {
 
 void TRelayOutputPages::ComboAlm1Change(QComboBox* sender) {
   const int a = AlarmOf(sender);
-  if (!Operator([&] {
+  if (!Operator(sender, [=, this] {
     const int index = sender->currentIndex();
     const std::optional<uint8_t> code = AlarmCodeOfIndex(index);
     // A single-circuit device has no sources of circuit 2 and beyond: the
@@ -207,7 +209,7 @@ void TRelayOutputPages::ComboAlm1Change(QComboBox* sender) {
 
 void TRelayOutputPages::ComboAlmKind1Click(QComboBox* sender) {
   const int a = AlarmOf(sender);
-  if (!Operator([&] {
+  if (!Operator(sender, [=, this] {
     const int index = sender->currentIndex();
     if (index < 0 || index >= kAlarmKindCount) {
       ShowAlarm(a);
@@ -221,7 +223,7 @@ void TRelayOutputPages::ComboAlmKind1Click(QComboBox* sender) {
 }
 
 void TRelayOutputPages::ListeAlm1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] {
+  Operator(sender, [=, this] {
     const int a = AlarmOf(sender);
     dl::TAlarmSettings& alarm = dl::AlarmParams.at(static_cast<size_t>(a));
     // No source, a source without a choice, or no line of a pair: nothing to edit.
@@ -241,7 +243,7 @@ void TRelayOutputPages::ListeAlm1DblClick(QListWidget* sender) {
 
 void TRelayOutputPages::ComboAus1Click(QComboBox* sender) {
   const int o = OutputOf(sender);
-  if (!Operator([&] {
+  if (!Operator(sender, [=, this] {
     dl::TOutputSettings& output = dl::OutputParams.at(static_cast<size_t>(o));
     std::optional<uint8_t> code = OutputCodeOfIndex(sender->currentIndex());
     if (code && IsSingleCircuitSystem() && *code > 8) code = 1;
@@ -265,7 +267,7 @@ void TRelayOutputPages::ComboAus1Click(QComboBox* sender) {
 }
 
 void TRelayOutputPages::ListeAus1DblClick(QListWidget* sender) {
-  Context().OperatorEvent([&] {
+  Operator(sender, [=, this] {
     const int o = OutputOf(sender);
     dl::TOutputSettings& output = dl::OutputParams.at(static_cast<size_t>(o));
     if (OutputIndexOfCode(output.Param) < 0) return;

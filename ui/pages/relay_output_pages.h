@@ -17,7 +17,7 @@ class TRelayOutputPages : public TPage {
   std::vector<QWidget*> Pages() const override;
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
-  std::vector<const void*> Records(QWidget* page) const override;
+  std::vector<uint16_t> Records(QWidget* page) const override;
   // The second output group only on a device with two circuits.
   TNavigation Navigate(QWidget* page) override;
 

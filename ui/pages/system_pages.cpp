@@ -174,14 +174,17 @@ void TSystemPages::Refresh(QWidget* page) {
   }
 }
 
-std::vector<const void*> TSystemPages::Records(QWidget* page) const {
+std::vector<uint16_t> TSystemPages::Records(QWidget* page) const {
   Ui::Tfrm_Main& f = Form();
-  if (page == f.TabParTrend) return {&dl::TrendSettings};
-  if (page == f.TabParKorrektur) return {&dl::CorrectionFactors[0], &dl::CorrectionFactors[1]};
+  using dl::BlockAddressOf;
+  if (page == f.TabParTrend) return {BlockAddressOf(dl::TrendSettings)};
+  if (page == f.TabParKorrektur) {
+    return {BlockAddressOf(dl::CorrectionFactors[0]), BlockAddressOf(dl::CorrectionFactors[1])};
+  }
   if (page != f.TabParSystem) return {};
-  std::vector<const void*> records = {&dl::SystemParams, &dl::LimitValues};
-  for (const float& preset : dl::PresetValues) records.push_back(&preset);
-  return records;
+  std::vector<uint16_t> blocks = {BlockAddressOf(dl::SystemParams), BlockAddressOf(dl::LimitValues)};
+  for (const float& preset : dl::PresetValues) blocks.push_back(BlockAddressOf(preset));
+  return blocks;
 }
 
 void TSystemPages::RefreshSystemPage() {
@@ -258,7 +261,7 @@ void TSystemPages::ShowCorrectionFactors() {
 // ---- Trend settings
 
 void TSystemPages::ComboTrendChange() {
-  if (!Operator([&] {
+  if (!Operator(Form().ComboTrend, [=, this] {
     QComboBox* combo = Form().ComboTrend;
     int index = combo->currentIndex();
     if (index < 0) {
@@ -276,7 +279,7 @@ void TSystemPages::ComboTrendChange() {
 }
 
 void TSystemPages::ComboTrendintervalChange() {
-  if (!Operator([&] {
+  if (!Operator(Form().ComboTrendinterval, [=, this] {
     const std::optional<uint8_t> minutes = TrendIntervalMinutes(Form().ComboTrendinterval->currentIndex());
     if (minutes) {
       dl::TrendSettings.Time = *minutes;
@@ -291,7 +294,7 @@ void TSystemPages::ComboTrendintervalChange() {
 // ---- System page
 
 void TSystemPages::CombosystemClick() {
-  if (!Operator([&] {
+  if (!Operator(Form().Combosystem, [=, this] {
     const std::optional<uint8_t> type = SystemTypeOfIndex(Form().Combosystem->currentIndex());
     if (!type) {
       ShowSystemType();
@@ -324,7 +327,7 @@ void TSystemPages::CombosystemClick() {
 }
 
 void TSystemPages::AnzahlMUClick() {
-  if (!Operator([&] {
+  if (!Operator(Form().AnzahlMU, [=, this] {
     const std::optional<uint8_t> n = TransmittersOfIndex(Form().AnzahlMU->ItemIndex());
     if (!n) return;
     dl::SystemParams.Anzahl = *n;
@@ -336,7 +339,7 @@ void TSystemPages::AnzahlMUClick() {
 }
 
 void TSystemPages::ed_SystemFaktorDblClick() {
-  Context().OperatorEvent([&] {
+  Operator(Form().ed_SystemFaktor, [=, this] {
     if (!Form().ed_SystemFaktor->isEnabled()) return;
     float factor = dl::SystemParams.Faktor;
     if (!EditValue(SystemFactorDialog(), factor)) return;
@@ -350,7 +353,7 @@ void TSystemPages::ed_SystemFaktorDblClick() {
 }
 
 void TSystemPages::RG_GrenzenClick() {
-  if (!Operator([&] {
+  if (!Operator(Form().RG_Grenzen, [=, this] {
     const std::optional<dl::TLimitValues> set = LimitSetOf(Form().RG_Grenzen->ItemIndex());
     if (!set) return;
     dl::LimitValues = *set;
@@ -362,7 +365,7 @@ void TSystemPages::RG_GrenzenClick() {
 }
 
 void TSystemPages::Chk_VorgabeClick() {
-  if (!Operator([&] {
+  if (!Operator(Form().Chk_Vorgabe, [=, this] {
     Ui::Tfrm_Main& f = Form();
     if (f.Chk_Vorgabe->isChecked() || f.ListeVorgaben->isHidden()) {
       f.ListeVorgaben->show();
@@ -397,7 +400,7 @@ void TSystemPages::ClearPresets() {
 }
 
 void TSystemPages::ListeVorgabenDblClick() {
-  Context().OperatorEvent([&] {
+  Operator(Form().ListeVorgaben, [=, this] {
     const int line = SelectedLine(Form().ListeVorgaben);
     const std::optional<TDialogRow> row = PresetDialogRow(line, services::Medium);
     if (!row) return;
@@ -413,7 +416,7 @@ void TSystemPages::ListeVorgabenDblClick() {
 // ---- Correction factors
 
 void TSystemPages::FlowKorr1DblClick(QTableWidget* sender) {
-  Context().OperatorEvent([&] {
+  Operator(sender, [=, this] {
     const int row = sender->currentRow();
     if (sender->currentColumn() != 1 || row < 0 || row >= kCorrectionRows) return;
     const int c = sender == Form().FlowKorr2 ? 1 : 0;

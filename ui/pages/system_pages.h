@@ -18,7 +18,7 @@ class TSystemPages : public TPage {
   std::vector<QWidget*> Pages() const override;
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
-  std::vector<const void*> Records(QWidget* page) const override;
+  std::vector<uint16_t> Records(QWidget* page) const override;
   // A device without trend memory shows circuit 1 for the trend settings; the
   // system group and the second correction group only where the device has
   // them.

@@ -180,7 +180,7 @@ void TTrendPage::ShowTrendRecord(int k) {
 // ---- Handlers
 
 void TTrendPage::ComboTrendsClick() {
-  Context().Guarded([&] {
+  Context().Command(Form().ComboTrends, [this] {
     if (!read_running_) ShowSelectedRecord();
   });
 }
@@ -201,12 +201,11 @@ void TTrendPage::cmd_GrafikClick() {
 }
 
 void TTrendPage::cmd_ReadTrendsClick(QAbstractButton* sender) {
-  if (read_running_) return;
-  // Inside another command's exchange every read would be refused and the list
-  // emptied for nothing: the read follows once that has ended.
-  if (Context().DeferWhileBusy(sender, [this, sender] { cmd_ReadTrendsClick(sender); })) return;
+  // Chosen during another command, the read follows once that has ended.
   const bool exporting = sender != Form().cmd_ReadTrends;
-  Context().Guarded([&] { ReadTrends(exporting); });
+  Context().Command(sender, [this, exporting] {
+    if (!read_running_) ReadTrends(exporting);
+  });
 }
 
 void TTrendPage::ReadTrends(bool exporting) {
@@ -224,7 +223,6 @@ void TTrendPage::ReadTrends(bool exporting) {
   devicelink::TCursorScope cursor;
   devicelink::TProgressScope progress;
   // A close ends the read at its next block; what was read is listed.
-  devicelink::TStoppableRun stoppable;
   services::StartProgress(devicelink::kTrendRecords);
   f.ComboTrends->hide();
 

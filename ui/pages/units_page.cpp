@@ -116,19 +116,19 @@ void TUnitsPage::Refresh(QWidget* /*page*/) {
   ShowUnitSwitch();
 }
 
-std::vector<const void*> TUnitsPage::Records(QWidget* /*page*/) const {
-  std::vector<const void*> records = {&dl::UnitSwitches};
+std::vector<uint16_t> TUnitsPage::Records(QWidget* /*page*/) const {
+  std::vector<uint16_t> blocks = {dl::BlockAddressOf(dl::UnitSwitches)};
   // The unit sheets show the device's choices only while user units are on.
   if (dl::UnitSwitches.Einheiten != 0) {
-    for (const dl::TUserUnit& unit : dl::UserUnits) records.push_back(&unit);
+    for (const dl::TUserUnit& unit : dl::UserUnits) blocks.push_back(dl::BlockAddressOf(unit));
   }
-  return records;
+  return blocks;
 }
 
 // ---- Handlers
 
 void TUnitsPage::Radio_E_TempClick(TRadioGroup* sender) {
-  if (!Operator([&] {
+  if (!Operator(sender, [=, this] {
     if (FormReady == 0) return;
     int kind = -1;
     for (size_t k = 0; k < groups_.size(); ++k) {
@@ -147,7 +147,7 @@ void TUnitsPage::Radio_E_TempClick(TRadioGroup* sender) {
 }
 
 void TUnitsPage::CheckUserEinheitenClick() {
-  if (!Operator([&] {
+  if (!Operator(Form().CheckUserEinheiten, [=, this] {
     const bool on = Form().CheckUserEinheiten->isChecked();
     Form().PC_Usereinheiten->setVisible(on);
     unit_tabs_->setVisible(on);

@@ -20,7 +20,7 @@ class TUnitsPage : public TPage {
   std::vector<QWidget*> Pages() const override;
   void LoadTexts() override;
   void Refresh(QWidget* page) override;
-  std::vector<const void*> Records(QWidget* page) const override;
+  std::vector<uint16_t> Records(QWidget* page) const override;
 
   // Each unit group chooses the variant its user-unit record holds; runs no
   // handler.

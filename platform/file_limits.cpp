@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,8 @@ std::string TechnicalText(FileFault fault, const std::string& path, int code, bo
   switch (fault) {
     case FileFault::kNotRegular:
       return text + "not a regular file but a " + NodeName(node);
+    case FileFault::kWriteProtected:
+      return text + "write-protected, not written";
     case FileFault::kTooLarge:
       return text + "larger than " + std::to_string(limit) + " bytes, not read";
     case FileFault::kMissing:
@@ -84,11 +87,42 @@ FileError NotRegular(FileKind kind, const std::string& path, bool writing, mode_
   throw FileError(FileFault::kTooLarge, kind, path, EFBIG, false);
 }
 
-// Temporary files of a target: ".<name>.tmp<pid>-<number>" in the target's folder.
+// This machine's name as it goes into temporary names: a folder may be shared with
+// other hosts, whose process ids say nothing here.
+const std::string& HostName() {
+  static const std::string host = [] {
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0) return std::string("localhost");
+    std::string name(buffer);
+    for (char& c : name) {
+      if (c == '/' || c == '@') c = '_';
+    }
+    return name.empty() ? std::string("localhost") : name;
+  }();
+  return host;
+}
+
+// The longest name a folder entry may have on the file systems in use.
+constexpr size_t kMaxNameBytes = 255;
+// What a temporary name adds to the target's: ".", ".tmp", the process id, "-",
+// a number, "@" and the host.
+size_t TemporaryExtraBytes() {
+  return 1 + 4 + 10 + 1 + 10 + 1 + HostName().size();
+}
+
+// Temporary files of a target: ".<name>.tmp<pid>-<number>@<host>" in the target's
+// folder, the name cut (at a character) so that a long one still leaves room.
 std::string TemporaryPrefix(const std::string& target) {
   const size_t slash = target.rfind('/');
   const std::string dir = slash == npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == npos ? target : target.substr(slash + 1);
+  std::string base = slash == npos ? target : target.substr(slash + 1);
+  const size_t room =
+      kMaxNameBytes > TemporaryExtraBytes() ? kMaxNameBytes - TemporaryExtraBytes() : 1;
+  if (base.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+    base.resize(cut);
+  }
   return dir + "." + base + ".tmp";
 }
 
@@ -97,14 +131,17 @@ std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
   return TemporaryPrefix(target) + std::to_string(::getpid()) + "-" +
-         std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u));
+         std::to_string(seed ^ (counter.fetch_add(1) * 2654435761u)) + "@" + HostName();
 }
 
-// The process id in the name of one of the target's temporary files; 0 for any
-// other name.
+// The process id in the name of one of the target's temporary files made on this
+// host; 0 for any other name, also one of another host or of an older program.
 pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
   if (name.substr(0, prefix.size()) != prefix) return 0;
   name.remove_prefix(prefix.size());
+  const size_t at = name.find('@');
+  if (at == npos || name.substr(at + 1) != HostName()) return 0;
+  name = name.substr(0, at);
   const size_t dash = name.find('-');
   if (dash == npos || dash == 0 || dash + 1 == name.size()) return 0;
   const auto digits = [](std::string_view t) {
@@ -120,8 +157,9 @@ pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
 }
 
 // A save that was killed midway leaves its temporary file behind; the next save
-// of the same target removes those whose writer no longer runs. Files of a
-// writer that still runs, and every other name, stay.
+// of the same target removes those of this host whose writer no longer runs.
+// Files of a writer that still runs, of another host (a shared folder) and every
+// other name stay.
 void RemoveLeftoverTemporaries(const std::string& target) {
   const std::string prefix_path = TemporaryPrefix(target);
   const size_t slash = prefix_path.rfind('/');
@@ -143,13 +181,64 @@ void RemoveLeftoverTemporaries(const std::string& target) {
   }
 }
 
-// Refuses what stands at `target` (links followed) unless it is a regular file or
-// nothing; the error names `shown`.
-void RefuseNonRegular(const std::string& target, const std::string& shown, FileKind kind) {
+std::function<void(FileStep, const std::string&)>& StepHook() {
+  static std::function<void(FileStep, const std::string&)> hook;
+  return hook;
+}
+
+void Step(FileStep step, const std::string& path) {
+  if (StepHook()) StepHook()(step, path);
+}
+
+// A failed write; for EEXIST with what stands at `at`, so the message can say it.
+FileError WriteError(FileKind kind, const std::string& shown, int err, const std::string& at) {
+  NodeKind node = NodeKind::kRegular;
   struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    ThrowNotRegular(kind, shown, true, st.st_mode);
+  if (err == EEXIST) node = ::lstat(at.c_str(), &st) == 0 ? NodeOf(st.st_mode) : NodeKind::kOther;
+  return FileError(FileFault::kUnwritable, kind, shown, err, true, node);
+}
+
+// The name a save writes to: the end of the links from `path`, which need not
+// exist (a link whose file is missing gets it). Throws for a link loop and for a
+// name that cannot be looked at.
+std::string FollowLinks(const std::string& path, FileKind kind) {
+  constexpr int kMaxLinks = 40;  // the kernel's own limit
+  std::string at = path;
+  for (int links = 0;; ++links) {
+    struct stat st;
+    if (::lstat(at.c_str(), &st) != 0) {
+      if (errno == ENOENT) return at;  // a missing folder is reported by the write
+      throw WriteError(kind, path, errno, at);
+    }
+    if (!S_ISLNK(st.st_mode)) return at;
+    if (links == kMaxLinks) throw WriteError(kind, path, ELOOP, at);
+    // st_size is the target's length, 0 for the links of /proc.
+    std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = ::readlink(at.c_str(), to.data(), to.size());
+    if (n < 0) throw WriteError(kind, path, errno, at);
+    if (static_cast<size_t>(n) >= to.size()) throw WriteError(kind, path, ENAMETOOLONG, at);
+    to.resize(static_cast<size_t>(n));
+    const size_t slash = at.rfind('/');
+    at = to.front() == '/' || slash == npos ? to : at.substr(0, slash + 1) + to;
   }
+}
+
+// Refuses what stands at `target` (links followed) unless it is a regular file
+// the user may write, or nothing; the error names `shown`.
+void RefuseTarget(const std::string& target, const std::string& shown, FileKind kind) {
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0) {
+    if (errno == ENOENT) return;
+    throw WriteError(kind, shown, errno, target);
+  }
+  if (!S_ISREG(st.st_mode)) ThrowNotRegular(kind, shown, true, st.st_mode);
+  // Nobody may write it, root included; else the system's word for this user.
+  bool denied = (st.st_mode & 0222) == 0;
+  if (!denied && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (errno == EROFS) throw WriteError(kind, shown, EROFS, target);
+    denied = errno == EACCES || errno == EPERM;
+  }
+  if (denied) throw FileError(FileFault::kWriteProtected, kind, shown, EACCES, true);
 }
 
 void WriteAll(int fd, const std::string& bytes, const std::string& path, FileKind kind) {
@@ -207,6 +296,7 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, FileKind ki
   if (!S_ISREG(st.st_mode)) ThrowNotRegular(kind, path, false, st.st_mode);
   if (static_cast<uint64_t>(st.st_size) > max_bytes) ThrowTooLarge(kind, path);
 
+  Step(FileStep::kBeforeReadOpen, path);
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     const int err = errno;
@@ -247,23 +337,14 @@ void CheckFileExists(const std::string& path, FileKind kind) {
 }
 
 void CheckWriteTarget(const std::string& path, FileKind kind) {
-  RefuseNonRegular(path, path, kind);
+  RefuseTarget(FollowLinks(path, kind), path, kind);
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes, FileKind kind) {
-  std::string target = path;
-  struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Replace the file a link points to, not the link.
-    if (char* real = ::realpath(target.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-  RefuseNonRegular(target, path, kind);
-  const auto fail = [&](int err) {
-    throw FileError(FileFault::kUnwritable, kind, path, err, true);
-  };
+  // Replace the file a link names, not the link.
+  const std::string target = FollowLinks(path, kind);
+  RefuseTarget(target, path, kind);
+  const auto fail = [&](int err, const std::string& at) { throw WriteError(kind, path, err, at); };
 
   RemoveLeftoverTemporaries(target);
   std::string temp;
@@ -272,7 +353,7 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, File
     temp = TemporaryName(target);
     // 0666 so that the umask gives the mode a new file would get.
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail(errno);
+    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail(errno, temp);
   }
   bool done = false;
   struct Cleanup {
@@ -285,17 +366,20 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, File
     }
   } cleanup{fd, temp, done};
 
+  struct stat st;
   if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     (void)::fchmod(fd, st.st_mode & 07777);  // keep the mode of the file it replaces
   }
   WriteAll(fd, bytes, path, kind);
-  if (::fsync(fd) != 0) fail(errno);
+  if (::fsync(fd) != 0) fail(errno, temp);
   const int closed = ::close(fd);
   fd = -1;
-  if (closed != 0) fail(errno);
-  // Once more just before the rename: a node put there meanwhile stays.
-  RefuseNonRegular(target, path, kind);
-  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno);
+  if (closed != 0) fail(errno, temp);
+  Step(FileStep::kBeforeRename, target);
+  // Once more just before the rename, which needs only the folder's permission: a
+  // node or a write-protected file put there meanwhile stays.
+  RefuseTarget(target, path, kind);
+  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, target);
   done = true;
   // Make the rename itself durable; a failure here no longer loses content.
   const size_t slash = target.rfind('/');
@@ -308,7 +392,7 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, File
 }
 
 int OpenForWriting(const std::string& path, FileKind kind, bool append) {
-  RefuseNonRegular(path, path, kind);
+  CheckWriteTarget(path, kind);
   // Not emptied on opening: only once it is known to be a regular file.
   const int fd = ::open(
       path.c_str(),
@@ -338,6 +422,10 @@ void AppendToFile(const std::string& path, const std::string& bytes, FileKind ki
     throw;
   }
   if (::close(fd) != 0) throw FileError(FileFault::kUnwritable, kind, path, errno, true);
+}
+
+void SetFileStepHookForTest(std::function<void(FileStep step, const std::string& path)> hook) {
+  StepHook() = std::move(hook);
 }
 
 }  // namespace platform

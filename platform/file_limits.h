@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -45,11 +46,12 @@ enum class FileKind {
 size_t MaxFileBytes(FileKind kind);
 
 enum class FileFault {
-  kMissing,     // nothing of that name, or a folder on the way is missing
-  kNotRegular,  // a directory, FIFO, device or socket: left as it is
-  kTooLarge,    // more than MaxFileBytes of its kind: refused before it is read whole
-  kUnreadable,  // the system refused to open or read it (Code())
-  kUnwritable,  // the new content could not be written or put in place (Code())
+  kMissing,         // nothing of that name, or a folder on the way is missing
+  kNotRegular,      // a directory, FIFO, device or socket: left as it is
+  kTooLarge,        // more than MaxFileBytes of its kind: refused before it is read whole
+  kUnreadable,      // the system refused to open or read it (Code())
+  kUnwritable,      // the new content could not be written or put in place (Code())
+  kWriteProtected,  // a file the user may not write (for root: no write bit at all): kept
 };
 
 // What stands at a name.
@@ -65,9 +67,11 @@ class FileError : public std::runtime_error {
   FileKind Kind() const { return kind_; }
   const std::string& Path() const { return path_; }
   // The errno of the failure: ENOENT for kMissing, EFBIG for kTooLarge, EISDIR for
-  // a directory and EINVAL for another node that is not a regular file.
+  // a directory, EINVAL for another node that is not a regular file and EACCES for
+  // kWriteProtected.
   int Code() const { return code_; }
   bool Writing() const { return writing_; }
+  // What stands at the name: for kNotRegular, and for an EEXIST.
   NodeKind Node() const { return node_; }
   size_t Limit() const { return MaxFileBytes(kind_); }
 
@@ -93,23 +97,36 @@ inline std::optional<std::string> ReadFileIfExists(const std::string& path, File
 // reader to which a missing file is an error, where TIniFile reads it as empty.
 void CheckFileExists(const std::string& path, FileKind kind);
 
-// Refuses, with FileError (kNotRegular, writing), a name where something other
-// than a regular file stands, also at the end of a link. Nothing there is fine.
+// What a save checks before it asks whether to replace a file. Refuses, with a
+// FileError (writing), a name where something other than a regular file stands,
+// also at the end of links (kNotRegular); a regular file the user may not write
+// (kWriteProtected: a rename would replace it all the same, as the folder is
+// writable; root, who may write anything, is refused a file with no write bit at
+// all); and a name that cannot be looked at (kUnwritable with the reason: a link
+// loop, a part of the path that is no folder). Nothing there, also at the end of a
+// link, is fine: the file is created.
 void CheckWriteTarget(const std::string& path, FileKind kind);
 
 // Writes a file so that it is either the old or the new content, never a part: a
-// temporary file in the same folder, flushed to disk, renamed over the target (over
-// the file a symbolic link names, the link stays). A target that is not a regular
-// file is refused and left as it is. Throws FileError.
+// temporary file in the same folder, flushed to disk, renamed over the target. A
+// symbolic link stays: the file it names is replaced, or created when missing. A
+// target CheckWriteTarget refuses is refused and left as it is, also when it
+// became one while the new content was written. Throws FileError.
 void WriteFileAtomically(const std::string& path, const std::string& bytes, FileKind kind);
 
 // Opens a regular file for writing, created when missing: at its end (append) or
-// emptied. Never blocks, and refuses what is not a regular file. The descriptor
-// (close-on-exec); throws FileError.
+// emptied. Never blocks, and refuses what CheckWriteTarget refuses. The
+// descriptor (close-on-exec); throws FileError.
 int OpenForWriting(const std::string& path, FileKind kind, bool append);
 
 // Appends the bytes at the end of a regular file (O_APPEND), created when missing.
 // Appending nothing checks that it can be written. Throws FileError.
 void AppendToFile(const std::string& path, const std::string& bytes, FileKind kind);
+
+// Test seam, never set by the program: runs between a look at a name and the step
+// that relies on it (the reader's open, the writer's rename), so that a test can
+// put something else there meanwhile. nullptr removes it.
+enum class FileStep { kBeforeReadOpen, kBeforeRename };
+void SetFileStepHookForTest(std::function<void(FileStep step, const std::string& path)> hook);
 
 }  // namespace platform

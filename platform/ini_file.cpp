@@ -88,6 +88,11 @@ TIniFile::TIniFile(std::string file_name, bool auto_flush, FileKind kind)
   }
 }
 
+TIniFile::TIniFile(std::string file_name, FileKind kind, std::string_view content)
+    : file_name_(std::move(file_name)), auto_flush_(false), kind_(kind) {
+  Parse(DecodeTextFile(content));
+}
+
 namespace {
 
 // FNV-1a: one pass over the bytes, so that a name given in two parts hashes as

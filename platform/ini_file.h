@@ -49,6 +49,9 @@ class TIniFile {
   // replace content never seen.
   explicit TIniFile(std::string file_name, bool auto_flush = true,
                     FileKind kind = FileKind::kOther);
+  // The ini of `content`, the bytes of the file as its caller already read them
+  // (who looks at the bytes too reads the file once); written back to file_name.
+  TIniFile(std::string file_name, FileKind kind, std::string_view content);
 
   const std::string& FileName() const { return file_name_; }
 

@@ -56,7 +56,7 @@ std::string ParameterBlockName(const devicelink::TParameterBlock& b) {
     case K::Medium:
       return CircuitGroup(b.index, 5120);
     case K::Gas:
-      return Caption(5120);
+      return ProgramText(text_id::kPartGas);
     case K::Supply:
       return CircuitGroup(b.index, 20480);
     case K::PulseOutput:

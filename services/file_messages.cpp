@@ -49,6 +49,7 @@ uint16_t NodeText(NodeKind node) {
     case NodeKind::kSocket:
       return ids::kNodeSocket;
     case NodeKind::kRegular:
+      return ids::kNodeFile;
     case NodeKind::kOther:
       break;
   }
@@ -56,8 +57,8 @@ uint16_t NodeText(NodeKind node) {
 }
 
 // The system's reason in the operator's language; the rarer ones with their
-// number and the system's own (English) words.
-std::string ReasonText(int code) {
+// number and the system's own (English) words. `node`: what stands at the name.
+std::string ReasonText(int code, NodeKind node) {
   switch (code) {
     case EACCES:
     case EPERM:
@@ -81,8 +82,9 @@ std::string ReasonText(int code) {
       return ProgramText(ids::kErrFileTooBig);
     case EISDIR:
     case ENOTEMPTY:
-    case EEXIST:
       return ProgramText(ids::kErrIsFolder);
+    case EEXIST:
+      return ProgramText(ids::kErrExists, {ProgramText(NodeText(node))});
     case EMFILE:
     case ENFILE:
       return ProgramText(ids::kErrTooManyFiles);
@@ -120,13 +122,22 @@ std::string FileErrorText(const platform::FileError& error) {
       reason = ProgramText(ids::kFileTooLarge, {SizeText(error.Limit())});
       break;
     case FileFault::kUnreadable:
-      reason = ProgramText(ids::kFileUnreadable, {ReasonText(error.Code())});
+      reason = ProgramText(ids::kFileUnreadable, {ReasonText(error.Code(), error.Node())});
       break;
     case FileFault::kUnwritable:
-      reason = ProgramText(ids::kFileUnwritable, {ReasonText(error.Code())});
+      reason = ProgramText(ids::kFileUnwritable, {ReasonText(error.Code(), error.Node())});
+      break;
+    case FileFault::kWriteProtected:
+      reason = ProgramText(ids::kWriteProtected);
       break;
   }
   return FileMessage(error.Kind(), error.Path(), reason);
+}
+
+std::string SaveErrorText(const platform::FileError& error) {
+  if (error.Writing() || error.Fault() != FileFault::kUnreadable) return FileErrorText(error);
+  return FileErrorText(platform::FileError(FileFault::kUnwritable, error.Kind(), error.Path(),
+                                           error.Code(), true, error.Node()));
 }
 
 }  // namespace services

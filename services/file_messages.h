@@ -11,6 +11,10 @@ namespace services {
 // "Parameterdatei "/x/p.PEG": Das ist keine gewöhnliche Datei, sondern eine FIFO …"
 std::string FileErrorText(const platform::FileError& error);
 
+// The message of a save that failed, also where the old file it keeps keys of could
+// not be read: the file cannot be written, and a file there is unchanged.
+std::string SaveErrorText(const platform::FileError& error);
+
 // The same frame around a reason of the caller's own.
 std::string FileMessage(platform::FileKind kind, const std::string& path,
                         const std::string& reason);

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -297,21 +299,35 @@ void Display(Io&& io, R& enable) {
 // ---------------------------------------------------------------------------
 
 // Every section WriteSet writes, in its order (whatever the values: a section
-// not in this list is never written, one missing here is a fault of the list).
+// not in this list is never written, one missing here is a fault of the list),
+// and the part of the set it holds as the operator knows it.
 struct TSetSection {
   const char* name;
   size_t count;  // numbered sections name<first> .. ; 0: one section of that name
   size_t first;
+  uint16_t part;
 };
 // clang-format off
 constexpr TSetSection kSetSections[] = {
-    {kTempSection, 2, 0},        {kPressureSection, 2, 0},  {kFlowSection, 2, 0},
-    {kDiffPressureSection, 2, 0}, {kMediumSection, 2, 0},   {kGasSection, 0, 0},
-    {kSupplySection, 2, 0},      {kPulseSection, 2, 0},     {kAlarmSection, 2, 0},
-    {kOutputSection, 4, 0},      {kSwitchesSection, 0, 0},  {kUserUnitSection, kUserUnitEntries, 0},
-    {kTrendSection, 0, 0},       {kCorrectionSection, 2, 1}, {kLimitSection, 0, 0},
-    {kSystemSection, 0, 0},      {kPresetSection, 0, 0},    {kDisplaySection, 0, 0},
-    {kMemoSection, 0, 0},
+    {kTempSection, 2, 0, text_id::kPartTemperature},
+    {kPressureSection, 2, 0, text_id::kPartPressure},
+    {kFlowSection, 2, 0, text_id::kPartFlow},
+    {kDiffPressureSection, 2, 0, text_id::kPartDpDesign},
+    {kMediumSection, 2, 0, text_id::kPartMedium},
+    {kGasSection, 0, 0, text_id::kPartGas},
+    {kSupplySection, 2, 0, text_id::kPartSupply},
+    {kPulseSection, 2, 0, text_id::kPartPulse},
+    {kAlarmSection, 2, 0, text_id::kPartRelay},
+    {kOutputSection, 4, 0, text_id::kPartOutput},
+    {kSwitchesSection, 0, 0, text_id::kPartUnits},
+    {kUserUnitSection, kUserUnitEntries, 0, text_id::kPartUserUnit},
+    {kTrendSection, 0, 0, text_id::kPartTrend},
+    {kCorrectionSection, 2, 1, text_id::kPartCorrection},
+    {kLimitSection, 0, 0, text_id::kPartLimits},
+    {kSystemSection, 0, 0, text_id::kPartSystem},
+    {kPresetSection, 0, 0, text_id::kPartPresets},
+    {kDisplaySection, 0, 0, text_id::kPartDisplay},
+    {kMemoSection, 0, 0, text_id::kPartRemarks},
 };
 // clang-format on
 
@@ -489,6 +505,146 @@ bool HasParameterSection(const TParamIniFile& ini) {
 }
 
 // ---------------------------------------------------------------------------
+// What a file lacks of a whole set. A save writes every section and key, and
+// every line ends in CRLF: a file without some of them, or whose last line has
+// no line end, was cut short or damaged, and what it lacks would load as
+// defaults without a word.
+
+// Every section and key of a saved set, as WriteSet writes them (no remarks).
+const platform::TIniFile& WholeSet() {
+  static const platform::TIniFile whole = [] {
+    platform::TIniFile ini(std::string(), false);
+    WriteSet(ini, TParameterSet{});
+    return ini;
+  }();
+  return whole;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view TrimmedLine(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+    line.remove_suffix(1);
+  return line;
+}
+
+// The section named by a header line "[name]"; empty for any other line.
+std::string_view HeaderName(std::string_view line) {
+  line = TrimmedLine(line);
+  if (line.empty() || line.front() != '[') return {};
+  const size_t close = line.find(']');
+  return close == std::string_view::npos ? std::string_view()
+                                         : TrimmedLine(line.substr(1, close - 1));
+}
+
+struct TCutLine {
+  bool cut = false;     // the last line has no line end
+  bool header = false;  // ... and it begins a section header
+  std::string section;  // the section the last line belongs to
+};
+
+TCutLine LastLine(std::string_view bytes) {
+  TCutLine last;
+  if (bytes.empty() || bytes.back() == '\n') return last;
+  last.cut = true;
+  const size_t end = bytes.rfind('\n');
+  const std::string_view line = end == std::string_view::npos ? bytes : bytes.substr(end + 1);
+  const std::string_view t = TrimmedLine(line);
+  last.header = !t.empty() && t.front() == '[';
+  if (last.header) return last;
+  for (size_t pos = end; pos != std::string_view::npos && pos > 0;) {
+    const size_t start = bytes.rfind('\n', pos - 1);
+    const size_t from = start == std::string_view::npos ? 0 : start + 1;
+    const std::string_view name = HeaderName(bytes.substr(from, pos - from));
+    if (!name.empty()) {
+      last.section = std::string(name);
+      break;
+    }
+    pos = start;
+  }
+  return last;
+}
+
+// One entry of the list: a part whole, or the keys it lacks.
+struct TMissing {
+  uint16_t part;
+  size_t first;  // the number shown, from 1; 0: the part has none
+  size_t last;
+  std::string keys;
+  bool cut = false;
+};
+
+std::string PartText(const TMissing& m) {
+  std::string number;
+  if (m.first != 0) {
+    number = std::to_string(m.first);
+    if (m.last != m.first) number += "\u2013" + std::to_string(m.last);
+  }
+  std::string text = ProgramText(m.part, {number});
+  if (!m.keys.empty()) text += " (" + m.keys + ")";
+  return m.cut ? ProgramText(text_id::kLastLineCut, {text}) : text;
+}
+
+std::vector<std::string> MissingParts(const TParamIniFile& ini, std::string_view bytes) {
+  const platform::TIniFile& whole = WholeSet();
+  const TCutLine last = LastLine(bytes);
+  std::vector<TMissing> missing;
+  for (const TSetSection& s : kSetSections) {
+    const size_t count = s.count == 0 ? 1 : s.count;
+    for (size_t i = 0; i < count; ++i) {
+      const std::string section = s.count == 0 ? s.name : Indexed(s.name, s.first + i);
+      const size_t number = s.count == 0 ? 0 : i + 1;
+      const bool cut_here = last.cut && !last.header && SameName(last.section, section);
+      if (section == kMemoSection) {
+        // A set without remarks has no such section, one with remarks has their
+        // first line: a file cut before them, right after their header or inside
+        // their last line has lost some.
+        if (ini.ValueExists(section, Indexed(kMemoKey, 1))) {
+          if (cut_here) missing.push_back({s.part, 0, 0, {}, true});
+        } else if (ini.SectionExists(section) || !missing.empty() || last.cut) {
+          missing.push_back({s.part, 0, 0, {}, false});
+        }
+        continue;
+      }
+      std::string keys;
+      size_t absent = 0;
+      const std::vector<std::string> expected = whole.ReadSection(section);
+      for (const std::string& key : expected) {
+        if (ini.ValueExists(section, key)) continue;
+        keys += (keys.empty() ? "" : ", ") + key;
+        ++absent;
+      }
+      if (absent == expected.size()) {
+        // A whole part: runs of the same part become one entry "1–4".
+        if (!missing.empty() && missing.back().part == s.part && missing.back().keys.empty() &&
+            number != 0 && missing.back().last + 1 == number) {
+          missing.back().last = number;
+        } else {
+          missing.push_back({s.part, number, number, {}, false});
+        }
+      } else if (absent > 0) {
+        missing.push_back({s.part, number, number, keys, false});
+      } else if (cut_here) {
+        missing.push_back({s.part, number, number, {}, true});
+      }
+    }
+  }
+  std::vector<std::string> texts;
+  for (const TMissing& m : missing) texts.push_back(PartText(m));
+  return texts;
+}
+
+// ---------------------------------------------------------------------------
 
 size_t LastSeparator(std::string_view name) {
   return name.rfind(kSeparator);
@@ -558,6 +714,17 @@ std::vector<std::string> ParameterFileSections() {
   return names;
 }
 
+std::vector<std::string> MissingParameterParts(std::string_view bytes) {
+  return MissingParts(TParamIniFile(std::string(), platform::FileKind::kParameterFile, bytes),
+                      bytes);
+}
+
+std::string MissingPartsQuestion(const std::vector<std::string>& parts, bool online) {
+  std::string list;
+  for (const std::string& part : parts) list += (list.empty() ? "" : ", ") + part;
+  return ProgramText(online ? text_id::kMissingPartsSend : text_id::kMissingPartsLoad, {list});
+}
+
 std::string ShortFileName(std::string_view name) {
   constexpr size_t kWhole = 40;
   // Byte offset of every character; positions below count characters from 1.
@@ -610,11 +777,26 @@ bool LoadParameterFile() {
   };
   try {
     // A name that is not there would read as a file of defaults only.
-    platform::CheckFileExists(name, platform::FileKind::kParameterFile);
-    const TParamIniFile ini(name, /*auto_flush=*/false, platform::FileKind::kParameterFile);
+    const std::optional<std::string> bytes =
+        platform::ReadFileIfExists(name, platform::FileKind::kParameterFile);
+    if (!bytes) {
+      throw platform::FileError(platform::FileFault::kMissing, platform::FileKind::kParameterFile,
+                                name, ENOENT, false);
+    }
+    const TParamIniFile ini(name, platform::FileKind::kParameterFile, *bytes);
     if (!HasParameterSection(ini)) return refuse(ProgramText(text_id::kNoParameterSection));
     TParameterSet set = CurrentSet();
     ReadSet(ini, old_format, set);
+    // The older format never held every part; a ".PEG" file that lacks some is
+    // loaded only when the operator says so, before anything changes.
+    if (!old_format) {
+      const std::vector<std::string> parts = MissingParts(ini, *bytes);
+      if (!parts.empty() &&
+          window.MessageBox(MissingPartsQuestion(parts, dl::DeviceOnline), "vandrel2",
+                            kMbYesNo | kMbIconWarning | kMbDefButton2) != kIdYes) {
+        return false;
+      }
+    }
     Commit(set);
   } catch (const TParameterFileError& e) {
     const uint16_t id = e.ErrorKind() == TParameterFileError::Kind::kConversion
@@ -672,7 +854,7 @@ void SaveParameterFile() {
     WriteSet(ini, CurrentSet());
     ini.UpdateFile();
   } catch (const platform::FileError& e) {
-    window.ShowError(FileErrorText(e));
+    window.ShowError(SaveErrorText(e));
     return;
   }
   ParameterSetFile = name;

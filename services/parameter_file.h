@@ -31,7 +31,9 @@ std::vector<std::string> ParameterFileSections();
 
 // Asks for a file (OpenDialog) and loads it. The whole file is read into a copy of
 // the records first; only when every value was read is the copy made the current set
-// (records and memo). On a bad value, or a file that does not exist, is no regular
+// (records and memo). A ".PEG" file that lacks parts of a set (MissingParameterParts)
+// is loaded only when the operator answers Yes to MissingPartsQuestion (default No;
+// No: false, nothing changed). On a bad value, or a file that does not exist, is no regular
 // file or cannot be read, the error goes to AppWindow().ShowError in the program's
 // language, the current set stays as it was and the result is false. False also
 // when the dialog was cancelled (nothing changes then). Sets status panel 0 to the
@@ -52,6 +54,18 @@ void SaveParameterFile();
 // The default parameter set for the current Medium; KindMask only while offline.
 // Empties status panel 0, clears the memo and ParameterSetFile.
 void ResetParameters();
+
+// What the bytes of a ".PEG" file lack of the set a save writes, as the operator
+// knows the parts, in file order: a part missing whole ("Relais 2", runs of them
+// as "Analogausgang 1–4"), the keys a part lacks ("Druck Kreis 1 (Hyd)"), a part
+// whose last line has no line end ("Bemerkungen (letzte Zeile abgeschnitten)"),
+// and the remarks when the file was cut before them. Empty for a whole set, with
+// or without remarks; keys and sections it does not know are no concern of it.
+std::vector<std::string> MissingParameterParts(std::string_view bytes);
+
+// The question before a file that lacks these parts is loaded (offline) or loaded
+// and sent to the device (online).
+std::string MissingPartsQuestion(const std::vector<std::string>& parts, bool online);
 
 // A file name as status panel 0 shows it: whole up to 40 characters, else
 // head + " ... " + tail around the folder separators "/".

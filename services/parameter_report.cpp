@@ -48,6 +48,9 @@ constexpr uint8_t kPlain = 255;
 constexpr uint8_t kLabelLength = 20;
 constexpr int kStages = 9;
 constexpr int kRemarksFirstLine = 3;
+constexpr const char* kEllipsis = "...";
+// Where ShortFileName left out the middle of a name.
+const std::string kElided = " ... ";
 
 // Label and value positions of circuit (or relay, output) c.
 int LabelPos(int c) {
@@ -236,7 +239,10 @@ class TReport {
   void PrintAt(int position, int line, const std::string& text, bool bold) {
     if (text.empty()) return;
     canvas_.SetBold(bold);
-    const int tw = canvas_.TextWidth(text);
+    // Nothing leaves the page: wider than the page between the margins, a text
+    // is cut short; one that would start left of the margin starts there.
+    const std::string shown = Shortened(text, W_ - 2 * Margin());
+    const int tw = canvas_.TextWidth(shown);
     int x;
     switch (position) {
       case 0:
@@ -261,7 +267,17 @@ class TReport {
         x = 3 * ((W_ - tw) / 4);
         break;
     }
-    canvas_.TextOut(x, line * LH_, text);
+    x = std::max(Margin(), std::min(x, W_ - Margin() - tw));
+    canvas_.TextOut(x, line * LH_, shown);
+  }
+
+  // The text as far as it fits in `width`, ending in "..." when cut.
+  std::string Shortened(const std::string& text, int width) {
+    if (canvas_.TextWidth(text) <= width) return text;
+    const int room = width - canvas_.TextWidth(kEllipsis);
+    if (room <= 0) return {};
+    std::string kept = text.substr(0, FittingPart(text, room));
+    return canvas_.TextWidth(kept) <= room ? kept + kEllipsis : std::string();
   }
 
   // A plain label and its plain value on one line of circuit c.
@@ -277,35 +293,57 @@ class TReport {
     title_ = titles[static_cast<size_t>(k)];
     if (dl::DeviceOnline) {
       // A failed read must not print the number of the device read before.
-      suffix_ = " SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
-    } else {
-      // The set's file, whole; panel 0 may say something else since (a failed
-      // connect, a lost link).
-      if (!ParameterSetFile.empty()) suffix_ = "  " + ParameterSetFile;
+      separator_ = " ";
+      name_ = "SerialNo:" + (dl::ReadSerialNo() ? TrimRight(dl::DeviceSerialNo) : std::string());
+    } else if (!ParameterSetFile.empty()) {
+      // The set's file as panel 0 shows it after a load or save; the panel may
+      // say something else since (a failed connect, a lost link).
+      separator_ = "  ";
+      name_ = ShortFileName(ParameterSetFile);
+      file_name_ = true;
     }
     TitleLine();
   }
 
-  // Whether a centred text ends a margin before the date at the right.
-  bool BesideDate(const std::string& text) {
+  // Line 1: the title, two blanks and the set's file (online one blank and the
+  // serial number), the date at the right. The text is centred, moved left so
+  // that it ends a margin before the date. When title and name do not fit there
+  // together, the name goes centred on line 2, shortened to the page; a title
+  // wider than its room is cut short.
+  void TitleLine() {
     canvas_.SetBold(false);
-    const int end = (W_ + canvas_.TextWidth(text)) / 2;
-    return end + Margin() <= W_ - canvas_.TextWidth(options_.date) - Margin();
+    const int m = Margin();
+    const int date_width = options_.date.empty() ? 0 : canvas_.TextWidth(options_.date) + m;
+    const int room = W_ - 2 * m - date_width;
+    const auto line = [&](int n, const std::string& text) {
+      const std::string shown = Shortened(text, room);
+      const int tw = canvas_.TextWidth(shown);
+      const int x = std::max(m, std::min((W_ - tw) / 2, W_ - m - date_width - tw));
+      if (!shown.empty()) canvas_.TextOut(x, n * LH_, shown);
+    };
+    const std::string whole = title_ + separator_ + name_;
+    if (name_.empty() || canvas_.TextWidth(whole) <= room) {
+      line(1, whole);
+    } else {
+      line(1, title_);
+      const std::string name = file_name_ ? NameWithin(name_, W_ - 2 * m) : name_;
+      PrintAt(0, 2, name, false);
+    }
+    PrintAt(4, 1, options_.date, false);
   }
 
-  // Title, serial number or file name, and date on line 1. What does not fit
-  // there goes to line 2: the date first, then the serial number or file name.
-  void TitleLine() {
-    const std::string full = title_ + suffix_;
-    canvas_.SetBold(false);
-    if (suffix_.empty() || BesideDate(full) || canvas_.TextWidth(full) <= W_ - 2 * Margin()) {
-      PrintAt(0, 1, full, false);
-      PrintAt(4, BesideDate(full) ? 1 : 2, options_.date, false);
-      return;
+  // A shortened file name ("head ... tail") made shorter still to fit `width`:
+  // the tail loses characters at its front, so the file's own name stays longest.
+  std::string NameWithin(const std::string& name, int width) {
+    if (canvas_.TextWidth(name) <= width) return name;
+    const size_t mark = name.find(kElided);
+    const std::string head = mark == std::string::npos ? std::string() : name.substr(0, mark);
+    std::string tail = mark == std::string::npos ? name : name.substr(mark + kElided.size());
+    while (!tail.empty() && canvas_.TextWidth(head + kElided + tail) > width) {
+      char32_t cp;
+      tail.erase(0, platform::DecodeUtf8Char(tail, 0, &cp));
     }
-    PrintAt(0, 1, title_, false);
-    PrintAt(0, 2, suffix_.substr(suffix_.find_first_not_of(' ')), false);
-    PrintAt(4, BesideDate(title_) ? 1 : 2, options_.date, false);
+    return head + kElided + tail;
   }
 
   void DeviceKind() {
@@ -650,7 +688,9 @@ class TReport {
   int LH_ = 1;
   int circuits_ = 2;
   std::string title_;
-  std::string suffix_;
+  std::string separator_;
+  std::string name_;  // the set's file or the serial number
+  bool file_name_ = false;
 };
 
 }  // namespace

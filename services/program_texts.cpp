@@ -186,6 +186,50 @@ constexpr TBuiltIn kBuiltIn[] = {
     {text_id::kTrendReadStopped,
      "Trendspeicher: %1 von %2 Aufzeichnungen gelesen, dann ist das Lesen abgebrochen.",
      "Trend memory: %1 of %2 records read, then the read stopped."},
+    // Files: write protection, parameter sets that lack parts.
+    {text_id::kWriteProtected,
+     "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde nichts geschrieben.",
+     "The file is write-protected. It stays unchanged; nothing was written."},
+    {text_id::kErrExists, "dort steht bereits %1", "%1 already stands there"},
+    {text_id::kNodeFile, "eine Datei", "a file"},
+    {text_id::kSettingsNoSetting,
+     "Die Datei enthält keine lesbare Einstellung. Es gelten die Vorgabewerte; beim Beenden "
+     "wird die Datei mit den Einstellungen neu geschrieben.",
+     "The file holds no readable setting. The defaults are in force; at the close the file is "
+     "written anew with the settings."},
+    {text_id::kMissingPartsLoad,
+     "Der Datei fehlen Teile eines Parametersatzes (abgeschnitten oder beschädigt?): %1. Diese "
+     "Teile erhielten die Vorgabewerte des Programms. Trotzdem laden?",
+     "The file lacks parts of a parameter set (cut short or damaged?): %1. These parts would "
+     "take the program's defaults. Load anyway?"},
+    {text_id::kMissingPartsSend,
+     "Der Datei fehlen Teile eines Parametersatzes (abgeschnitten oder beschädigt?): %1. Diese "
+     "Teile erhielten die Vorgabewerte des Programms und gingen so zum Gerät. Trotzdem laden "
+     "und senden?",
+     "The file lacks parts of a parameter set (cut short or damaged?): %1. These parts would "
+     "take the program's defaults and go to the device so. Load and send anyway?"},
+    {text_id::kLastLineCut, "%1 (letzte Zeile abgeschnitten)", "%1 (last line cut off)"},
+    {text_id::kPartTemperature, "Temperatur Kreis %1", "Temperature circuit %1"},
+    {text_id::kPartPressure, "Druck Kreis %1", "Pressure circuit %1"},
+    {text_id::kPartFlow, "Durchfluss Kreis %1", "Flow circuit %1"},
+    {text_id::kPartDpDesign,
+     "Wirkdruck-Auslegung Kreis %1",
+     "Differential pressure design circuit %1"},
+    {text_id::kPartMedium, "Medium Kreis %1", "Medium circuit %1"},
+    {text_id::kPartGas, "Gasbeschaffenheit", "Gas composition"},
+    {text_id::kPartSupply, "Vorlaufwerte Kreis %1", "Supply values circuit %1"},
+    {text_id::kPartPulse, "Impulsausgang Kreis %1", "Pulse output circuit %1"},
+    {text_id::kPartRelay, "Relais %1", "Relay %1"},
+    {text_id::kPartOutput, "Analogausgang %1", "Analog output %1"},
+    {text_id::kPartUnits, "Einheiten", "Units"},
+    {text_id::kPartUserUnit, "Anzeigeeinheiten %1", "Display units %1"},
+    {text_id::kPartTrend, "Trendwert", "Trend"},
+    {text_id::kPartCorrection, "Korrekturfaktoren Kreis %1", "Correction factors circuit %1"},
+    {text_id::kPartLimits, "Stromgrenzwerte", "Current limits"},
+    {text_id::kPartSystem, "System", "System"},
+    {text_id::kPartPresets, "Vorgabewerte", "Preset values"},
+    {text_id::kPartDisplay, "Anzeigefreigabe", "Display enable"},
+    {text_id::kPartRemarks, "Bemerkungen", "Remarks"},
 };
 // clang-format on
 

@@ -1,9 +1,9 @@
 // The texts of the program's own messages (files, the port, the link) and of the
-// captions the forms fix in German, ids 100 to 199 of the text modules, and the
-// table editors' messages of block 14336. Each comes from the module of the
-// current Medium and Language; where the module lacks it, or cannot be read at
-// all, the program's own wording in that language stands in, so that even a
-// text module that cannot be read is reported in words.
+// captions the forms fix in German, ids 100 to 199 and 13344 to 13375 of the
+// text modules, and the table editors' messages of block 14336. Each comes from
+// the module of the current Medium and Language; where the module lacks it, or
+// cannot be read at all, the program's own wording in that language stands in,
+// so that even a text module that cannot be read is reported in words.
 //
 // A text may hold the marks %1 .. %9 for the arguments given.
 #pragma once
@@ -102,6 +102,36 @@ inline constexpr uint16_t kUnreportedBlock = 196;  // %1 the block
 inline constexpr uint16_t kPageBlocksNotRead = 197;  // %1 page, %2 the blocks
 inline constexpr uint16_t kPageNotRead = 198;        // %1 page
 inline constexpr uint16_t kTrendReadStopped = 199;   // %1 records read, %2 of all
+// Files: write protection, what stands where a file was to be made, a settings
+// file without a setting, and a parameter file that lacks parts of a set.
+inline constexpr uint16_t kWriteProtected = 13344;
+inline constexpr uint16_t kErrExists = 13345;  // %1 what stands there
+inline constexpr uint16_t kNodeFile = 13346;
+inline constexpr uint16_t kSettingsNoSetting = 13347;
+inline constexpr uint16_t kMissingPartsLoad = 13348;  // %1 the parts; offline
+inline constexpr uint16_t kMissingPartsSend = 13349;  // %1 the parts; online
+inline constexpr uint16_t kLastLineCut = 13350;       // %1 the part
+// The parts of a parameter set as the operator knows them, in the order a file
+// holds them; %1 the circuit, relay, output or unit number(s).
+inline constexpr uint16_t kPartTemperature = 13352;
+inline constexpr uint16_t kPartPressure = 13353;
+inline constexpr uint16_t kPartFlow = 13354;
+inline constexpr uint16_t kPartDpDesign = 13355;
+inline constexpr uint16_t kPartMedium = 13356;
+inline constexpr uint16_t kPartGas = 13357;
+inline constexpr uint16_t kPartSupply = 13358;
+inline constexpr uint16_t kPartPulse = 13359;
+inline constexpr uint16_t kPartRelay = 13360;
+inline constexpr uint16_t kPartOutput = 13361;
+inline constexpr uint16_t kPartUnits = 13362;
+inline constexpr uint16_t kPartUserUnit = 13363;
+inline constexpr uint16_t kPartTrend = 13364;
+inline constexpr uint16_t kPartCorrection = 13365;
+inline constexpr uint16_t kPartLimits = 13366;
+inline constexpr uint16_t kPartSystem = 13367;
+inline constexpr uint16_t kPartPresets = 13368;
+inline constexpr uint16_t kPartDisplay = 13369;
+inline constexpr uint16_t kPartRemarks = 13370;
 }  // namespace text_id
 
 // The text, with %1 .. %9 replaced by the arguments in one pass (a mark inside an

@@ -1,5 +1,8 @@
 #include "services/settings_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <optional>
 
 #include "devicelink/link_state.h"
@@ -7,11 +10,11 @@
 #include "platform/file_limits.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
-#include "platform/win_errors.h"
 #include "services/app_state.h"
 #include "services/app_window.h"
 #include "services/data_folders.h"
 #include "services/file_messages.h"
+#include "services/program_texts.h"
 #include "services/text_modules.h"
 
 namespace services {
@@ -22,6 +25,9 @@ std::string MemDiagLogName;
 namespace {
 
 TMemDiagStarter g_memdiag_starter = nullptr;
+// The file read at start held no setting (binary garbage, another program's
+// file): the close writes it whole instead of adding to what it holds.
+bool g_write_whole = false;
 
 constexpr const char* kSettings = "Einstellungen";
 constexpr const char* kSystem = "System";
@@ -31,21 +37,34 @@ int32_t InRange(int32_t value, int32_t low, int32_t high, int32_t otherwise) {
   return value >= low && value <= high ? value : otherwise;
 }
 
-void ShowWriteWarning(uint32_t error_number) {
+void ShowWriteWarning(const platform::FileError& error) {
   if (!HasAppWindow()) return;
-  AppWindow().MessageBox(GetText(5) + std::to_string(error_number), "", kMbOk | kMbIconWarning);
+  AppWindow().MessageBox(SaveErrorText(error), "", kMbOk | kMbIconWarning);
 }
 
-// Opens the file for appending, creating it empty when missing, as the check that
-// it can be written at all; the Windows error number on failure (also for a name
-// that is no regular file, which is left as it is).
-std::optional<uint32_t> ProbeWritable(const std::string& name) {
-  try {
-    platform::AppendToFile(name, {}, platform::FileKind::kSettingsFile);
-  } catch (const platform::FileError& e) {
-    return platform::WinErrorFromErrno(e.Code());
+// Where the file would be when the data folder cannot be made, and why.
+platform::FileError NoDataFolder() {
+  const std::string folder = GetShellFolderPath(kCsidlLocalAppData) + "/vandrel2";
+  struct stat st;
+  // A file where the folder or one above it should be.
+  const bool blocked = ::stat(folder.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno == ENOTDIR;
+  return platform::FileError(platform::FileFault::kUnwritable, platform::FileKind::kSettingsFile,
+                             folder + "/vandrel2.ini", blocked ? ENOTDIR : ENOENT, true);
+}
+
+constexpr const char* kKeys[][2] = {
+    {kSettings, "Baudrate"}, {kSettings, "Anschluß"}, {kSettings, "Online"}, {kSystem, "Sprache"},
+    {kSystem, "Medium"},     {kDebug, "MemDiag"},     {kDebug, "RS232"},
+};
+
+// A file with content, none of it a setting of the program's.
+bool HoldsNoSetting(const platform::TIniFile& ini) {
+  const std::string content = ini.FileContent();
+  if (content.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+  for (const auto& [section, key] : kKeys) {
+    if (ini.ValueExists(section, key)) return false;
   }
-  return std::nullopt;
+  return true;
 }
 
 }  // namespace
@@ -82,6 +101,15 @@ void ReadSettings() {
       if (foreign && HasAppWindow()) AppWindow().ShowError(FileErrorText(e));
     }
   }
+  g_write_whole = ini && HoldsNoSetting(*ini);
+  if (g_write_whole) {
+    // Nothing is added after what it holds now; the close writes it anew.
+    writable = false;
+    if (HasAppWindow()) {
+      AppWindow().ShowError(FileMessage(platform::FileKind::kSettingsFile, name,
+                                        ProgramText(text_id::kSettingsNoSetting)));
+    }
+  }
   if (!ini) ini.emplace(std::string(), false);
 
   BaudIndex = InRange(ReadIntWithDefault(*ini, kSettings, "Baudrate", 3), 0, 7, 7);
@@ -112,23 +140,29 @@ void ReadSettings() {
 void WriteSettings() {
   std::string name = SettingsFileName();
   if (name.empty()) {
-    ShowWriteWarning(platform::kErrorPathNotFound);
-    return;
-  }
-  if (auto error = ProbeWritable(name)) {
-    ShowWriteWarning(*error);
+    ShowWriteWarning(NoDataFolder());
     return;
   }
   try {
-    platform::TIniFile ini(name, false, platform::FileKind::kSettingsFile);
+    // Opened for appending (created empty when missing) as the check that it can
+    // be written at all.
+    platform::AppendToFile(name, {}, platform::FileKind::kSettingsFile);
+    platform::TIniFile ini =
+        g_write_whole ? platform::TIniFile(std::string(), false)
+                      : platform::TIniFile(name, false, platform::FileKind::kSettingsFile);
     ini.WriteInteger(kSettings, "Baudrate", BaudIndex);
     ini.WriteInteger(kSettings, "Anschluß", PortIndex);
     ini.WriteString(kSettings, "Online", devicelink::DeviceOnline ? "1" : "0");
     ini.WriteInteger(kSystem, "Sprache", Language);
     ini.WriteInteger(kSystem, "Medium", Medium);
-    ini.UpdateFile();
+    if (g_write_whole) {
+      ini.WriteInteger(kDebug, "MemDiag", MemDiagSwitch);
+      ini.WriteInteger(kDebug, "RS232", devicelink::TraceLevel);
+    }
+    platform::WriteFileAtomically(name, ini.FileContent(), platform::FileKind::kSettingsFile);
+    g_write_whole = false;
   } catch (const platform::FileError& e) {
-    ShowWriteWarning(platform::WinErrorFromErrno(e.Code()));
+    ShowWriteWarning(e);
   }
 }
 

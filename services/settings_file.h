@@ -26,12 +26,13 @@ void SetMemDiagStarter(TMemDiagStarter starter);
 std::string SettingsFileName();
 
 // Reads every key (writing missing ones with their defaults) and applies the range
-// rules. A file that cannot be read or written leaves the defaults in force.
+// rules. A file that cannot be read or written leaves the defaults in force; one
+// that is no settings file, or holds no setting at all, is reported, left as it
+// is, and (the latter) written whole at the close.
 void ReadSettings();
 
 // Writes the five keys the program changes during a run; every other key stays.
-// An unwritable file gives the warning of text 5 followed by the error number, and
-// nothing is written.
+// An unwritable file gives a warning that says why, and nothing is written.
 void WriteSettings();
 
 // The key's integer value; a missing key is first written with the default, a value

@@ -422,6 +422,10 @@ void Tfrm_Grafik::mnu_Print1Click(QAction* sender) {
   }
 }
 
+void Tfrm_Grafik::RenderChart(int i, QPainter& painter, const QRectF& page) const {
+  ChartView(i)->render(&painter, page, QRect(), Qt::KeepAspectRatio);
+}
+
 void Tfrm_Grafik::PrintChart(int i) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName("Grafik");
@@ -431,7 +435,7 @@ void Tfrm_Grafik::PrintChart(int i) {
   if (!painter.begin(&printer)) {
     throw std::runtime_error(services::ProgramText(services::text_id::kPrinterCannotPrint));
   }
-  ChartView(i)->render(&painter, QRectF(), QRect(), Qt::KeepAspectRatio);
+  RenderChart(i, painter, QRectF(0, 0, printer.width(), printer.height()));
   if (!painter.end()) {
     throw std::runtime_error(services::ProgramText(services::text_id::kPrintFailed));
   }

@@ -17,6 +17,8 @@ class QMenu;
 
 class QChart;
 class QChartView;
+class QPainter;
+class QRectF;
 class QGraphicsTextItem;
 
 namespace Ui {
@@ -53,6 +55,8 @@ class Tfrm_Grafik : public QWidget {
   void ResetCharts();
   // The caption and the print items in the current language.
   void LoadTexts();
+  // Chart i as it prints: the view scaled into the page, its shape kept.
+  void RenderChart(int i, QPainter& painter, const QRectF& page) const;
 
  public slots:
   // Handler of the three buttons: the clearing one empties the charts, "CH 1"

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
@@ -86,14 +87,10 @@ void FitFileColumns(QFileDialog& dialog, TLocalFileColumns& columns) {
   }
 }
 
-// A printer that writes a file: the name must be one a file can be written to.
-bool PrintTargetWritable(QWidget* parent, const QPrinter& printer) {
-  if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) {
-    return true;
-  }
+// A name a file of that kind can be written to; else the reason is shown.
+bool WriteTargetAccepted(QWidget* parent, const std::string& name, platform::FileKind kind) {
   try {
-    platform::CheckWriteTarget(printer.outputFileName().toStdString(),
-                               platform::FileKind::kReportFile);
+    platform::CheckWriteTarget(name, kind);
   } catch (const platform::FileError& e) {
     ShowMessageBox(parent, services::FileErrorText(e), "vandrel2",
                    services::kMbOk | services::kMbIconError);
@@ -102,6 +99,51 @@ bool PrintTargetWritable(QWidget* parent, const QPrinter& printer) {
   return true;
 }
 
+// A printer that writes a file: the name must be one a file can be written to.
+bool PrintTargetWritable(QWidget* parent, const QPrinter& printer) {
+  if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) {
+    return true;
+  }
+  return WriteTargetAccepted(parent, printer.outputFileName().toStdString(),
+                             platform::FileKind::kReportFile);
+}
+
+// Qt's file dialog, which looks at a save's name before it asks whether to
+// replace the file there.
+class TFileDialog : public QFileDialog {
+ public:
+  TFileDialog(QWidget* parent, const TFileRequest& request)
+      : QFileDialog(parent, Q(request.caption), Q(request.initial_dir), Q(request.filter)),
+        write_kind_(request.write_kind) {}
+
+ protected:
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (write_kind_ && !chosen.isEmpty() && !QFileInfo(chosen.first()).isDir() &&
+        !WriteTargetAccepted(this, chosen.first().toStdString(), *write_kind_)) {
+      return;
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  std::optional<platform::FileKind> write_kind_;
+};
+
+// Qt's print dialog, which looks at a print file's name before it asks whether
+// to replace the file there.
+class TPrintDialog : public QPrintDialog {
+ public:
+  using QPrintDialog::QPrintDialog;
+  void accept() override {
+    const auto* field = findChild<QLineEdit*>("filename");
+    if (field != nullptr && field->isEnabled() && !field->text().isEmpty() &&
+        !WriteTargetAccepted(this, field->text().toStdString(), platform::FileKind::kReportFile)) {
+      return;
+    }
+    QPrintDialog::accept();
+  }
+};
 // A modal window's time, told to the guard however it ends.
 class TModalTime {
  public:
@@ -240,11 +282,19 @@ int ExecModal(QDialog& dialog) {
 std::string ExecFileDialog(QWidget* parent, const TFileRequest& request) {
   if (ModalsRefused()) return {};
   if (g_file_dialog_hook) {
-    TModalTime time(nullptr);
-    return g_file_dialog_hook(request);
+    std::string name;
+    {
+      TModalTime time(nullptr);
+      name = g_file_dialog_hook(request);
+    }
+    // The hook stands for the dialog, which refuses such a name itself.
+    if (!name.empty() && request.write_kind &&
+        !WriteTargetAccepted(parent, name, *request.write_kind))
+      return {};
+    return name;
   }
   TDialogLocaleScope locale;
-  QFileDialog dialog(parent, Q(request.caption), Q(request.initial_dir), Q(request.filter));
+  TFileDialog dialog(parent, request);
   // Qt's own dialog, which speaks the program's language (a desktop's dialog
   // speaks the desktop's).
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -289,7 +339,7 @@ bool ExecPrintDialog(QWidget* parent, QPrinter& printer, const std::string& file
     return chosen && PrintTargetWritable(parent, printer);
   }
   TDialogLocaleScope locale;
-  QPrintDialog dialog(&printer, parent);
+  TPrintDialog dialog(&printer, parent);
   if (auto* field = dialog.findChild<QLineEdit*>("filename")) {
     if (start_name) field->setText(Q(file_name));
     // Wide enough for the whole name it starts with, within reason.

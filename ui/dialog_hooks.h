@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/file_limits.h"
 
 class QDialog;
 class QPrinter;
@@ -29,6 +32,10 @@ struct TFileRequest {
   std::string default_ext;
   std::string filter;  // Qt form: "Text (*.txt);;All (*)"
   bool overwrite_prompt = false;
+  // A save of a file of this kind: a name the program may not write to (see
+  // platform::CheckWriteTarget: no regular file, write-protected) is refused
+  // with the reason before the dialog asks whether to replace a file.
+  std::optional<platform::FileKind> write_kind;
 };
 using TFileDialogHook = std::function<std::string(const TFileRequest& request)>;
 // Asks where and how to print: configures the printer (a test points it at a PDF

@@ -348,6 +348,7 @@ bool TTableEditorBase::SaveAs() {
   request.default_ext = kind.default_ext;
   request.filter = QtFilter(kind.filter);
   request.overwrite_prompt = true;
+  request.write_kind = platform::FileKind::kTableFile;
   const std::string chosen = ExecFileDialog(this, request);
   if (chosen.empty()) return false;
   const std::string path = WithExtension(chosen, kind.default_ext);

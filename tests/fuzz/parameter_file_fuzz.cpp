@@ -1,7 +1,8 @@
 // The parameter-file reader on any bytes, as ".PEG" or as the older ".PAR", for a
 // gas or steam device of one or two circuits. The first input byte chooses:
-// bit 0 ".PAR", bit 1 steam, bit 2 single-circuit device, bit 3 offline; the rest
-// is the file. A load either succeeds or shows one error and changes nothing.
+// bit 0 ".PAR", bit 1 steam, bit 2 single-circuit device, bit 3 offline, bit 4 Yes
+// to the question about a file that lacks parts of a set; the rest is the file. A
+// load either succeeds or shows one error or was declined, and changes nothing.
 #include <cstdlib>
 #include <vector>
 #include <string>
@@ -33,8 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dl::PresetValues[7] = 98765.25f;
 
   window.dialog_answers.push_back(path);
+  const bool yes = (mode & 16) != 0;
+  window.box_answers.push_back(yes ? services::kIdYes : services::kIdNo);
   const bool loaded = services::LoadParameterFile();
-  if (loaded != window.errors.empty()) std::abort();
+  const bool declined = !yes && !window.boxes.empty();
+  if (loaded != (window.errors.empty() && !declined)) std::abort();
   if (!loaded) {
     // Nothing of a refused file may have reached the set in use.
     if (dl::TempParams[0].Min != -12345.5f || dl::PresetValues[7] != 98765.25f) std::abort();

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "platform/ini_file.h"
+#include "tests/platform/child_run.h"
 #include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
@@ -164,6 +165,172 @@ TEST(FileLimits, WritersRefuseTargetsThatAreNoRegularFile) {
     EXPECT_EQ(ReadBytes(folder + "/inside"), "x");
     // No temporary file left beside any target.
     for (const std::string& name : dir.List()) EXPECT_NE(name.front(), '.') << name;
+  }
+}
+
+// What every writer does with the targets a save may meet beside a regular file:
+// a link whose file is missing gets that file (the link stays), a link loop and a
+// file nobody may write (root included) are refused and left as they were.
+TEST(FileLimits, WritersOnLinksAndWriteProtectedFiles) {
+  const std::pair<const char*, std::function<void(const std::string&)>> writers[] = {
+      {"WriteFileAtomically",
+       [](const std::string& p) { WriteFileAtomically(p, "new", FileKind::kExportFile); }},
+      {"AppendToFile", [](const std::string& p) { AppendToFile(p, "new", FileKind::kLogFile); }},
+      {"OpenForWriting",
+       [](const std::string& p) {
+         const int fd = OpenForWriting(p, FileKind::kLogFile, false);
+         EXPECT_EQ(::write(fd, "new", 3), 3);
+         ::close(fd);
+       }},
+      {"CheckWriteTarget",
+       [](const std::string& p) { CheckWriteTarget(p, FileKind::kReportFile); }},
+  };
+  for (const auto& [writer, write] : writers) {
+    SCOPED_TRACE(writer);
+    const bool writes = std::string(writer) != "CheckWriteTarget";
+    TempFolder dir;
+    // A link to a file not yet there, relative as links often are, across a folder.
+    ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0700), 0);
+    testing::MakeLink("sub/target.txt", dir / "dangling.txt");
+    write(dir / "dangling.txt");
+    EXPECT_EQ(Describe(dir / "dangling.txt"), "link to sub/target.txt");
+    EXPECT_EQ(Describe(dir / "sub/target.txt"), writes ? "file new" : "nothing");
+
+    testing::MakeLink("loop2.txt", dir / "loop1.txt");
+    testing::MakeLink("loop1.txt", dir / "loop2.txt");
+    try {
+      write(dir / "loop1.txt");
+      ADD_FAILURE() << "written";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.Fault(), FileFault::kUnwritable);
+      EXPECT_EQ(e.Code(), ELOOP);
+      EXPECT_TRUE(e.Writing());
+      EXPECT_EQ(e.Path(), dir / "loop1.txt");
+    }
+    EXPECT_EQ(Describe(dir / "loop1.txt"), "link to loop2.txt");
+
+    WriteBytes(dir / "ro.txt", "old");
+    ASSERT_EQ(::chmod((dir / "ro.txt").c_str(), 0444), 0);
+    testing::MakeLink("ro.txt", dir / "link-ro.txt");
+    for (const char* name : {"ro.txt", "link-ro.txt"}) {
+      try {
+        write(dir / name);
+        ADD_FAILURE() << name << " written";
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.Fault(), FileFault::kWriteProtected) << name;
+        EXPECT_EQ(e.Path(), dir / name);
+      }
+    }
+    EXPECT_EQ(Describe(dir / "ro.txt"), "file old");
+    for (const std::string& name : dir.List()) EXPECT_NE(name.front(), '.') << name;
+  }
+}
+
+// As an ordinary user, a file the user may not write is refused although the
+// folder lets a rename replace it; one the user may write is written.
+TEST(FileLimits, AnOrdinaryUserMayNotReplaceWhatHeMayNotWrite) {
+  TempFolder dir;
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  WriteBytes(dir / "own-0444.PEG", "old");
+  WriteBytes(dir / "root-0644.PEG", "old");
+  WriteBytes(dir / "own-0644.PEG", "old");
+  ASSERT_EQ(::chmod((dir / "own-0444.PEG").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((dir / "root-0644.PEG").c_str(), 0644), 0);
+  if (::geteuid() == 0) {
+    for (const char* name : {"own-0444.PEG", "own-0644.PEG"}) {
+      ASSERT_EQ(::chown((dir / name).c_str(), testing::kOrdinaryUid, testing::kOrdinaryGid), 0);
+    }
+  }
+  const std::string result = testing::AsOrdinaryUser([&] {
+    std::string out;
+    for (const char* name : {"own-0444.PEG", "root-0644.PEG", "own-0644.PEG"}) {
+      out += name;
+      try {
+        WriteFileAtomically(dir / name, "new", FileKind::kParameterFile);
+        out += " written;";
+      } catch (const FileError& e) {
+        out += e.Fault() == FileFault::kWriteProtected ? " write-protected;" : " other error;";
+      }
+    }
+    return out;
+  });
+  const bool root_file_is_own = ::geteuid() != 0;  // then every file is the user's
+  EXPECT_EQ(result, std::string("own-0444.PEG write-protected;root-0644.PEG ") +
+                        (root_file_is_own ? "written;" : "write-protected;") +
+                        "own-0644.PEG written;");
+  EXPECT_EQ(ReadBytes(dir / "own-0444.PEG"), "old");
+  if (!root_file_is_own) {
+    EXPECT_EQ(ReadBytes(dir / "root-0644.PEG"), "old");
+  }
+  EXPECT_EQ(ReadBytes(dir / "own-0644.PEG"), "new");
+}
+
+// The reader looks at a name before it opens it and once more at what it opened:
+// a FIFO put there in between is refused, not read as an empty file.
+TEST(FileLimits, TheReaderChecksWhatItOpened) {
+  TempFolder dir;
+  const std::string file = dir / "a.PEG";
+  WriteBytes(file, "[T_User0]\r\nMin=5\r\n");
+  testing::MakeFifo(dir / "fifo");
+  FifoRelease release({file});
+  SetFileStepHookForTest([&](FileStep step, const std::string& path) {
+    if (step == FileStep::kBeforeReadOpen && path == file) {
+      ASSERT_EQ(::rename((dir / "fifo").c_str(), file.c_str()), 0);
+    }
+  });
+  try {
+    (void)ReadFileIfExists(file, FileKind::kParameterFile);
+    ADD_FAILURE() << "read";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.Fault(), FileFault::kNotRegular);
+    EXPECT_EQ(e.Node(), NodeKind::kFifo);
+  }
+  SetFileStepHookForTest(nullptr);
+}
+
+// The rename needs only the folder's permission: what stands at the target is
+// looked at once more just before it. A FIFO or a write-protected file put there
+// while the new content was written stays, and no temporary file is left.
+TEST(FileLimits, TheWriterChecksTheTargetOnceMoreBeforeTheRename) {
+  struct Case {
+    const char* what;
+    std::function<void(const TempFolder&, const std::string&)> swap;
+    FileFault fault;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"a FIFO",
+       [](const TempFolder&, const std::string& target) {
+         ASSERT_EQ(::unlink(target.c_str()), 0);
+         testing::MakeFifo(target);
+       },
+       FileFault::kNotRegular, "FIFO"},
+      {"a write-protected file",
+       [](const TempFolder& dir, const std::string& target) {
+         WriteBytes(dir / "other", "other");
+         ASSERT_EQ(::chmod((dir / "other").c_str(), 0444), 0);
+         ASSERT_EQ(::rename((dir / "other").c_str(), target.c_str()), 0);
+       },
+       FileFault::kWriteProtected, "file other"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    const std::string target = dir / "a.PEG";
+    WriteBytes(target, "old");
+    SetFileStepHookForTest([&](FileStep step, const std::string& path) {
+      if (step == FileStep::kBeforeRename && path == target) c.swap(dir, target);
+    });
+    try {
+      WriteFileAtomically(target, "new", FileKind::kParameterFile);
+      ADD_FAILURE() << "written";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.Fault(), c.fault);
+      EXPECT_TRUE(e.Writing());
+    }
+    SetFileStepHookForTest(nullptr);
+    EXPECT_EQ(Describe(target), c.after);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.PEG"});
   }
 }
 

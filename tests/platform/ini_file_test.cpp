@@ -580,20 +580,29 @@ pid_t EndedProcess() {
 }
 
 // A save killed midway leaves its temporary file; the next save of the same file
-// removes it, and nothing that is not such a leftover.
+// removes it, and nothing that is not such a leftover of this host: a folder
+// shared with another host keeps the files that host may be writing.
 TEST(IniFileFailure, TheNextSaveRemovesLeftoversOfKilledSaves) {
   TempFolder dir;
   const std::string file = dir / "a.ini";
   const std::string dead = std::to_string(EndedProcess());
   const std::string mine = std::to_string(::getpid());
-  const std::vector<std::string> leftovers = {".a.ini.tmp" + dead + "-12345",
-                                              ".a.ini.tmp" + dead + "-1"};
+  char host_name[256] = {};
+  ASSERT_EQ(::gethostname(host_name, sizeof host_name - 1), 0);
+  const std::string host = std::string("@") + host_name;
+  const std::vector<std::string> leftovers = {".a.ini.tmp" + dead + "-12345" + host,
+                                              ".a.ini.tmp" + dead + "-1" + host};
   const std::vector<std::string> kept = {
-      ".a.ini.tmp" + mine + "-7",        // a save of this process may be under way
-      ".a.ini.tmp1-7",                   // a running process's
-      ".a.ini.tmp" + dead + "-12.bak",   // not a name a save gives
-      ".a.ini.tmpx-1",      "a.ini.tmp" + dead + "-1", ".b.ini.tmp" + dead + "-1",
-      ".a.ini.tmp" + dead,  ".a.ini.tmp" + dead + "-",
+      ".a.ini.tmp" + mine + "-7" + host,       // a save of this process may be under way
+      ".a.ini.tmp1-7" + host,                  // a running process's
+      ".a.ini.tmp" + dead + "-1@" + host_name + "x",  // another host's, whose ids mean nothing here
+      ".a.ini.tmp" + dead + "-1",              // no host: of an older program, maybe another host's
+      ".a.ini.tmp" + dead + "-12.bak" + host,  // not a name a save gives
+      ".a.ini.tmpx-1" + host,
+      "a.ini.tmp" + dead + "-1" + host,
+      ".b.ini.tmp" + dead + "-1" + host,
+      ".a.ini.tmp" + dead + host,
+      ".a.ini.tmp" + dead + "-" + host,
   };
   for (const auto& name : leftovers) WriteBytes(dir / name, "half");
   for (const auto& name : kept) WriteBytes(dir / name, "other");

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <bit>
 #include <cfloat>
@@ -14,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +35,7 @@
 #include "services/param_ini_file.h"
 #include "services/text_modules.h"
 #include "services/unit_tables.h"
+#include "tests/platform/child_run.h"
 #include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
 
@@ -268,6 +276,15 @@ class ParameterFileTest : public ::testing::Test {
   bool Load(const std::string& path) {
     window.dialog_answers.push_back(path);
     return LoadParameterFile();
+  }
+  // A file made to test the reader, which lacks parts of a set: loaded with Yes
+  // to the question about them.
+  bool LoadAnyway(const std::string& path) {
+    window.box_answers.push_back(kIdYes);
+    const size_t queued = window.box_answers.size();
+    const bool loaded = Load(path);
+    if (window.box_answers.size() == queued) window.box_answers.pop_back();
+    return loaded;
   }
   void Save(const std::string& path) {
     window.dialog_answers.push_back(path);
@@ -562,19 +579,44 @@ TEST_F(ParameterFileTest, SaveReplacesTheRemarksAndKeepsForeignKeys) {
   EXPECT_EQ(window.memo, std::vector<std::string>{"a"});
 }
 
+// A write that fails halfway (the file size limit, which holds for root too)
+// leaves the old file whole and no temporary file beside it.
 TEST_F(ParameterFileTest, FailedSaveLeavesTheOldFileWhole) {
-  // The temporary file beside it gets a longer name than the folder allows, so the
-  // write fails after the old file was read.
-  const std::string path = Path(std::string(246, 'p') + ".PEG");
+  const std::string path = Path("alt.PEG");
   const std::string old = "[T_User0]\r\nMin=5\r\n";
   WriteBytes(path, old);
   dl::TempParams[0].Min = 7.5f;
 
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct sigaction ignore {};
+  struct sigaction saved_action {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &saved_action), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 256;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   window.box_answers = {kIdOk};
   Save(path);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::sigaction(SIGXFSZ, &saved_action, nullptr);
+
   ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_NE(window.errors[0].find("kann nicht geschrieben werden"), std::string::npos)
+      << window.errors[0];
   EXPECT_EQ(ReadBytes(path), old);
-  EXPECT_EQ(dir.List().size(), 1u);  // no temporary file left behind
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"alt.PEG"});
+}
+
+// A name as long as a folder entry may be is saved: the temporary file beside it
+// gets a shorter name of its own.
+TEST_F(ParameterFileTest, TheLongestNameIsSaved) {
+  const std::string path = Path(std::string(251, 'p') + ".PEG");
+  dl::TempParams[0].Min = 7.5f;
+  Save(path);
+  ASSERT_TRUE(window.errors.empty()) << window.errors.front();
+  EXPECT_EQ(platform::TIniFile(path).ReadString("T_User0", "Min", ""), "7.5");
+  EXPECT_EQ(dir.List().size(), 1u);
 }
 
 // ---------------------------------------------------------------------------
@@ -616,7 +658,7 @@ TEST_F(ParameterFileTest, MissingKeysTakeTheirDefaults) {
     FillRecords(100, 42.0f);
     const std::string path = Path("leer.PEG");
     WriteBytes(path, "; nichts als ein Kommentar\n[Fremd]\nHyd=5\n[System]\n");
-    ASSERT_TRUE(Load(path));
+    ASSERT_TRUE(LoadAnyway(path));
 
     for (size_t i = 0; i < 2; ++i) {
       EXPECT_EQ(dl::TempParams[i].Min, 0.0f);
@@ -666,7 +708,7 @@ TEST_F(ParameterFileTest, LoadCorrectsFactorsLimitsAndSystemType) {
                        "Kind=7",        "[UserEinheiten0]", "Kind=1",       "[UserEinheiten3]",
                        "Kind=99",
                    }));
-  ASSERT_TRUE(Load(path));
+  ASSERT_TRUE(LoadAnyway(path));
   EXPECT_EQ(dl::CorrectionFactors[0], (std::array<float, 8>{1, 0.25f, 10, 1, 1, 1, 5.5f, 1}));
   EXPECT_EQ(dl::CorrectionFactors[1][7], 1.0f);
   EXPECT_EQ(dl::LimitValues.U_Max, 1.3125f);
@@ -695,7 +737,7 @@ TEST_F(ParameterFileTest, DecimalCommaAndPlusSignLoadAsNumbers) {
   WriteBytes(path, Lines({"[T_User0]", "Min=1,5", "Kind=3,7", "Max=+5", "Eq=+2", "[P_User1]",
                           "Hyd=-0,125", "[System]", "Dummy4=-12,9", "[FlowKorr_1]",
                           "Stelle0=2,5E0"}));
-  ASSERT_TRUE(Load(path));
+  ASSERT_TRUE(LoadAnyway(path));
   EXPECT_EQ(dl::TempParams[0].Min, 1.5f);
   EXPECT_EQ(dl::TempParams[0].Kind, 3);
   EXPECT_EQ(dl::TempParams[0].Max, 5.0f);
@@ -761,7 +803,7 @@ TEST_F(ParameterFileTest, CommonGasValuesAreReadForGasOnly) {
   for (int32_t medium : {0, 1}) {
     Medium = medium;
     dl::GasCommon = {1, 2, 3, 4};
-    ASSERT_TRUE(Load(path));
+    ASSERT_TRUE(LoadAnyway(path));
     const dl::TGasComposition want = medium == 0 ? dl::TGasComposition{11.5f, 1.5f, 0.5f, 0.8f}
                                                  : dl::TGasComposition{1, 2, 3, 4};
     EXPECT_EQ(dl::GasCommon.Ho, want.Ho) << medium;
@@ -866,13 +908,171 @@ TEST_F(ParameterFileTest, OldFormatIsTheExtensionParInAnyCase) {
   for (const Case& c : cases) {
     const std::string path = Path(c.name);
     WriteBytes(path, OldFileText({.alarm = 3, .output = 12, .first = 10}));
-    ASSERT_TRUE(Load(path)) << c.name;
+    ASSERT_TRUE(LoadAnyway(path)) << c.name;
     EXPECT_EQ(dl::AlarmParams[0].Param, c.converted ? 4 : 3) << c.name;
     EXPECT_EQ(dl::OutputParams[0].Param, c.converted ? 0 : 12) << c.name;
     EXPECT_EQ(dl::OutputParams[0].Konstant, c.converted ? 80 : 77) << c.name;
     EXPECT_EQ(dl::UnitSwitches.First, c.converted ? 11 : 10) << c.name;
     EXPECT_EQ(dl::DisplayEnable[0], c.converted ? 127 : 1) << c.name;
   }
+}
+
+// ---------------------------------------------------------------------------
+// A file that lacks parts of a set
+
+// What a file cut short or damaged lacks, named as the operator knows the parts.
+TEST_F(ParameterFileTest, WhatAFileLacksIsNamed) {
+  const std::string whole_path = Path("ganz.PEG");
+  FillRecords(10, 2.5f);
+  window.memo = {"erste Zeile", "zweite Zeile"};
+  Save(whole_path);
+  const std::string whole = ReadBytes(whole_path);
+  window.memo.clear();
+  Save(Path("ohne.PEG"));
+  const std::string without_remarks = ReadBytes(Path("ohne.PEG"));
+  const auto before = [&](const std::string& text, const std::string& what) {
+    const size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    return text.substr(0, at);
+  };
+  // The text without the key's line in that section, or without the whole section.
+  const auto without = [&](std::string text, const std::string& section, const std::string& key) {
+    const size_t at = text.find("[" + section + "]\r\n");
+    EXPECT_NE(at, std::string::npos) << section;
+    const size_t from = key.empty() ? at : text.find("\r\n" + key + "=", at) + 2;
+    const size_t to = key.empty() ? text.find("\r\n[", at) + 2 : text.find("\r\n", from) + 2;
+    return text.erase(from, to - from);
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> missing;
+  };
+  const std::vector<Case> cases = {
+      {"a whole set", whole, {}},
+      {"a whole set without remarks", without_remarks, {}},
+      {"an unknown section and key besides", whole + "[Fremd]\r\nX=1\r\n", {}},
+      {"cut to its first half",
+       before(whole, "[Alm_User1]"),
+       {"Relais 2", "Analogausgang 1\u20134", "Einheiten", "Anzeigeeinheiten 1\u201316",
+        "Trendwert", "Korrekturfaktoren Kreis 1\u20132", "Stromgrenzwerte", "System",
+        "Vorgabewerte", "Anzeigefreigabe", "Bemerkungen"}},
+      {"cut before circuit 2's pressure",
+       before(whole, "[P_User1]"),
+       {"Druck Kreis 2", "Durchfluss Kreis 1\u20132", "Wirkdruck-Auslegung Kreis 1\u20132",
+        "Medium Kreis 1\u20132", "Gasbeschaffenheit", "Vorlaufwerte Kreis 1\u20132",
+        "Impulsausgang Kreis 1\u20132", "Relais 1\u20132", "Analogausgang 1\u20134", "Einheiten",
+        "Anzeigeeinheiten 1\u201316", "Trendwert", "Korrekturfaktoren Kreis 1\u20132",
+        "Stromgrenzwerte", "System", "Vorgabewerte", "Anzeigefreigabe", "Bemerkungen"}},
+      // The one cut a file cannot show: the set without remarks looks the same.
+      {"cut right before the remarks", before(whole, "[Bemerkung]"), {}},
+      {"cut inside the header of the remarks", before(whole, "merkung]"), {"Bemerkungen"}},
+      {"cut inside the last remark", whole.substr(0, whole.size() - 4),
+       {"Bemerkungen (letzte Zeile abgeschnitten)"}},
+      {"cut right after the header of the remarks", before(whole, "Zeile 1="), {"Bemerkungen"}},
+      {"cut inside the last value of a set without remarks",
+       without_remarks.substr(0, without_remarks.size() - 3),
+       {"Anzeigefreigabe (letzte Zeile abgeschnitten)", "Bemerkungen"}},
+      {"one key missing", without(whole, "P_User0", "Hyd"), {"Druck Kreis 1 (Hyd)"}},
+      {"two keys of one part missing",
+       without(without(whole, "Display", "Enable3"), "Display", "Enable4"),
+       {"Anzeigefreigabe (Enable3, Enable4)"}},
+      {"one section missing", without(whole, "Trend_User", ""), {"Trendwert"}},
+      {"the last user unit missing", without(whole, "UserEinheiten15", ""),
+       {"Anzeigeeinheiten 16"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(MissingParameterParts(c.bytes), c.missing);
+  }
+}
+
+// A set cut at any section boundary lacks that section and every one after it
+// (but the remarks, see above).
+TEST_F(ParameterFileTest, ACutAtAnySectionBoundaryIsNamed) {
+  window.memo = {"Zeile"};
+  Save(Path("ganz.PEG"));
+  const std::string whole = ReadBytes(Path("ganz.PEG"));
+  const std::vector<std::string> sections = ParameterFileSections();
+  ASSERT_EQ(sections.back(), "Bemerkung");
+  for (size_t k = 1; k + 1 < sections.size(); ++k) {
+    SCOPED_TRACE(sections[k]);
+    const std::vector<std::string> missing =
+        MissingParameterParts(whole.substr(0, whole.find("[" + sections[k] + "]")));
+    ASSERT_FALSE(missing.empty());
+    EXPECT_EQ(missing.back(), "Bemerkungen");
+    // Each part once: the runs of numbered sections are joined.
+    EXPECT_EQ(std::set<std::string>(missing.begin(), missing.end()).size(), missing.size());
+  }
+}
+
+// Loading such a file asks first, No the default; No leaves the set, its remarks
+// and its file as they were, Yes loads it. An older ".PAR" file is read as ever.
+TEST_F(ParameterFileTest, AFileThatLacksPartsIsLoadedOnlyOnYes) {
+  const std::string cut = Path("halb.PEG");
+  FillRecords(10, 2.5f);
+  window.memo = {"aus der Datei"};
+  Save(cut);
+  WriteBytes(cut, ReadBytes(cut).substr(0, ReadBytes(cut).find("[Alm_User1]")));
+  WriteBytes(Path("alt.PAR"), "[T_User0]\r\nMin=1\r\n");
+  struct Case {
+    const char* what;
+    bool online;
+    std::string file;
+    int answer;  // 0: no question expected
+    bool loaded;
+  };
+  const std::vector<Case> cases = {
+      {"offline, No", false, cut, kIdNo, false},
+      {"offline, closed", false, cut, kIdCancel, false},
+      {"offline, Yes", false, cut, kIdYes, true},
+      {"online, No", true, cut, kIdNo, false},
+      {"online, Yes", true, cut, kIdYes, true},
+      {"older format", false, Path("alt.PAR"), 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FillRecords(100, 7.0f);
+    const Records set = Records::Capture();
+    dl::DeviceOnline = c.online;
+    window.memo = {"bleibt"};
+    window.boxes.clear();
+    window.box_answers.clear();
+    if (c.answer != 0) window.box_answers = {c.answer};
+    ParameterSetFile = "vorher.PEG";
+    EXPECT_EQ(Load(c.file), c.loaded);
+    if (c.answer == 0) {
+      EXPECT_TRUE(window.boxes.empty());
+    } else {
+      ASSERT_EQ(window.boxes.size(), 1u);
+      const FakeAppWindow::Box& box = window.boxes[0];
+      EXPECT_EQ(box.text.rfind("Der Datei fehlen Teile eines Parametersatzes (abgeschnitten oder "
+                               "beschädigt?): Relais 2, Analogausgang 1\u20134, ",
+                               0),
+                0u)
+          << box.text;
+      EXPECT_TRUE(box.text.ends_with(c.online ? "Trotzdem laden und senden?" : "Trotzdem laden?"))
+          << box.text;
+      EXPECT_EQ(box.flags, kMbYesNo | kMbIconWarning | kMbDefButton2);
+    }
+    if (c.loaded) {
+      EXPECT_EQ(ParameterSetFile, c.file);
+    } else {
+      EXPECT_EQ(dl::TempParams[0].Min, 7.0f);
+      EXPECT_EQ(dl::AlarmParams[0].Param, set.AlarmParams[0].Param);
+      EXPECT_EQ(dl::OutputParams[3].Param, set.OutputParams[3].Param);
+      EXPECT_EQ(window.memo, std::vector<std::string>{"bleibt"});
+      EXPECT_EQ(ParameterSetFile, "vorher.PEG");
+    }
+  }
+  dl::DeviceOnline = false;
+  // The parts and the question in English.
+  Language = 1;
+  EXPECT_EQ(MissingPartsQuestion(MissingParameterParts(ReadBytes(cut)), false),
+            "The file lacks parts of a parameter set (cut short or damaged?): Relay 2, Analog "
+            "output 1\u20134, Units, Display units 1\u201316, Trend, Correction factors circuit "
+            "1\u20132, Current limits, System, Preset values, Display enable, Remarks. These "
+            "parts would take the program's defaults. Load anyway?");
 }
 
 // ---------------------------------------------------------------------------
@@ -1075,31 +1275,59 @@ TEST_F(ParameterFileTest, WhatIsNoParameterFileIsRefusedAtOnceInTheOperatorsLang
   EXPECT_EQ(window.proposed, std::vector<std::string>{own});
 }
 
-// A save aimed at something that is no regular file is refused before the
-// overwrite question and leaves it as it was; through a link to a parameter file
-// that file is written and the link stays.
-TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
+// Every kind of save target: written, or refused before the overwrite question
+// with a message that says why and that nothing changed; the old file, and what
+// stands at the name, as they were.
+TEST_F(ParameterFileTest, SaveTargets) {
   namespace t = platform::testing;
+  const std::string old = "[T_User0]\r\nMin=5\r\n";
   const std::string device = t::OwnCharDevice(dir);
   t::MakeFifo(Path("fifo"));
   ASSERT_EQ(::mkdir(Path("ordner.PEG").c_str(), 0700), 0);
-  WriteBytes(Path("echt.PEG"), "[T_User0]\r\nMin=5\r\n");
+  WriteBytes(Path("echt.PEG"), old);
+  WriteBytes(Path("regulaer.PEG"), old);
+  WriteBytes(Path("schreibgeschuetzt.PEG"), old);
+  ASSERT_EQ(::chmod(Path("schreibgeschuetzt.PEG").c_str(), 0444), 0);
   t::MakeLink(device, Path("geraet.PEG"));
   t::MakeLink(Path("fifo"), Path("fifo.PEG"));
   t::MakeLink(Path("echt.PEG"), Path("link.PEG"));
+  t::MakeLink("neu/ziel.PEG", Path("verwaist.PEG"));
+  ASSERT_EQ(::mkdir(Path("neu").c_str(), 0700), 0);
+  t::MakeLink("schleife2.PEG", Path("schleife.PEG"));
+  t::MakeLink("schleife.PEG", Path("schleife2.PEG"));
   // Before any save aims at the device.
   ASSERT_THROW(platform::CheckWriteTarget(Path("geraet.PEG"), platform::FileKind::kParameterFile),
                platform::FileError);
   struct Case {
     const char* name;
-    const char* refused;  // a word of the message; nullptr: written
+    const char* file;     // the regular file behind the name, written or kept
+    const char* refused;  // the reason in the message; nullptr: written
+    bool asked;           // written: the overwrite question came first
   };
   t::FifoRelease release({Path("fifo")});
-  for (const Case& c :
-       {Case{"geraet.PEG", "zeichenorientiertes Gerät"}, Case{"fifo.PEG", "FIFO (benannte Pipe)"},
-        Case{"ordner.PEG", "ein Verzeichnis"}, Case{"link.PEG", nullptr}}) {
+  const Case cases[] = {
+      {"regulaer.PEG", "regulaer.PEG", nullptr, true},
+      {"link.PEG", "echt.PEG", nullptr, true},
+      {"verwaist.PEG", "neu/ziel.PEG", nullptr, false},
+      {"schreibgeschuetzt.PEG", "schreibgeschuetzt.PEG",
+       "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde nichts geschrieben.",
+       false},
+      {"geraet.PEG", nullptr,
+       "Das ist keine gewöhnliche Datei, sondern ein zeichenorientiertes Gerät. Es bleibt, wie es "
+       "ist; es wurde nichts geschrieben.",
+       false},
+      {"fifo.PEG", nullptr, "sondern eine FIFO (benannte Pipe). Es bleibt, wie es ist", false},
+      {"ordner.PEG", nullptr, "sondern ein Verzeichnis. Es bleibt, wie es ist", false},
+      {"schleife.PEG", nullptr,
+       "Die Datei kann nicht geschrieben werden: zu viele Links hintereinander. Eine vorhandene "
+       "Datei ist unverändert.",
+       false},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = Path(c.name);
+    std::error_code ec;
+    const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
     window.errors.clear();
     window.boxes.clear();
     window.box_answers = {kIdOk};
@@ -1107,25 +1335,96 @@ TEST_F(ParameterFileTest, SaveRefusesTargetsThatAreNoRegularFile) {
     ParameterSetFile = "vorher.PEG";
     dl::TempParams[0].Min = 7.5f;
     Save(path);
+    EXPECT_EQ(std::filesystem::read_symlink(path, ec), link);  // a link stays a link
     if (c.refused != nullptr) {
       ASSERT_EQ(window.errors.size(), 1u);
-      EXPECT_EQ(window.errors[0].rfind("Parameterdatei \"" + path + "\": ", 0), 0u)
-          << window.errors[0];
+      EXPECT_EQ(window.errors[0].rfind("Parameterdatei \"" + path + "\": ", 0), 0u);
       EXPECT_NE(window.errors[0].find(c.refused), std::string::npos) << window.errors[0];
       EXPECT_TRUE(window.boxes.empty());  // not asked to overwrite it
+      if (c.file != nullptr) {
+        EXPECT_EQ(ReadBytes(Path(c.file)), old);
+      }
       EXPECT_EQ(ParameterSetFile, "vorher.PEG");
       EXPECT_EQ(window.panels[0], "vorher");
     } else {
       EXPECT_TRUE(window.errors.empty());
-      ASSERT_EQ(window.boxes.size(), 1u);
-      EXPECT_EQ(platform::TIniFile(Path("echt.PEG")).ReadString("T_User0", "Min", ""), "7.5");
-      EXPECT_EQ(std::filesystem::read_symlink(path).string(), Path("echt.PEG"));
+      EXPECT_EQ(window.boxes.size(), c.asked ? 1u : 0u);
+      EXPECT_EQ(platform::TIniFile(Path(c.file)).ReadString("T_User0", "Min", ""), "7.5");
       EXPECT_EQ(ParameterSetFile, path);
     }
   }
+  struct stat st;
+  ASSERT_EQ(::stat(Path("schreibgeschuetzt.PEG").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
   EXPECT_TRUE(t::IsCharDevice(device));
   EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
   EXPECT_TRUE(std::filesystem::is_empty(Path("ordner.PEG")));
+  for (const std::string& name : dir.List()) EXPECT_NE(name.front(), '.') << name;
+}
+
+// The same as an ordinary user, whom the folder lets replace any file by a
+// rename: his own set of mode 0444 is refused before the overwrite question.
+TEST_F(ParameterFileTest, AnOrdinaryUsersWriteProtectedSetIsKept) {
+  namespace t = platform::testing;
+  const std::string old = "[T_User0]\r\nMin=5\r\n";
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  const std::string path = Path("kunde.PEG");
+  WriteBytes(path, old);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), t::kOrdinaryUid, t::kOrdinaryGid), 0);
+  }
+  const std::string result = t::AsOrdinaryUser([&] {
+    window.box_answers = {kIdOk};
+    Save(path);
+    return std::to_string(window.boxes.size()) + " questions; " +
+           (window.errors.empty() ? std::string("no error") : window.errors[0]);
+  });
+  EXPECT_EQ(result, "0 questions; Parameterdatei \"" + path +
+                        "\": Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde "
+                        "nichts geschrieben.");
+  EXPECT_EQ(ReadBytes(path), old);
+}
+
+// A full file system: the message says so, the old file stays whole and no
+// temporary file is left. A small file system of its own, mounted in a child
+// with a mount namespace of its own (root only).
+TEST_F(ParameterFileTest, SaveOnAFullFileSystem) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  const std::string folder = Path("klein");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::string result = platform::testing::InChild([&]() -> std::string {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=32k") != 0) {
+      return "skip";
+    }
+    const std::string path = folder + "/voll.PEG";
+    WriteBytes(path, "[T_User0]\r\nMin=5\r\n");
+    // Fill what is left.
+    const int fill = ::open((folder + "/fuellung").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(512, 'x');
+    while (::write(fill, block.data(), block.size()) > 0) {
+    }
+    ::close(fill);
+    window.box_answers = {kIdOk};
+    Save(path);
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      names += e.path().filename().string() + " ";
+    return (window.errors.empty() ? std::string("no error") : window.errors[0]) + " | " +
+           ReadBytes(path) + " | " + names;
+  });
+  if (result == "skip") GTEST_SKIP() << "no mount namespace here";
+  const std::string path = folder + "/voll.PEG";
+  EXPECT_EQ(result.substr(0, result.find(" | ")),
+            "Parameterdatei \"" + path +
+                "\": Die Datei kann nicht geschrieben werden: kein Platz mehr auf dem Datenträger. "
+                "Eine vorhandene Datei ist unverändert.");
+  EXPECT_NE(result.find(" | [T_User0]\r\nMin=5\r\n | "), std::string::npos) << result;
+  EXPECT_TRUE(result.ends_with(" | fuellung voll.PEG ") ||
+              result.ends_with(" | voll.PEG fuellung "))
+      << result;
 }
 
 // A saved file holds the sections of the one list and no others, in its order;
@@ -1137,7 +1436,7 @@ TEST_F(ParameterFileTest, TheSectionsOfASetComeFromOneList) {
   for (const std::string& section : ParameterFileSections()) {
     WriteBytes(Path("eine.PEG"), "[" + section + "]\r\n");
     window.errors.clear();
-    EXPECT_EQ(Load(Path("eine.PEG")), section != "Bemerkung") << section;
+    EXPECT_EQ(LoadAnyway(Path("eine.PEG")), section != "Bemerkung") << section;
   }
 }
 

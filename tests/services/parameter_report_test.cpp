@@ -30,7 +30,7 @@ using ::testing::ElementsAreArray;
 // a new page.
 class RecordingCanvas : public TReportCanvas {
  public:
-  int PageWidth() const override { return 1000; }
+  int PageWidth() const override { return width; }
   int PageHeight() const override { return 1380; }
   void SetBold(bool bold) override { bold_ = bold; }
   int TextWidth(const std::string& text) override {
@@ -38,6 +38,10 @@ class RecordingCanvas : public TReportCanvas {
   }
   int TextHeight(const std::string&) override { return 20; }
   void TextOut(int x, int y, const std::string& text) override {
+    // Every text inside the page, with its full width (trailing blanks too).
+    if (x < 0 || y < 0 || x + TextWidth(text) > PageWidth() || y + 20 > PageHeight()) {
+      outside.push_back(std::to_string(x) + " " + std::to_string(y) + " " + text);
+    }
     std::string shown = text;
     shown.erase(shown.find_last_not_of(' ') + 1);
     ops.push_back(std::string(bold_ ? "B " : "P ") + std::to_string(x) + " " + std::to_string(y) +
@@ -63,6 +67,8 @@ class RecordingCanvas : public TReportCanvas {
   }
 
   std::vector<std::string> ops;
+  std::vector<std::string> outside;  // texts drawn (partly) off the page
+  int width = 1000;
 
  private:
   bool bold_ = false;
@@ -347,28 +353,24 @@ TEST_F(ReportTest, TitleByFlagsOffline) {
   }
 }
 
-// A title that would run into the date leaves the date the line below; one
-// wider than the page leaves the file name (or serial number) there too.
-TEST_F(ReportTest, LongTitlesGiveWayOnTheLineBelow) {
+// The title line: the title, two blanks and the set's file as panel 0 shows it,
+// the date at the right. What does not fit beside the date: the name on line 2.
+TEST_F(ReportTest, TitleLineCarriesTheShortenedNameAndTheDate) {
   struct Case {
-    const char* file;
+    std::string file;
     std::vector<std::string> line1;
     std::vector<std::string> line2;
   };
   const std::vector<Case> cases = {
-      // 72 characters: ends at 860, a margin before the date at 880.
       {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG",
-       {"P 140 20 gList 1C noTrend  /home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG",
+       {"P 275 20 gList 1C noTrend  /home/ ... /Kreis 1 neu.PEG", "P 880 20 10.12.2026"},
+       {}},
+      // 200 characters: panel 0's form, the tail its last 22 characters.
+      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1/Messstelle Eingang West/" +
+           std::string(110, 'x') + "/Gasmengenumwerter_Kreis1.PEG",
+       {"P 245 20 gList 1C noTrend  /home/ ... genumwerter_Kreis1.PEG",
         "P 880 20 10.12.2026"},
        {}},
-      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu2.PEG",
-       {"P 135 20 gList 1C noTrend  /home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu2.PEG"},
-       {"P 880 40 10.12.2026"}},
-      // 97 characters, wider than the 960 between the margins.
-      {"/home/techniker/Anlagen/Nord/Station 4/Kreis 1/Messstelle Eingang West/alt3.PEG",
-       {"P 420 20 gList 1C noTrend", "P 880 20 10.12.2026"},
-       {"P 105 40 /home/techniker/Anlagen/Nord/Station 4/Kreis 1/Messstelle Eingang "
-        "West/alt3.PEG"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -378,6 +380,65 @@ TEST_F(ReportTest, LongTitlesGiveWayOnTheLineBelow) {
     Draw();
     EXPECT_THAT(canvas_.OnLine(1), ElementsAreArray(c.line1));
     EXPECT_THAT(canvas_.OnLine(2), ElementsAreArray(c.line2));
+  }
+  // A page too narrow for title and name beside the date (56 characters).
+  ResetModel();
+  canvas_.width = 560;
+  dl::SystemParams.SystemTypeFlags = 0x42;
+  ParameterSetFile = "/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG";
+  Draw();
+  EXPECT_THAT(canvas_.OnLine(1), ElementsAre("P 200 20 gList 1C noTrend", "P 440 20 10.12.2026"));
+  EXPECT_THAT(canvas_.OnLine(2), ElementsAre("P 145 40 /home/ ... /Kreis 1 neu.PEG"));
+  // Narrower still: the name loses characters at the front of its tail.
+  ResetModel();
+  canvas_.width = 300;
+  ParameterSetFile = "/home/techniker/Anlagen/Nord/Station 4/Kreis 1 neu.PEG";
+  Draw();
+  EXPECT_THAT(canvas_.OnLine(2), ElementsAre("P 20 40 /home/ ... Kreis 1 neu.PEG"));
+  EXPECT_TRUE(canvas_.outside.empty()) << canvas_.outside.front();
+}
+
+// Every text of the report on the page, whatever the title, the file name and the
+// page: offline and online, gas and steam, German and English, the shortest and
+// the longest title, names of 10 to 200 characters, pages of 95 and 60 characters.
+TEST_F(ReportTest, EveryTextStaysOnThePage) {
+  ProgramFolder = std::string(VANDREL_SOURCE_DIR) + "/texts/";
+  const std::string names[] = {
+      "anlage.PEG",
+      "/home/anna/Dokumente/vandrel2/Kunde.PEG",  // 40: whole
+      "/home/anna/Dokumente/vandrel2/Anlagen/Nord/Station 12/Kreis 1 und Kreis 2 neu.PEG",
+      "/home/anna/Dokumente/vandrel2/" + std::string(140, 'n') +
+          "/Gasmengenumwerter_Kreis1_und_Kreis2.PEG",
+  };
+  for (int width : {950, 600}) {
+    for (int32_t medium : {0, 1}) {
+      for (int32_t language : {0, 1}) {
+        for (uint8_t flags : {0x00, 0xC2}) {
+          for (const std::string& name : names) {
+            SCOPED_TRACE(std::to_string(width) + " " + std::to_string(medium) +
+                         std::to_string(language) + " " + std::to_string(flags) + " " + name);
+            ResetModel();
+            canvas_.width = width;
+            Medium = medium;
+            Language = language;
+            dl::SystemParams.SystemTypeFlags = flags;
+            ParameterSetFile = name;
+            window_.memo = {"Zähler getauscht " + std::string(300, 'w')};
+            Draw();
+            EXPECT_TRUE(canvas_.outside.empty()) << canvas_.outside.front();
+            ASSERT_FALSE(canvas_.OnLine(1).empty());
+            // The title first, the date last on line 1; the name there or on line 2.
+            EXPECT_TRUE(canvas_.OnLine(1).back().ends_with(" 10.12.2026"));
+            std::string title_lines;
+            for (int line : {1, 2}) {
+              for (const std::string& op : canvas_.OnLine(line)) title_lines += op + "\n";
+            }
+            const std::string tail = name.substr(name.size() - 8);
+            EXPECT_NE(title_lines.find(tail), std::string::npos) << title_lines;
+          }
+        }
+      }
+    }
   }
 }
 
@@ -699,6 +760,28 @@ TEST_F(OnlineReportTest, TitleCarriesTheSerialNumberReadNow) {
   EXPECT_THAT(canvas_.OnLine(1), ElementsAre("P 305 20 gList noTrend SerialNo:NGX7 2305-004711",
                                              "P 880 20 10.12.2026"));
   ASSERT_EQ(Requests().size(), 1u);
+}
+
+// Online, gas and steam, the longest titles: every text on the page, the serial
+// number beside the title or on line 2.
+TEST_F(OnlineReportTest, EveryTextStaysOnThePage) {
+  ProgramFolder = std::string(VANDREL_SOURCE_DIR) + "/texts/";
+  for (int32_t medium : {0, 1}) {
+    for (uint8_t flags : {0x00, 0xC2}) {
+      SCOPED_TRACE(std::to_string(medium) + " " + std::to_string(flags));
+      canvas_.ops.clear();
+      canvas_.width = 950;
+      Medium = medium;
+      dl::SystemParams.SystemTypeFlags = flags;
+      DrawParameterReport(canvas_, {true, "10.12.2026"});
+      EXPECT_TRUE(canvas_.outside.empty()) << canvas_.outside.front();
+      std::string title_lines;
+      for (int line : {1, 2}) {
+        for (const std::string& op : canvas_.OnLine(line)) title_lines += op + "\n";
+      }
+      EXPECT_NE(title_lines.find("SerialNo:NGX7 2305-004711"), std::string::npos) << title_lines;
+    }
+  }
 }
 
 TEST_F(OnlineReportTest, FailedSerialNumberReadLeavesTheNumberEmpty) {

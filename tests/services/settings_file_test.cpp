@@ -143,15 +143,65 @@ TEST_F(SettingsFileTest, MemDiagSwitchStartsTheTrackerWithTheReportName) {
   }
 }
 
+// At the close as at start, the warning says why in words: a folder in its place,
+// a file nobody may write.
 TEST_F(SettingsFileTest, UnwritableFileWarnsAndWritesNothing) {
-  // The name is taken by a folder, which no one can open as a file (root included).
-  platform::EnsureFolder(IniPath());
-  ReadSettings();  // runs on the defaults
+  struct Case {
+    const char* what;
+    bool folder;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"a folder", true,
+                             "Das ist keine gewöhnliche Datei, sondern ein Verzeichnis. Es bleibt, "
+                             "wie es ist; es wurde nichts geschrieben."},
+                        Case{"write-protected", false,
+                             "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde "
+                             "nichts geschrieben."}}) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(IniPath());
+    window_.boxes.clear();
+    if (c.folder) {
+      platform::EnsureFolder(IniPath());
+    } else {
+      WriteIni("[Einstellungen]\r\nBaudrate=5\r\n");
+      ASSERT_EQ(::chmod(IniPath().c_str(), 0444), 0);
+    }
+    ReadSettings();
+    BaudIndex = 6;
+    WriteSettings();
+    ASSERT_EQ(window_.boxes.size(), 1u);
+    EXPECT_EQ(window_.boxes[0].text, "Einstellungsdatei \"" + IniPath() + "\": " + c.reason);
+    EXPECT_EQ(window_.boxes[0].flags, kMbOk | kMbIconWarning);
+    if (!c.folder) {
+      EXPECT_EQ(ReadBytes(IniPath()), "[Einstellungen]\r\nBaudrate=5\r\n");
+    }
+  }
+}
+
+// A file that holds no setting at all (binary garbage) is reported at start and
+// kept as it is, and the close writes it whole: the settings, nothing of before.
+TEST_F(SettingsFileTest, AFileWithoutAnySettingIsReportedAndWrittenWholeAtTheClose) {
+  std::string garbage;
+  for (int i = 0; i < 4000; ++i) garbage += static_cast<char>((i * 37 + 11) % 256);
+  WriteIni(garbage);
+  ReadSettings();
+  ASSERT_EQ(window_.errors.size(), 1u);
+  EXPECT_EQ(window_.errors[0], "Einstellungsdatei \"" + IniPath() +
+                                   "\": Die Datei enthält keine lesbare Einstellung. Es gelten "
+                                   "die Vorgabewerte; beim Beenden wird die Datei mit den "
+                                   "Einstellungen neu geschrieben.");
+  EXPECT_EQ(ReadBytes(IniPath()), garbage);
   EXPECT_EQ(BaudIndex, 3);
+  PortIndex = 2;
   WriteSettings();
-  ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text, GetText(5) + "5");  // access denied
-  EXPECT_EQ(window_.boxes[0].flags, kMbOk | kMbIconWarning);
+  EXPECT_TRUE(window_.boxes.empty());
+  EXPECT_EQ(ReadBytes(IniPath()),
+            "[Einstellungen]\r\nBaudrate=3\r\nAnschlu\xDF=2\r\nOnline=0\r\n[System]\r\n"
+            "Sprache=0\r\nMedium=0\r\n[Debug]\r\nMemDiag=0\r\nRS232=0\r\n");
+  // From then on a settings file as any other: the next close adds nothing.
+  ReadSettings();
+  EXPECT_EQ(window_.errors.size(), 1u);
+  EXPECT_EQ(PortIndex, 2);
 }
 
 // Whatever stands at the settings file's name that is no settings file of the
@@ -182,7 +232,7 @@ TEST_F(SettingsFileTest, ANameThatIsNoSettingsFileIsRefusedAndKept) {
     EXPECT_NE(error.find(input.german), std::string::npos) << error;
     WriteSettings();
     ASSERT_EQ(window_.boxes.size(), 1u);
-    EXPECT_EQ(window_.boxes[0].text.rfind(GetText(5), 0), 0u);
+    EXPECT_EQ(window_.boxes[0].text.rfind("Einstellungsdatei \"" + IniPath() + "\": ", 0), 0u);
     EXPECT_EQ(std::filesystem::read_symlink(IniPath()).string(), input.path);
   }
   EXPECT_TRUE(platform::testing::IsCharDevice("/dev/zero"));
@@ -196,7 +246,11 @@ TEST_F(SettingsFileTest, MissingDataFolderIsNeverReplacedByTheRoot) {
   EXPECT_EQ(BaudIndex, 3);
   WriteSettings();
   ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text, GetText(5) + "3");
+  const std::string file = home_.Temp() / "data/vandrel2/vandrel2.ini";
+  EXPECT_EQ(window_.boxes[0].text, "Einstellungsdatei \"" + file +
+                                       "\": Die Datei kann nicht geschrieben werden: ein Teil "
+                                       "des Pfads ist kein Ordner. Eine vorhandene Datei ist "
+                                       "unverändert.");
   EXPECT_FALSE(Exists("/vandrel2.ini"));
 }
 

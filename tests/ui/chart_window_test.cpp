@@ -11,6 +11,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QLineSeries>
+#include <QPicture>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
@@ -558,6 +559,33 @@ class ChartWindowTest : public QObject {
     window->findChild<QAction*>("mnu_Print4")->trigger();
     QCOMPARE(asked, 2);
     QVERIFY(!std::filesystem::exists(pdf));
+  }
+
+  // A printed chart draws nothing off its page, whatever the window's size: the
+  // view, headings, labels and notes included, scaled into a landscape page.
+  void aPrintedChartStaysOnThePage() {
+    for (const QSize size : {QSize(1000, 700), QSize(400, 900), QSize(1600, 300)}) {
+      window->resize(size);
+      window->Form()->SpeedButton2->click();
+      Settle();
+      for (int i = 0; i < 4; ++i) {
+        const QRectF page(0, 0, 1100, 850);
+        QPicture picture;
+        QPainter painter(&picture);
+        window->RenderChart(i, painter, page);
+        painter.end();
+        QVERIFY(!picture.boundingRect().isEmpty());
+        QVERIFY2(page.contains(QRectF(picture.boundingRect())),
+                 qPrintable(QString("chart %1 at %2x%3: drawn over %4,%5 %6x%7")
+                                .arg(i)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(picture.boundingRect().x())
+                                .arg(picture.boundingRect().y())
+                                .arg(picture.boundingRect().width())
+                                .arg(picture.boundingRect().height())));
+      }
+    }
   }
 
   // A record stamped 1999 beside those of 2024: dragging across the chart shows

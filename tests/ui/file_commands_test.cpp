@@ -174,8 +174,10 @@ class FileCommandsTest : public QObject {
     const std::string bad = world->Temp("bad.PEG");
     WriteFile(bad, "[T_User0]\r\nKonst=abc\r\n");
     const std::string missing = world->Temp("missing.PEG");
-    const std::string good = world->Temp("good.PEG");
-    WriteFile(good, "[T_User0]\r\nKonst=12.5\r\n");
+    // A whole set, as a save writes it.
+    const std::string good = SaveDeviceSet(Start(false), "good.PEG");
+    world->EndProgram();
+    world->StopDevice();
     const std::vector<Case> cases = {
         {"new offline", false, "mnu_Neu", {}, {}, false, {}, {}, 0},
         {"new online, No", true, "mnu_Neu", {services::kIdNo}, {}, true, {"R 80B0 8"}, {}, 1},
@@ -559,6 +561,74 @@ class FileCommandsTest : public QObject {
     }
   }
 
+  // A set file cut short (its first half) is loaded only after a question that
+  // names what it lacks, No the default, asked before anything changes: online
+  // before any block goes to the device. No leaves the set, the remarks, panel 0,
+  // the set's file and the device as they were; Yes loads it (and sends it).
+  void aFileThatLacksPartsIsLoadedOnlyOnYes() {
+    struct Case {
+      const char* what;
+      bool online;
+      int answer;
+    };
+    for (const Case& c :
+         {Case{"offline, No", false, services::kIdNo},
+          Case{"offline, Yes", false, services::kIdYes}, Case{"online, No", true, services::kIdNo},
+          Case{"online, Yes", true, services::kIdYes}}) {
+      Tfrm_Main& w = Start(c.online);
+      const std::string own = SaveDeviceSet(w, "eigene.PEG");
+      w.SetMemoLines({"aus der Datei"});
+      const std::string half = SaveDeviceSet(w, "halb.PEG");
+      const std::string whole = ReadFile(half);
+      WriteFile(half, whole.substr(0, whole.find("[Alm_User1]")));
+      if (c.online) answers = {services::kIdYes};
+      files = {own};
+      FormOf(w).mnu_Laden->trigger();  // the set's file is "eigene.PEG" again
+      QCOMPARE(services::ParameterSetFile, own);
+      world->boxes.clear();
+      MarkSet(w);
+      world->Device().ClearRequests();
+      std::vector<std::string> sent_before_question;
+      SetMessageBoxHook([&](const std::string& text, const std::string& caption, uint32_t flags) {
+        world->boxes.push_back({text, caption, flags});
+        if (text.rfind("Der Datei fehlen Teile", 0) == 0) {
+          sent_before_question = Trace(world->Device());
+          return c.answer;
+        }
+        return services::kIdYes;  // online: the question before sending the set
+      });
+      files = {half};
+      FormOf(w).mnu_Laden->trigger();
+      const QString what = c.what;
+      QVERIFY2(world->boxes.size() == (c.online ? 2u : 1u), qPrintable(what));
+      const Box& question = world->boxes.back();
+      QVERIFY2(question.text.find(": Relais 2, Analogausgang 1\u20134, Einheiten, ") !=
+                   std::string::npos,
+               question.text.c_str());
+      QVERIFY(question.text.ends_with(c.online ? "Trotzdem laden und senden?" : "Trotzdem laden?"));
+      QCOMPARE(question.flags & 0x0F, services::kMbYesNo);
+      QVERIFY(question.flags & services::kMbDefButton2);
+      for (const std::string& r : sent_before_question) QVERIFY2(r[0] == 'R', qPrintable(what));
+      const std::vector<std::string> sent = Trace(world->Device());
+      const bool wrote =
+          std::any_of(sent.begin(), sent.end(), [](const std::string& r) { return r[0] == 'W'; });
+      if (c.answer == services::kIdNo) {
+        QVERIFY2(SetIsMarked(w), qPrintable(what));
+        QVERIFY2(!wrote, qPrintable(what));
+        QCOMPARE(services::ParameterSetFile, own);
+      } else {
+        QCOMPARE(w.MemoLines(), std::vector<std::string>{});  // cut before the remarks
+        QCOMPARE(w.StatusPanel(0), services::ShortFileName(half));
+        QCOMPARE(services::ParameterSetFile, half);
+        QCOMPARE(wrote, c.online);
+        if (!c.online) QCOMPARE(dl::TempParams[0].Konst, 0.f);
+      }
+      QCOMPARE(CommBusy, uint8_t{0});
+      world->EndProgram();
+      world->StopDevice();
+    }
+  }
+
   void cancelledPrintDialogPrintsNothing() {
     Tfrm_Main& w = Start(false);
     SetPrintDialogHook([this](QPrinter&) {
@@ -578,23 +648,38 @@ class FileCommandsTest : public QObject {
     QCOMPARE(world->boxes[0].text, std::string("Der Ausdruck konnte nicht gestartet werden."));
   }
 
-  // A print file where a FIFO stands is refused and left as it is.
+  // A print file where a FIFO stands, or one nobody may write, is refused and
+  // left as it is.
   void aPrintFileThatIsNoRegularFileIsRefused() {
     Tfrm_Main& w = Start(false);
     const std::string fifo = world->Temp("pipe.pdf");
     QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string locked = world->Temp("gesperrt.pdf");
+    WriteFile(locked, "alt");
+    QCOMPARE(::chmod(locked.c_str(), 0444), 0);
     platform::testing::FifoRelease release({fifo});
-    PrintTo(fifo);
-    QElapsedTimer took;
-    took.start();
-    FormOf(w).mnu_Drucken->trigger();
-    QVERIFY(took.elapsed() < 1000);
-    QCOMPARE(world->boxes.size(), size_t{1});
-    QCOMPARE(world->boxes[0].text,
-             "Druckdatei \"" + fifo +
-                 "\": Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe). Es "
-                 "bleibt, wie es ist; es wurde nichts geschrieben.");
+    struct Case {
+      std::string path;
+      std::string reason;
+    };
+    for (const Case& c :
+         {Case{fifo,
+               "Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe). Es bleibt, wie "
+               "es ist; es wurde nichts geschrieben."},
+          Case{locked,
+               "Die Datei ist schreibgeschützt. Sie bleibt unverändert; es wurde nichts "
+               "geschrieben."}}) {
+      world->boxes.clear();
+      PrintTo(c.path);
+      QElapsedTimer took;
+      took.start();
+      FormOf(w).mnu_Drucken->trigger();
+      QVERIFY(took.elapsed() < 1000);
+      QCOMPARE(world->boxes.size(), size_t{1});
+      QCOMPARE(world->boxes[0].text, "Druckdatei \"" + c.path + "\": " + c.reason);
+    }
     QVERIFY(std::filesystem::is_fifo(fifo));
+    QCOMPARE(ReadFile(locked), std::string("alt"));
   }
 
   // The report's stages let messages through; the print command chosen again

@@ -223,6 +223,26 @@ void ShootQtDialogs(ui::Tfrm_Main& w, const QString& lang) {
   RunAnswering([&] { w.mnu_LadenClick(); },
                {{lang + "-qt-question-before-fifo", yes}, {lang + "-file-refused-fifo", reject}});
   ui::SetFileDialogHook(nullptr);
+  // A set cut to its first half: the question names what it lacks before the
+  // device is written. A write-protected set: refused before the overwrite question.
+  const std::string whole = services::GetDocumentsFolder() + "/Ganz.PEG";
+  const std::string half = services::GetDocumentsFolder() + "/Halb.PEG";
+  std::filesystem::remove(whole);
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return whole; });
+  w.mnu_SpeichernClick();
+  {
+    std::ifstream in(whole, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(half, std::ios::binary) << text.substr(0, text.find("[Alm_User1]"));
+  }
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return half; });
+  RunAnswering([&] { w.mnu_LadenClick(); },
+               {{lang + "-qt-question-before-cut", yes}, {lang + "-load-lacks-parts", reject}});
+  ::chmod(whole.c_str(), 0444);
+  ui::SetFileDialogHook([&](const ui::TFileRequest&) { return whole; });
+  RunAnswering([&] { w.mnu_SpeichernClick(); }, {{lang + "-save-write-protected", reject}});
+  ui::SetFileDialogHook(nullptr);
+  ::chmod(whole.c_str(), 0644);
   // Remark characters a parameter file cannot hold, named before the save.
   const std::vector<std::string> memo = w.MemoLines();
   w.SetMemoLines({"R = 5 Ω, √(Δp)"});

@@ -604,8 +604,9 @@ class TableEditorTest : public QObject {
   }
 
   // Files that are no table files at all, in German and English: a file far too
-  // large, and what is no regular file, loaded or saved; the grid stays, and the
-  // FIFO a save aimed at stays a FIFO.
+  // large, and what is no regular file, loaded or saved (refused by the save
+  // dialog before it asks to replace it); the grid stays, and the FIFO a save
+  // aimed at stays a FIFO.
   void filesThatAreNoTableFilesAreRefusedInTheProgramsLanguage_data() {
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("load_failed");
@@ -614,13 +615,13 @@ class TableEditorTest : public QObject {
     QTest::addColumn<QString>("fifo");
     QTest::newRow("German")
         << 0 << "Die Tabellendatei kann nicht geladen werden:\nTabellendatei \""
-        << "Die Tabellendatei kann nicht gespeichert werden:\nTabellendatei \""
+        << "Tabellendatei \""
         << "\": Die Datei ist größer als jede Datei ihrer Art (mehr als 2 MiB). Es wurde nichts "
            "gelesen."
         << "\": Das ist keine gewöhnliche Datei, sondern eine FIFO (benannte Pipe).";
     QTest::newRow("English")
         << 1 << "The table file cannot be loaded:\nTable file \""
-        << "The table file cannot be saved:\nTable file \""
+        << "Table file \""
         << "\": The file is larger than any file of its kind (more than 2 MiB). Nothing was read."
         << "\": This is not a regular file but a FIFO (named pipe).";
   }

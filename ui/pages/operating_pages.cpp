@@ -57,6 +57,7 @@ TOperatingPages::TOperatingPages(TPageContext& context) : TPage(context) {
   SaveDialog_ErrorProt.file_name = "ErrorListe";
   SaveDialog_ErrorProt.default_ext = "txt";
   SaveDialog_ErrorProt.overwrite_prompt = true;
+  SaveDialog_ErrorProt.write_kind = platform::FileKind::kExportFile;
 }
 
 std::vector<QWidget*> TOperatingPages::Pages() const {

@@ -60,6 +60,7 @@ TTrendPage::TTrendPage(TPageContext& context) : TPage(context) {
   SaveTrendDialog.file_name = "Trenddaten";
   SaveTrendDialog.default_ext = "txt";
   SaveTrendDialog.overwrite_prompt = true;
+  SaveTrendDialog.write_kind = platform::FileKind::kExportFile;
 }
 
 std::vector<QWidget*> TTrendPage::Pages() const {

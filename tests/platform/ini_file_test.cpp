@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "file_size_limit.h"
 #include "temp_folder.h"
 
 namespace platform {
@@ -543,23 +544,15 @@ TEST(IniFileFailure, FailedWriteLeavesOldFileWhole) {
   TIniFile ini(file, false);
   for (int i = 0; i < 200; ++i) ini.WriteInteger("A", "key" + std::to_string(i), i);
 
-  struct rlimit saved;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore {};
-  struct sigaction saved_action {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &saved_action), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 64;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   int code = 0;
-  try {
-    ini.UpdateFile();
-  } catch (const FileError& e) {
-    code = e.Code();
+  {
+    testing::TFileSizeLimit limit(64);
+    try {
+      ini.UpdateFile();
+    } catch (const FileError& e) {
+      code = e.Code();
+    }
   }
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::sigaction(SIGXFSZ, &saved_action, nullptr);
 
   EXPECT_EQ(code, EFBIG);
   EXPECT_EQ(ReadBytes(file), old);

@@ -35,6 +35,7 @@
 #include "services/param_ini_file.h"
 #include "services/text_modules.h"
 #include "services/unit_tables.h"
+#include "tests/platform/file_size_limit.h"
 #include "tests/platform/child_run.h"
 #include "tests/platform/odd_files.h"
 #include "tests/platform/temp_folder.h"
@@ -587,19 +588,11 @@ TEST_F(ParameterFileTest, FailedSaveLeavesTheOldFileWhole) {
   WriteBytes(path, old);
   dl::TempParams[0].Min = 7.5f;
 
-  struct rlimit saved;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore {};
-  struct sigaction saved_action {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &saved_action), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 256;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   window.box_answers = {kIdOk};
-  Save(path);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::sigaction(SIGXFSZ, &saved_action, nullptr);
+  {
+    platform::testing::TFileSizeLimit limit(256);
+    Save(path);
+  }
 
   ASSERT_EQ(window.errors.size(), 1u);
   EXPECT_NE(window.errors[0].find("kann nicht geschrieben werden"), std::string::npos)

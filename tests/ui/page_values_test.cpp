@@ -249,6 +249,27 @@ class PageValuesTest : public QObject {
     QVERIFY2(saved.find("987") != std::string::npos, saved.c_str());
   }
 
+  // A refresh of the operating display that fails says which page could not
+  // be read, until a refresh that works.
+  void aFailedRefreshSaysWhichPage() {
+    Tfrm_Main& w = StartOnlineQuick(*world);
+    Ui::Tfrm_Main& f = FormOf(w);
+    flowsim::FlowSimulator& sim = world->Device();
+    f.Notebook->setCurrentWidget(f.TabBetrieb);
+    f.NBBetrieb->setCurrentWidget(f.TabKreis1);
+    w.NotebookMouseDown(f.NBBetrieb);
+    QTRY_VERIFY(!w.Gate().Busy());
+    QCOMPARE(w.StatusPanel(0), std::string());
+    devicelink::TransferTimeout = 200;
+    sim.InjectFaultAt(flowsim::FaultKind::NoAnswer, m::kLiveValues, flowsim::kEveryFrame);
+    w.RefreshTimerTimer();
+    QCOMPARE(w.StatusPanel(0), services::ProgramText(services::text_id::kPageNotRead, {"Kreis 1"}));
+    sim.ClearFaults();
+    devicelink::DeviceOnline = true;
+    w.RefreshTimerTimer();
+    QCOMPARE(w.StatusPanel(0), std::string());
+  }
+
   // A trend read the device breaks off says how far it came.
   void aTrendReadThatStopsSaysSo() {
     Tfrm_Main& w = StartOnlineQuick(*world);

@@ -51,13 +51,6 @@ constexpr TBlock kOutputCurrents{0xF900, 16};
 constexpr size_t kSymbolBytes = 5;
 constexpr size_t kPasswordBytes = 8;
 
-std::string HexAddress(uint16_t address) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(address >> shift) & 0xF];
-  return text;
-}
-
 std::string Request(uint8_t command, uint16_t address, uint8_t n) {
   std::string m;
   m.push_back(static_cast<char>(command));
@@ -380,6 +373,13 @@ std::optional<TBlock> BlockOf(const void* record) {
 }
 
 }  // namespace
+
+std::string HexAddress(uint16_t address) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(address >> shift) & 0xF];
+  return text;
+}
 
 TUnreportedBlock::TUnreportedBlock(uint16_t block_address)
     : std::logic_error("block " + HexAddress(block_address) +

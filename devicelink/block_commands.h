@@ -86,6 +86,9 @@ bool Reported(uint16_t block_address);
 // before and after a read); another address raises std::logic_error.
 std::string RecordBytes(uint16_t block_address);
 
+// Four hexadecimal digits, as the device's memory map writes an address.
+std::string HexAddress(uint16_t address);
+
 // A write of a record the device on the open port did not report, outside a
 // whole set (TRun::TWholeSet): a fault of the program, raised before anything
 // is sent. The handler reads such a block first.

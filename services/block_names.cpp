@@ -92,13 +92,6 @@ bool InTable(uint16_t address, uint16_t base, uint32_t bytes) {
   return address >= base && static_cast<uint32_t>(address - base) < bytes;
 }
 
-std::string HexAddress(uint16_t address) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(address >> shift) & 0xF];
-  return text;
-}
-
 }  // namespace
 
 std::string BlockName(uint16_t block_address) {
@@ -118,7 +111,7 @@ std::string BlockName(uint16_t block_address) {
   if (block_address == devicelink::kDeviceClockAddress) {
     return ProgramText(text_id::kBlockClock);
   }
-  return ProgramText(text_id::kBlockOther, {HexAddress(block_address)});
+  return ProgramText(text_id::kBlockOther, {devicelink::HexAddress(block_address)});
 }
 
 std::string BlockNames(const std::vector<uint16_t>& block_addresses) {

@@ -41,6 +41,7 @@ class TRunOfCommand {
     if (CurrentRun() == nullptr) own_.emplace();
   }
   TRun& operator*() const { return *CurrentRun(); }
+  TRun* operator->() const { return CurrentRun(); }
 
  private:
   std::optional<TRun> own_;
@@ -104,7 +105,7 @@ int32_t ReadAllParameters() {
   // A read with failures must not look like success because its last exchange
   // happened to work; one ended by the program's close is no failure of the
   // device.
-  if (run.Failed() > 0 && DeviceOnline && !(*command).Ended()) {
+  if (run.Failed() > 0 && DeviceOnline && !command->Ended()) {
     WindowLink().SetOnlineLabel("OFFLINE", kColourRed);
   }
   return run.Failed();
@@ -126,7 +127,7 @@ int32_t WriteAllParameters() {
   const TSystemSettings copy = SystemParams;
   run(ReadSystemParams());
   // Closed before anything was sent: the device keeps its set whole.
-  if ((*command).Ended()) {
+  if (command->Ended()) {
     SystemParams = copy;
     return run.Failed();
   }
@@ -192,7 +193,7 @@ int32_t WriteAllParameters() {
   if (mode_read) {
     run(WriteOperatingMode());
   } else {
-    (*command).AddNotSent(BlockAddressOf(OperatingMode));
+    command->AddNotSent(BlockAddressOf(OperatingMode));
   }
   WaitMs(kBlockPauseMs);
   StepProgress();

@@ -3,7 +3,6 @@
 #include <QMetaObject>
 
 #include <algorithm>
-#include <optional>
 
 #include "devicelink/device_run.h"
 #include "ui/busy_flags.h"
@@ -28,9 +27,7 @@ bool TCommandGate::Command(const void* key, std::function<void()> body) {
     Run(body);
     return true;
   }
-  if (!Keeps(key)) kept_.emplace_back(key, std::move(body));
-  ResumeLater();
-  return true;
+  return Later(key, std::move(body));
 }
 
 bool TCommandGate::Later(const void* key, std::function<void()> body) {
@@ -151,10 +148,9 @@ void TCommandGate::Close(std::function<void()> ended) {
 }
 
 void TCommandGate::ModalBegins(std::function<void()> dismiss) {
+  // Once the close is asked only the report of what was not sent opens, and
+  // it stays until the operator has read it.
   modals_.push_back({depth_, ++modal_ids_, std::move(dismiss)});
-  // Asked to close meanwhile (the close came with a command that goes on to
-  // ask): nothing is waited for.
-  if (closing_) DismissWaitedModal();
 }
 
 void TCommandGate::ModalEnds() {

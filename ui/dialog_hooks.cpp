@@ -170,9 +170,6 @@ int EscapeAnswer(uint32_t flags) {
   }
 }
 
-int ShowBox(QWidget* parent, const std::string& text, const std::string& caption,
-            uint32_t flags);
-
 }  // namespace
 
 void SetModalGuard(TModalGuard* guard) {
@@ -181,17 +178,6 @@ void SetModalGuard(TModalGuard* guard) {
 
 bool ModalsRefused() {
   return g_modal_guard != nullptr && g_modal_guard->ModalRefused();
-}
-
-int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
-                   uint32_t flags) {
-  if (ModalsRefused()) return EscapeAnswer(flags);
-  return ShowBox(parent, text, caption, flags);
-}
-
-int ShowMessageBoxAfterClose(QWidget* parent, const std::string& text,
-                             const std::string& caption, uint32_t flags) {
-  return ShowBox(parent, text, caption, flags);
 }
 
 void SetMessageBoxHook(TMessageBoxHook hook) {
@@ -271,6 +257,17 @@ int ShowBox(QWidget* parent, const std::string& text, const std::string& caption
 }
 
 }  // namespace
+
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
+                   uint32_t flags) {
+  if (ModalsRefused()) return EscapeAnswer(flags);
+  return ShowBox(parent, text, caption, flags);
+}
+
+int ShowMessageBoxAfterClose(QWidget* parent, const std::string& text,
+                             const std::string& caption, uint32_t flags) {
+  return ShowBox(parent, text, caption, flags);
+}
 
 int ExecModal(QDialog& dialog) {
   if (ModalsRefused()) return QDialog::Rejected;

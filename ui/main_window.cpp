@@ -599,7 +599,6 @@ void Tfrm_Main::NotebookMouseDown(QTabWidget* /*notebook*/) {
 }
 
 void Tfrm_Main::Navigate() {
-  gate_->Drop(form_->Notebook);
   ++navigations_;
   devicelink::TCursorScope cursor;
   QTabWidget* nb = ShownNotebook();

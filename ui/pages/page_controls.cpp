@@ -62,30 +62,6 @@ int SelectedLine(const QListWidget* list) {
   return items.isEmpty() ? -1 : list->row(items.first());
 }
 
-QStringList ShownValues(const QWidget* page) {
-  QStringList shown;
-  for (const QWidget* w : page->findChildren<QWidget*>()) {
-    if (const auto* list = qobject_cast<const QListWidget*>(w)) {
-      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
-    } else if (const auto* grid = qobject_cast<const QTableWidget*>(w)) {
-      for (int r = 0; r < grid->rowCount(); ++r) {
-        for (int c = 0; c < grid->columnCount(); ++c) {
-          const QTableWidgetItem* item = grid->item(r, c);
-          shown << (item != nullptr ? item->text() : QString());
-        }
-      }
-    } else if (const auto* edit = qobject_cast<const QLineEdit*>(w)) {
-      // A combo's own edit is the combo's text, below.
-      if (qobject_cast<const QComboBox*>(edit->parent()) == nullptr) shown << edit->text();
-    } else if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
-      shown << QString::number(combo->currentIndex()) + ":" + combo->currentText();
-    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
-      if (button->isCheckable()) shown << (button->isChecked() ? "1" : "0");
-    }
-  }
-  return shown;
-}
-
 TShownSelection::TShownSelection(const QWidget* page) {
   for (QListWidget* list : page->findChildren<QListWidget*>()) {
     lines_.emplace_back(list, SelectedLine(list));

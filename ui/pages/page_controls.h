@@ -32,10 +32,6 @@ void SetLines(QListWidget* list, const std::vector<std::string>& lines);
 // The selected row, -1 when none.
 int SelectedLine(const QListWidget* list);
 
-// What the page shows: the lines of its lists, the cells of its grids, its
-// edit texts, its choices and check marks, in the order of its children.
-QStringList ShownValues(const QWidget* page);
-
 // The line of each list and the cell of each grid chosen on a page, to be put
 // back after the page is drawn again.
 class TShownSelection {
